@@ -1,0 +1,20 @@
+#pragma once
+// File names on Linux are bytes. They are carried as QString losslessly: UTF-8 is decoded, and
+// every byte that is not part of valid UTF-8 travels as the lone surrogate U+DC80 + byte, so a
+// name read from disk can be opened again and stored unchanged.
+#include <QByteArray>
+#include <QString>
+#include <string>
+#include <string_view>
+
+QString DecodeFileName(std::string_view bytes);
+inline QString DecodeFileName(const QByteArray& bytes) {
+    return DecodeFileName(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+QByteArray EncodeFileName(const QString& name);
+inline std::string EncodeFileNameStd(const QString& name) {
+    const QByteArray b = EncodeFileName(name);
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+}
+// For showing: each carried byte becomes its Windows-1252 character.
+QString DisplayFileName(const QString& name);

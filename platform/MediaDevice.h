@@ -1,0 +1,42 @@
+#pragma once
+// The media-control device the player drives: one open file at a time, times in ms.
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+// The modes as the device reports them.
+enum class TMPModes { mpNotReady, mpStopped, mpPlaying, mpRecording, mpSeeking, mpPaused, mpOpen };
+
+// A device failure; Message is the device's own short text ("No MCI device open" when no file
+// is open, else the back end's error text, or "Unknown error code").
+class EMediaDeviceError : public std::exception {
+public:
+    explicit EMediaDeviceError(QString message) : Message(std::move(message)) {}
+    const char* what() const noexcept override { return "media device error"; }
+    QString Message;
+};
+
+class TMediaDevice {
+public:
+    virtual ~TMediaDevice() = default;
+    // Opens a file by absolute path and waits until it is ready (bounded); throws on failure.
+    virtual void Open(const QString& path) = 0;
+    // Releases the open file, if any.
+    virtual void Close() = 0;
+    virtual bool DeviceOpen() const = 0;
+    // Starts playing from the current position without waiting; a device at its end is
+    // rewound first. Throws "No MCI device open" when nothing is open.
+    virtual void Play() = 0;
+    virtual void Pause() = 0;
+    // Continues from the paused position; false when the device refuses.
+    virtual bool Resume() = 0;
+    virtual void Stop() = 0;
+    // Moves to ms and leaves the device stopped.
+    virtual void Seek(std::int32_t ms) = 0;
+    virtual TMPModes Mode() = 0;
+    virtual std::int32_t Position() = 0;
+    virtual std::int32_t Length() = 0;
+};
+
+// The real device over GStreamer.
+std::unique_ptr<TMediaDevice> CreateGstMediaDevice();

@@ -1,0 +1,31 @@
+#pragma once
+// The information of the open file, and how the MP3 and WMA readers fill it.
+#include <QString>
+#include <cstdint>
+
+struct TMediaInfo {
+    QString Album;
+    QString Artist;
+    std::uint16_t BitRate = 0; // kbit/s
+    QString Comment;
+    std::int32_t Duration = 0; // ms (whole seconds until ReadStreamInfo scales it)
+    QString FilePath;          // lossless file-name text (platform/FileName.h)
+    QString Genre;
+    QString ChannelMode;
+    std::uint16_t SampleRate = 0; // Hz
+    QString Title;
+    std::int32_t Track = 0;
+    QString Year;
+};
+
+// Tabs to spaces, runs of spaces to one, blanks and control characters trimmed.
+QString CleanTagText(const QString& s);
+
+// The MP3 branch: ID3v1 step, then ID3v2 step with the stream properties. Never throws.
+// Duration is left in whole seconds.
+void ReadMp3Info(TMediaInfo& info);
+// The WMA branch. Never throws. Duration is left in whole seconds.
+void ReadWmaInfo(TMediaInfo& info);
+// Dispatch by the extension of info.FilePath, then seconds to ms. Duration stays 0 when the
+// stream gives none (the player's length is the caller's fallback). Never throws.
+void ReadStreamInfo(TMediaInfo& info);
