@@ -101,3 +101,17 @@ QString DisplayFileName(const QString& name) {
     }
     return out;
 }
+
+#include <sys/stat.h>
+
+bool IsDirectory(const QString& path) {
+    struct stat st {};
+    return !path.isEmpty() && ::stat(EncodeFileName(path).constData(), &st) == 0 &&
+           S_ISDIR(st.st_mode);
+}
+
+bool IsExistingFile(const QString& path) {
+    struct stat st {};
+    return !path.isEmpty() && ::stat(EncodeFileName(path).constData(), &st) == 0 &&
+           S_ISREG(st.st_mode);
+}

@@ -18,3 +18,8 @@ inline std::string EncodeFileNameStd(const QString& name) {
 }
 // For showing: each carried byte becomes its Windows-1252 character.
 QString DisplayFileName(const QString& name);
+
+// File-system tests on a lossless name (Qt's own file classes would decode the bytes
+// differently).
+bool IsDirectory(const QString& path);
+bool IsExistingFile(const QString& path);
