@@ -1,0 +1,184 @@
+#include "platform/JpegImage.h"
+
+#include "platform/FileName.h"
+
+#include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE and size_t first
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace {
+
+// libjpeg's default error handler exits the process; ours jumps back to the decoder instead.
+// The jumps never cross C++ objects: the two phases below hold only plain data.
+struct TErrorManager {
+    jpeg_error_mgr Pub;
+    std::jmp_buf Jump;
+};
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<TErrorManager*>(cinfo->err)->Jump, 1);
+}
+
+// Warnings that mean the picture lost data; the rest (extra bytes between markers, an unknown
+// JFIF revision, a bad ICC profile) leave a picture worth showing.
+bool IsDamage(int code) {
+    switch (code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_NOT_SEQUENTIAL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void EmitMessage(j_common_ptr cinfo, int level) {
+    if (level >= 0) return; // trace messages
+    ++cinfo->err->num_warnings;
+    if (IsDamage(cinfo->err->msg_code)) ErrorExit(cinfo);
+}
+
+void OutputMessage(j_common_ptr) {} // never to stderr
+
+constexpr J_COLOR_SPACE kRgb32Space =
+    (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+constexpr long kMaxDecoderMemory = 512L * 1024 * 1024;
+
+// Phase one: header, colour space and scale. False on any error.
+bool ReadHeader(jpeg_decompress_struct* cinfo, TErrorManager* err, const unsigned char* data,
+                unsigned long size, int coverW, int coverH) {
+    if (setjmp(err->Jump)) return false;
+    jpeg_create_decompress(cinfo);
+    // Beyond this libjpeg would need a backing store, which it lacks: an error, not a swap storm.
+    cinfo->mem->max_memory_to_use = kMaxDecoderMemory;
+    jpeg_mem_src(cinfo, data, size);
+    if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return false;
+    if (cinfo->image_width == 0 || cinfo->image_height == 0) return false;
+    if (static_cast<qint64>(cinfo->image_width) * cinfo->image_height > MaxJpegDeclaredPixels)
+        return false;
+    switch (cinfo->jpeg_color_space) {
+    case JCS_GRAYSCALE:
+    case JCS_YCbCr:
+    case JCS_RGB:
+        cinfo->out_color_space = kRgb32Space;
+        break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        cinfo->out_color_space = JCS_CMYK;
+        break;
+    default:
+        return false;
+    }
+    for (unsigned num = 1; num <= 8; ++num) {
+        cinfo->scale_num = num;
+        cinfo->scale_denom = 8;
+        jpeg_calc_output_dimensions(cinfo);
+        if (static_cast<int>(cinfo->output_width) >= coverW &&
+            static_cast<int>(cinfo->output_height) >= coverH)
+            break;
+    }
+    return static_cast<qint64>(cinfo->output_width) * cinfo->output_height <= MaxJpegOutputPixels;
+}
+
+// CMYK to RGB. Adobe's files store the inks inverted (255 = no ink), which most CMYK JPEGs are.
+void CmykRow(const JSAMPLE* in, QRgb* out, JDIMENSION width, bool inverted) {
+    for (JDIMENSION x = 0; x < width; ++x, in += 4) {
+        int c = in[0], m = in[1], y = in[2], k = in[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        out[x] = qRgb(c * k / 255, m * k / 255, y * k / 255);
+    }
+}
+
+// Phase two: the scanlines into the image's own buffer. False on any error.
+bool ReadPixels(jpeg_decompress_struct* cinfo, TErrorManager* err, uchar* bits,
+                qsizetype bytesPerLine, JDIMENSION width, JDIMENSION height) {
+    if (setjmp(err->Jump)) return false;
+    if (!jpeg_start_decompress(cinfo)) return false;
+    if (cinfo->output_width != width || cinfo->output_height != height) return false;
+    const bool cmyk = cinfo->out_color_space == JCS_CMYK;
+    const bool inverted = cinfo->saw_Adobe_marker;
+    JSAMPARRAY temp = nullptr;
+    if (cmyk) {
+        temp = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                           width * 4, 1);
+    }
+    while (cinfo->output_scanline < height) {
+        uchar* row = bits + bytesPerLine * cinfo->output_scanline;
+        if (cmyk) {
+            if (jpeg_read_scanlines(cinfo, temp, 1) != 1) return false;
+            CmykRow(temp[0], reinterpret_cast<QRgb*>(row), width, inverted);
+        } else {
+            JSAMPROW rows[1] = {row};
+            if (jpeg_read_scanlines(cinfo, rows, 1) != 1) return false;
+        }
+    }
+    return jpeg_finish_decompress(cinfo) == TRUE;
+}
+
+bool ReadCapped(const QString& path, QByteArray& out) {
+    const QByteArray name = EncodeFileName(path);
+    // O_NONBLOCK: a FIFO named folder.jpg must not hang the window.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+              st.st_size <= MaxJpegFileSize;
+    if (ok) {
+        out = QByteArray(static_cast<qsizetype>(st.st_size), Qt::Uninitialized);
+        qsizetype got = 0;
+        while (got < out.size()) {
+            const ssize_t n = ::read(fd, out.data() + got, static_cast<size_t>(out.size() - got));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += n;
+        }
+        out.truncate(got); // a file that shrank meanwhile decodes as truncated
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+QImage DecodeJpegScaled(const QByteArray& data, QSize cover) {
+    if (data.isEmpty()) return {};
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    TErrorManager err;
+    cinfo.err = jpeg_std_error(&err.Pub);
+    err.Pub.error_exit = ErrorExit;
+    err.Pub.emit_message = EmitMessage;
+    err.Pub.output_message = OutputMessage;
+
+    QImage image;
+    if (ReadHeader(&cinfo, &err, reinterpret_cast<const unsigned char*>(data.constData()),
+                   static_cast<unsigned long>(data.size()), cover.width(), cover.height())) {
+        const JDIMENSION w = cinfo.output_width, h = cinfo.output_height;
+        image = QImage(static_cast<int>(w), static_cast<int>(h), QImage::Format_RGB32);
+        if (image.isNull() ||
+            !ReadPixels(&cinfo, &err, image.bits(), image.bytesPerLine(), w, h))
+            image = QImage();
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return image;
+}
+
+QImage LoadJpegScaled(const QString& path, QSize cover) {
+    QByteArray data;
+    if (!ReadCapped(path, data)) return {};
+    return DecodeJpegScaled(data, cover);
+}
