@@ -5,6 +5,7 @@
 #include "platform/MediaDevice.h"
 #include "player/UMediaInfo.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
@@ -13,6 +14,7 @@
 namespace Ui {
 class TFormPlayer;
 }
+class TDirWalker;
 
 class TFormPlayer : public QWidget {
     Q_OBJECT
@@ -64,6 +66,9 @@ public:
     // The loading window's Abort button (for tests and the close sequence).
     void Button1Click();
     bool Scanning() const { return ScanDepth > 0; }
+    // False for a scan without the loading window (the command-line tools): no window, no
+    // progress label, no event processing.
+    bool ShowsLoadWindow = true;
 
 private:
     class TSortedPaths;
@@ -75,4 +80,6 @@ private:
     std::unique_ptr<TMediaDevice> Device;
     std::shared_ptr<TClock> ClockSource;
     int ScanDepth = 0;
+    TDirWalker* Walker = nullptr; // the running scan's, else null
+    QElapsedTimer ProgressClock;  // since the loading label was last written
 };

@@ -1,0 +1,34 @@
+#pragma once
+// Reading one directory of the library tree at a time. Names come back losslessly decoded
+// (FileName.h), so every name can be opened again.
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <unordered_set>
+#include <vector>
+
+class TDirWalker {
+public:
+    // Appends the names of dir's regular files (and links to them) to files and of its
+    // directories (and links to them) to dirs, in the order the file system gives them. Hidden
+    // entries count like any other; pipes, sockets, devices and broken links are left out.
+    // A directory already read by this walker (same device and inode, as through a link back
+    // into the tree) and one that cannot be opened yield nothing; the result then is false.
+    bool Read(const QByteArray& dir, std::vector<QString>& files, std::vector<QString>& dirs);
+
+    // Forgets the directories read so far.
+    void Reset() { Visited.clear(); }
+
+private:
+    struct TDirId {
+        std::uint64_t Device;
+        std::uint64_t Inode;
+        bool operator==(const TDirId&) const = default;
+    };
+    struct TDirIdHash {
+        std::size_t operator()(const TDirId& id) const noexcept {
+            return std::hash<std::uint64_t>()(id.Inode * 0x9E3779B97F4A7C15ull ^ id.Device);
+        }
+    };
+    std::unordered_set<TDirId, TDirIdHash> Visited;
+};

@@ -1,0 +1,28 @@
+#pragma once
+// One copy of the program per user: an exclusive flock on Velodra.lock in $XDG_RUNTIME_DIR
+// (else a per-user file in the temp folder). The lock goes with the process, also when it dies.
+#include <QString>
+
+class TInstanceLock {
+public:
+    // Tries to take the lock at path without waiting.
+    explicit TInstanceLock(const QString& path = DefaultPath());
+    ~TInstanceLock();
+    TInstanceLock(const TInstanceLock&) = delete;
+    TInstanceLock& operator=(const TInstanceLock&) = delete;
+
+    // False only when another holder has the lock. A lock file that cannot be made at all does
+    // not keep the program from running.
+    bool Acquired() const { return Ok; }
+    // True when the lock is really held (a file could be made and locked).
+    bool Held() const { return Fd >= 0; }
+
+    static QString DefaultPath();
+
+private:
+    int Fd = -1;
+    bool Ok = true;
+};
+
+// Takes the program's lock for the life of the process; false when another copy runs.
+bool AcquireInstanceLock();

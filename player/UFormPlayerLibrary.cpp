@@ -1,0 +1,230 @@
+// The Library: the scan of the root folder into ordered folder and file keys, and the loading
+// window that shows its progress.
+#include "player/UFormPlayer.h"
+
+#include "platform/Collation.h"
+#include "platform/DirWalk.h"
+#include "platform/Error.h"
+#include "platform/FileName.h"
+#include "ui_UFormPlayer.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QSet>
+#include <algorithm>
+#include <sys/stat.h>
+#include <vector>
+
+// The scan's accepted paths (below the root, each beginning with "/"). They are collected
+// first and sorted once with precomputed collation keys: inserting 100,000 paths one by one
+// into a sorted list would move the list on every insertion.
+class TFormPlayer::TSortedPaths {
+public:
+    explicit TSortedPaths(qsizetype baseLength) : BaseLength(baseLength) {}
+
+    void Add(const QString& folder, const QString& name) {
+        QString path;
+        path.reserve(folder.size() - BaseLength + 1 + name.size());
+        path.append(QStringView(folder).mid(BaseLength)).append(QLatin1Char('/')).append(name);
+        Paths.push_back(std::move(path));
+    }
+    bool IsEmpty() const { return Paths.empty(); }
+
+    // Sorted under the collation; an exact duplicate is kept once.
+    QStringList Sorted(const TCollation& collation) {
+        std::vector<TCollation::TKey> keys;
+        keys.reserve(Paths.size());
+        for (QString& p : Paths) keys.push_back(collation.Key(p));
+        Paths.clear();
+        Paths.shrink_to_fit();
+        std::sort(keys.begin(), keys.end(), [](const TCollation::TKey& a, const TCollation::TKey& b) {
+            return TCollation::CompareKeys(a, b) < 0;
+        });
+        QStringList out;
+        out.reserve(static_cast<qsizetype>(keys.size()));
+        for (TCollation::TKey& k : keys)
+            if (out.isEmpty() || out.constLast() != k.Text) out.append(std::move(k.Text));
+        return out;
+    }
+
+private:
+    qsizetype BaseLength;
+    std::vector<QString> Paths;
+};
+
+namespace {
+bool IsAudioName(const QString& name, bool includeWma) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) return false;
+    const QStringView ext = QStringView(name).mid(dot);
+    // Only ASCII letters are folded: no locale may turn another letter into an "i" or "a".
+    auto is = [&](QLatin1StringView want) {
+        if (ext.size() != want.size()) return false;
+        for (qsizetype i = 0; i < ext.size(); ++i) {
+            char16_t c = ext[i].unicode();
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+            if (c != static_cast<unsigned char>(want[i].toLatin1())) return false;
+        }
+        return true;
+    };
+    return is(QLatin1StringView(".mp3")) || (includeWma && is(QLatin1StringView(".wma")));
+}
+
+bool IsExistingDirectory(const QString& path) {
+    struct stat st{};
+    return stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Leaves the scan marked as running until the end of LoadFolder, hiding the window on every
+// path out, also when an error passes through.
+struct TScanScope {
+    TFormPlayer& Form;
+    int& Depth;
+    TDirWalker*& WalkerSlot;
+    TScanScope(TFormPlayer& form, int& depth, TDirWalker*& slot, TDirWalker& walker)
+        : Form(form), Depth(depth), WalkerSlot(slot) {
+        ++Depth;
+        WalkerSlot = &walker;
+    }
+    ~TScanScope() {
+        WalkerSlot = nullptr;
+        --Depth;
+        Form.hide();
+    }
+};
+} // namespace
+
+void TFormPlayer::LoadFolder(const QString& root, bool includeWma) {
+    if (ScanDepth > 0) {
+        // Reached from the event processing of a running scan: that scan is stopped first, and
+        // no scan runs inside another. The caller loads again once Scanning() is false.
+        AbortRequested = true;
+        return;
+    }
+    // Paths are built as prefix + "/" + name; the file-system root has the empty prefix.
+    QString prefix = root;
+    while (prefix.endsWith(QLatin1Char('/'))) prefix.chop(1);
+    const bool isFsRoot = prefix.isEmpty() && !root.isEmpty();
+    const QString folder = isFsRoot ? QStringLiteral("/") : prefix;
+    if (folder.isEmpty() || !IsExistingDirectory(folder))
+        throw EVelodraError(QStringLiteral("%1 doesn't exist.").arg(QuotedStr(folder)));
+
+    FolderCount = 0;
+    FileCount = 0;
+    AbortRequested = false;
+    TDirWalker walker;
+    TScanScope scope(*this, ScanDepth, Walker, walker);
+    if (ShowsLoadWindow) {
+        ShowLoadProgress();
+        show();
+        activateWindow();
+    }
+    TSortedPaths paths(prefix.size());
+    ScanFolder(prefix, paths, includeWma);
+    if (!paths.IsEmpty()) {
+        const TCollation collation;
+        BuildLibrary(root, paths.Sorted(collation));
+    } else if (!AbortRequested) {
+        throw EVelodraError(
+            QStringLiteral("Could not find any audio file in %1.").arg(QuotedStr(folder)));
+    }
+}
+
+void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, bool includeWma) {
+    std::vector<QString> files;
+    std::vector<QString> dirs;
+    Walker->Read(EncodeFileName(folder), files, dirs);
+    bool counted = false;
+    for (const QString& name : files) {
+        if (AbortRequested) return;
+        if (!IsAudioName(name, includeWma)) continue;
+        ++FileCount;
+        list.Add(folder, name);
+        if (!counted) {
+            ++FolderCount;
+            counted = true;
+        }
+        if (ShowsLoadWindow) {
+            // A repaint per file would cost more than the scan itself: the label follows the
+            // counts at most every 40 ms (and at the first file), while the events, and with
+            // them the Abort button and Escape, are still processed after every file.
+            if (FileCount == 1 || ProgressClock.hasExpired(40)) ShowLoadProgress();
+            QCoreApplication::processEvents();
+        }
+    }
+    files.clear();
+    files.shrink_to_fit();
+    for (const QString& name : dirs) {
+        if (AbortRequested) return;
+        ScanFolder(folder + QLatin1Char('/') + name, list, includeWma);
+    }
+}
+
+void TFormPlayer::BuildLibrary(const QString& root, const QStringList& sorted) {
+    RootFolder = root;
+    Files.clear();
+    Folders.clear();
+    Files.reserve(sorted.size());
+    QSet<QString> seen;
+    QString lastFolder;
+    for (const QString& path : sorted) {
+        QString key;
+        key.reserve(path.size() + 1);
+        key.append(QLatin1Char('.')).append(path);
+        const qsizetype slash = key.lastIndexOf(QLatin1Char('/'));
+        // Files of one folder mostly come in runs: the set is asked only when the folder changes.
+        if (QStringView(key).left(slash) != lastFolder) {
+            lastFolder = key.left(slash);
+            if (!seen.contains(lastFolder)) {
+                seen.insert(lastFolder);
+                Folders.append(lastFolder);
+            }
+        }
+        Files.append(std::move(key));
+    }
+}
+
+void TFormPlayer::ShowLoadProgress() {
+    ProgressClock.start();
+    const QLocale locale;
+    ui->LblLoad->setText(QStringLiteral("Loading... (%1 folders, %2 files)")
+                             .arg(locale.toString(FolderCount), locale.toString(FileCount)));
+}
+
+void TFormPlayer::FolderDisplayList(QStringList& list) const {
+    for (const QString& key : Folders)
+        list.append(key == QLatin1String(".") ? key : key.mid(2));
+}
+
+void TFormPlayer::FilesInFolder(int folderIndex, QStringList& list) const {
+    if (folderIndex < 0 || folderIndex >= Folders.size()) return;
+    const QString prefix = Folders.at(folderIndex) + QLatin1Char('/');
+    // Exact text: "./Rock" and "./rock" are two folders on this file system.
+    for (const QString& key : Files) {
+        if (!key.startsWith(prefix, Qt::CaseSensitive)) continue;
+        const QStringView rest = QStringView(key).mid(prefix.size());
+        if (!rest.contains(QLatin1Char('/'))) list.append(rest.toString());
+    }
+}
+
+std::int32_t TFormPlayer::FileCountInFolder(int folderIndex) const {
+    if (folderIndex < 0 || folderIndex >= Folders.size()) return 0;
+    const QString prefix = Folders.at(folderIndex) + QLatin1Char('/');
+    std::int32_t n = 0;
+    for (const QString& key : Files)
+        if (key.startsWith(prefix, Qt::CaseSensitive) &&
+            !QStringView(key).mid(prefix.size()).contains(QLatin1Char('/')))
+            ++n;
+    return n;
+}
+
+std::int32_t TFormPlayer::TotalFileCount() const { return static_cast<std::int32_t>(Files.size()); }
+
+QString TFormPlayer::FolderPath(int folderIndex) const {
+    if (folderIndex < 0 || folderIndex >= Folders.size()) return QString();
+    QString path = RootFolder;
+    if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
+    path += Folders.at(folderIndex);
+    path.replace(QStringLiteral("/./"), QStringLiteral("/"));
+    return path;
+}

@@ -1,0 +1,145 @@
+// velodra-scan ROOT [--include-wma] [--json]: scans ROOT exactly as the player does and prints
+// the library: each folder key followed by its files in library order, or one JSON document.
+#include "platform/Error.h"
+#include "platform/FileName.h"
+#include "player/UFormPlayer.h"
+
+#include <QApplication>
+#include <QHash>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+// The scan plays nothing; the real audio device would only cost start-up time.
+class TSilentDevice final : public TMediaDevice {
+public:
+    void Open(const QString&) override {}
+    void Close() override {}
+    bool DeviceOpen() const override { return false; }
+    void Play() override {}
+    void Pause() override {}
+    bool Resume() override { return false; }
+    void Stop() override {}
+    void Seek(std::int32_t) override {}
+    TMPModes Mode() override { return TMPModes::mpNotReady; }
+    std::int32_t Position() override { return 0; }
+    std::int32_t Length() override { return 0; }
+};
+
+void Put(std::string& out, const QString& s) { out += EncodeFileNameStd(s); }
+
+// JSON string: a byte of a name that is not UTF-8 (carried as U+DC80 + byte) is written as its
+// \u escape, so the document stays valid UTF-8 and the name can be turned back into bytes.
+void PutJson(std::string& out, const QString& s) {
+    out += '"';
+    char buf[8];
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = s.at(i).unicode();
+        const bool high = c >= 0xD800 && c <= 0xDBFF;
+        if (high && i + 1 < n && s.at(i + 1).unicode() >= 0xDC00 && s.at(i + 1).unicode() <= 0xDFFF) {
+            out += EncodeFileNameStd(s.mid(i, 2));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+            out += buf;
+        } else if (c == u'"' || c == u'\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+            out += buf;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += EncodeFileNameStd(QString(QChar(c)));
+        }
+    }
+    out += '"';
+}
+
+// Only the scan's own error belongs on stderr, not the toolkit's notes about the environment.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& msg) {
+    if (type == QtFatalMsg) std::fprintf(stderr, "%s\n", msg.toLocal8Bit().constData());
+}
+
+int Usage() {
+    std::fputs("usage: velodra-scan ROOT [--include-wma] [--json]\n", stderr);
+    return 2;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QString root;
+    bool haveRoot = false, includeWma = false, json = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--include-wma") == 0) includeWma = true;
+        else if (std::strcmp(argv[i], "--json") == 0) json = true;
+        else if (std::strncmp(argv[i], "--", 2) == 0 || haveRoot) return Usage();
+        else {
+            root = DecodeFileName(std::string_view(argv[i]));
+            haveRoot = true;
+        }
+    }
+    if (!haveRoot) return Usage();
+
+    // No display is needed: the loading window is never shown.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietMessages);
+    QApplication app(argc, argv);
+    TFormPlayer player(std::make_unique<TSilentDevice>());
+    player.ShowsLoadWindow = false;
+    try {
+        player.LoadFolder(root, includeWma);
+    } catch (const EVelodraError& e) {
+        std::fprintf(stderr, "%s\n", EncodeFileName(e.Message).constData());
+        return 1;
+    }
+
+    // Group the files by folder in one pass (FilesInFolder walks all files on every call).
+    QHash<QString, qsizetype> index;
+    index.reserve(player.Folders.size());
+    for (qsizetype i = 0; i < player.Folders.size(); ++i) index.insert(player.Folders.at(i), i);
+    std::vector<std::vector<QStringView>> names(static_cast<size_t>(player.Folders.size()));
+    for (const QString& key : player.Files) {
+        const qsizetype slash = key.lastIndexOf(QLatin1Char('/'));
+        const auto it = index.constFind(key.left(slash));
+        if (it != index.constEnd())
+            names[static_cast<size_t>(*it)].push_back(QStringView(key).mid(slash + 1));
+    }
+
+    std::string out;
+    out.reserve(static_cast<size_t>(player.Files.size()) * 48 + 64);
+    if (json) {
+        out += "{\"root\": ";
+        PutJson(out, player.RootFolder);
+        out += ", \"folders\": [";
+        for (qsizetype f = 0; f < player.Folders.size(); ++f) {
+            out += f ? ",\n  {\"key\": " : "\n  {\"key\": ";
+            PutJson(out, player.Folders.at(f));
+            out += ", \"files\": [";
+            bool first = true;
+            for (QStringView n : names[static_cast<size_t>(f)]) {
+                if (!first) out += ", ";
+                first = false;
+                PutJson(out, n.toString());
+            }
+            out += "]}";
+        }
+        out += "\n], \"fileCount\": " + std::to_string(player.TotalFileCount()) + "}\n";
+    } else {
+        for (qsizetype f = 0; f < player.Folders.size(); ++f) {
+            Put(out, player.Folders.at(f));
+            out += '\n';
+            for (QStringView n : names[static_cast<size_t>(f)]) {
+                out += "  ";
+                Put(out, n.toString());
+                out += '\n';
+            }
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
