@@ -1,0 +1,29 @@
+// Program entry: one copy per user, the two windows, the message loop.
+#include "platform/FileName.h"
+#include "platform/InstanceLock.h"
+#include "player/UFormPlayer.h"
+#include "ui/UFormVelodra.h"
+
+#include <QApplication>
+#include <memory>
+
+int main(int argc, char** argv) {
+    // A second copy leaves at once and quietly.
+    if (!AcquireInstanceLock()) return 0;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velodra"));
+    QApplication::setQuitOnLastWindowClosed(false); // the close sequence quits
+
+    auto formVelodra = std::make_unique<TFormVelodra>();
+    // Arguments are file-name bytes: carried losslessly.
+    for (int i = 1; i < argc; ++i) formVelodra->CommandLine << DecodeFileName(std::string_view(argv[i]));
+    auto formPlayer = std::make_unique<TFormPlayer>();
+    formVelodra->SetFormPlayer(formPlayer.get());
+    formVelodra->show();
+    const int rc = QApplication::exec();
+    // Reverse order of creation: the player (and its audio device) goes first.
+    formPlayer.reset();
+    formVelodra.reset();
+    return rc;
+}

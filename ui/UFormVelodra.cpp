@@ -1,0 +1,301 @@
+// The main window's life: creation, first show, the deferred start-up, close, window events,
+// the tray icon, drops and dragging by the body.
+#include "ui/UFormVelodra.h"
+
+#include "platform/Error.h"
+#include "platform/ErrorReport.h"
+#include "platform/FileName.h"
+#include "platform/IniFile.h"
+#include "player/UFormPlayer.h"
+#include "ui/Icons.h"
+#include "ui_UFormVelodra.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWindow>
+
+TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormVelodra) {
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("FormVelodra"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    TmrMain = new QTimer(this);
+    TmrMain->setObjectName(QStringLiteral("TmrMain"));
+    TmrMain->setInterval(100);
+    connect(TmrMain, &QTimer::timeout, this, [this] { TmrMainTimer(); });
+    BrowseFolder = [](QWidget* owner, const QString& text, const QString& start) {
+        const QString chosen = QFileDialog::getExistingDirectory(
+            owner, text, start, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+        // The dialog decodes names its own way; carry the bytes losslessly.
+        return chosen.isEmpty() ? QString() : DecodeFileName(QFile::encodeName(chosen));
+    };
+    SetUpLook();
+    SetUpCommands();
+    SetUpMenus();
+    FormCreate();
+}
+
+TFormVelodra::~TFormVelodra() { RemoveTrayIcon(); }
+
+void TFormVelodra::FormCreate() {
+    BaseCaption = windowTitle();
+    TitleScrollPos = -1;
+    WatchForEnd = false;
+    PlayedKeys.clear();
+    IniFileName = SettingsFileName();
+    setAcceptDrops(true);
+}
+
+void TFormVelodra::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!FirstShowDone) {
+        FirstShowDone = true;
+        FormShow();
+    }
+}
+
+void TFormVelodra::FormShow() {
+    FirstShowLayout();
+    CurFolderIndex = -1;
+    CurFileIndex = -1;
+    Rng.seed(static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch()));
+    // The heavy work runs from the event loop, once the window is on screen; once per process.
+    QMetaObject::invokeMethod(this, [this] { StartUp(); }, Qt::QueuedConnection);
+}
+
+void TFormVelodra::StartUp() {
+    if (StartUpDone) return;
+    StartUpDone = true;
+    QCoreApplication::processEvents();
+    LoadSettings();
+    if (Minimized) showMinimized();
+    else KeepOnScreen();
+    if (!CommandLine.isEmpty()) {
+        const QString param = CommandLine.first();
+        if (IsDirectory(param)) {
+            FormPlayer->RootFolder = param;
+            SavedFolderIndex = -1;
+        } else {
+            QApplication::beep();
+            ShowMessage(TMsgIcon::Error, BaseCaption, QStringLiteral("Invalid folder: ") + param);
+        }
+    }
+    TmrMain->start();
+    const QString root = FormPlayer->RootFolder;
+    if (!IsDirectory(root)) return;
+    try {
+        SetRootFolder(root);
+        if (SavedFolderIndex >= 0 && SavedFileIndex >= 0 &&
+            SavedFolderIndex < FormPlayer->Folders.size() &&
+            SavedFileIndex < FormPlayer->FileCountInFolder(SavedFolderIndex)) {
+            edFileTag = -1;
+            ui->edFolder->setCurrentIndex(SavedFolderIndex);
+            edFolderChange();
+            ui->edFile->setCurrentIndex(SavedFileIndex);
+            edFileTag = 0;
+            edFileChange();
+        }
+        if (WasPlaying) Execute(ui->ActPlay);
+    } catch (const EVelodraError& e) {
+        edFileTag = 0;
+        ActRestoreExecute();
+        ReportError(e.Message);
+    }
+    UpdateCommandStates();
+}
+
+void TFormVelodra::AbortScan() {
+    if (FormPlayer && FormPlayer->Scanning()) FormPlayer->Button1Click();
+}
+
+void TFormVelodra::closeEvent(QCloseEvent* e) {
+    if (FormPlayer && FormPlayer->Scanning()) {
+        // Let the running scan unwind first; the close comes again after it.
+        AbortScan();
+        e->ignore();
+        QTimer::singleShot(10, this, &QWidget::close);
+        return;
+    }
+    if (Closing) {
+        e->accept();
+        return;
+    }
+    Closing = true;
+    // FormCloseQuery
+    WasPlaying = FormPlayer && FormPlayer->IsPlaying();
+    // FormClose
+    SaveSettings(true);
+    RemoveTrayIcon();
+    TmrMain->stop();
+    e->accept();
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TFormVelodra::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange) return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(e);
+    const bool was = change->oldState() & Qt::WindowMinimized;
+    const bool now = windowState() & Qt::WindowMinimized;
+    if (now && !was) ApplicationMinimize();
+    else if (was && !now) ApplicationRestore();
+}
+
+void TFormVelodra::KeepOnScreen() {
+    QScreen* s = screen();
+    if (!s) s = QGuiApplication::primaryScreen();
+    if (!s) return;
+    const QRect area = s->availableGeometry();
+    QRect frame = frameGeometry();
+    const QPoint offset = pos() - frame.topLeft();
+    if (frame.right() > area.right()) frame.moveRight(area.right());
+    if (frame.bottom() > area.bottom()) frame.moveBottom(area.bottom());
+    if (frame.left() < area.left()) frame.moveLeft(area.left());
+    if (frame.top() < area.top()) frame.moveTop(area.top());
+    if (frame.topLeft() + offset != pos()) move(frame.topLeft() + offset);
+}
+
+// ---- tray ----
+
+QString TFormVelodra::TrayTip(bool longForm) const {
+    QString tip = BaseCaption;
+    if (longForm || (FormPlayer && !FormPlayer->MediaInfo.Title.isEmpty())) {
+        tip += QLatin1Char('\r') + (FormPlayer ? FormPlayer->MediaInfo.Title : QString()) +
+               QLatin1Char('\r') + ui->LblPosition->text() + QStringLiteral(" - ") +
+               ui->LblDuration->text();
+    }
+    return tip;
+}
+
+namespace {
+// The tip keeps to what a notification record holds: 127 units and the terminator.
+QString FitTip(const QString& tip) {
+    constexpr int kMax = 127;
+    QString shown = ForDisplay(tip);
+    if (shown.size() > kMax) shown = shown.left(kMax - 3) + QStringLiteral("...");
+    return shown;
+}
+} // namespace
+
+void TFormVelodra::AddTrayIcon() {
+    if (TrayIcon) return;
+    TrayIcon = new QSystemTrayIcon(::TrayFrame(0), this);
+    TrayIcon->setToolTip(FitTip(TrayTip(false)));
+    connect(TrayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::DoubleClick) {
+                    Guarded([this] { Execute(ui->ActRestore); });
+                } else if (reason == QSystemTrayIcon::Context) {
+                    activateWindow();
+                    PUTray->popup(QCursor::pos());
+                }
+            });
+    TrayIcon->show();
+}
+
+void TFormVelodra::ModifyTrayIcon(const QIcon* icon, const QString& tip) {
+    if (!TrayIcon) return;
+    if (icon) TrayIcon->setIcon(*icon);
+    if (!tip.isEmpty()) TrayIcon->setToolTip(FitTip(tip));
+}
+
+void TFormVelodra::RemoveTrayIcon() {
+    if (!TrayIcon) return;
+    TrayIcon->hide();
+    delete TrayIcon;
+    TrayIcon = nullptr;
+}
+
+void TFormVelodra::ApplicationMinimize() {
+    if (ui->ActMinimizeToTray->isChecked() && QSystemTrayIcon::isSystemTrayAvailable()) {
+        AddTrayIcon();
+        // Hidden, the window leaves the task bar; the tray icon brings it back.
+        QMetaObject::invokeMethod(this, [this] { if (TrayIcon) hide(); }, Qt::QueuedConnection);
+    }
+    Minimized = true;
+}
+
+void TFormVelodra::ApplicationRestore() {
+    if (TrayIcon) {
+        show();
+        raise();
+        activateWindow();
+        KeepOnScreen();
+        RemoveTrayIcon();
+    }
+    Minimized = false;
+}
+
+void TFormVelodra::ActRestoreExecute() {
+    const bool wasMinimized = Minimized || isMinimized() || !isVisible();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    if (wasMinimized && Minimized) ApplicationRestore();
+    KeepOnScreen();
+}
+
+// ---- drops and dragging ----
+
+void TFormVelodra::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TFormVelodra::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    e->acceptProposedAction();
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) continue;
+        // Only the first item counts.
+        const QString path = DecodeFileName(QFile::encodeName(url.toLocalFile()));
+        QMetaObject::invokeMethod(this, [this, path] { Guarded([&] { DropPath(path); }); },
+                                  Qt::QueuedConnection);
+        break;
+    }
+}
+
+void TFormVelodra::DropPath(const QString& path) {
+    if (FormPlayer->Scanning()) AbortScan();
+    if (!IsDirectory(path))
+        throw EVelodraError(QStringLiteral("%1 is not a folder.").arg(QuotedStr(path)));
+    SetRootFolder(path);
+    UpdateCommandStates();
+}
+
+bool TFormVelodra::DragsWindow(const QPoint& clientPos) const {
+    const QWidget* w = childAt(clientPos);
+    for (; w && w != this; w = w->parentWidget()) {
+        if (qobject_cast<const TClickLabel*>(w) || w == ui->ProgressBar1 ||
+            w == ui->edFolder || w == ui->edFile || w == ui->ToolBar1 ||
+            w->parentWidget() == ui->ToolBar1 || w->inherits("QComboBoxPrivateContainer"))
+            return false;
+    }
+    return true;
+}
+
+void TFormVelodra::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && DragsWindow(e->position().toPoint())) {
+        if (QWindow* w = windowHandle()) w->startSystemMove();
+        e->accept();
+        return;
+    }
+    QWidget::mousePressEvent(e);
+}
+
+void TFormVelodra::contextMenuEvent(QContextMenuEvent* e) {
+    UpdateCommandStates();
+    PopupMenu1->popup(e->globalPos());
+    e->accept();
+}

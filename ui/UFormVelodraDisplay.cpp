@@ -1,0 +1,313 @@
+// The display: the timer's schedule, the labels of a file change, the layouts (full and
+// compact, plain and with the folder picture), the marquee and the channel-mode animation.
+#include "ui/UFormVelodra.h"
+
+#include "platform/ErrorReport.h"
+#include "platform/FileName.h"
+#include "platform/JpegImage.h"
+#include "player/UFormPlayer.h"
+#include "ui/Fonts.h"
+#include "ui/Icons.h"
+#include "ui/UAbout.h"
+#include "ui_UFormVelodra.h"
+
+#include <QLocale>
+#include <QPixmap>
+#include <QTimer>
+
+namespace {
+bool Shown(const QWidget* w) { return !w->isHidden(); }
+
+// Labels that size themselves to their text (width only; their height is the form's).
+bool AutoSized(const QLabel* l) { return l->property("autoSize").toBool(); }
+void SetAutoSize(QLabel* l, bool on) {
+    l->setProperty("autoSize", on);
+    if (on) l->resize(l->sizeHint().width(), l->height());
+}
+
+void SetColor(QWidget* w, QPalette::ColorRole role, const QColor& c) {
+    QPalette p = w->palette();
+    p.setColor(role, c);
+    w->setPalette(p);
+}
+
+constexpr int kTranslucentAlpha = 200;
+
+} // namespace
+
+void TFormVelodra::SetLabelText(QLabel* label, const QString& text) {
+    if (label->text() == text) return;
+    label->setText(text);
+    if (AutoSized(label)) label->resize(label->sizeHint().width(), label->height());
+}
+
+void TFormVelodra::SetControlVisible(QWidget* control, bool visible) {
+    if (Shown(control) != visible) control->setVisible(visible);
+}
+
+void TFormVelodra::CenterHorizontally(QWidget* control) {
+    const QWidget* parent = control->parentWidget();
+    const int parentWidth = parent == this ? width() : parent->width();
+    const int left = (parentWidth - control->width()) / 2;
+    if (control->x() != left) control->move(left, control->y());
+}
+
+void TFormVelodra::SetUpLook() {
+    // Fonts at the pixel sizes of the form.
+    setFont(DisplayFont(11));
+    for (QLabel* l : findChildren<QLabel*>()) {
+        const int px = l->property("pixelSize").toInt();
+        if (px > 0) l->setFont(DisplayFont(px, l->font().bold()));
+    }
+    ui->Shape1->setAutoFillBackground(true);
+    SetColor(ui->Shape1, QPalette::Window, Qt::black);
+    SetColor(ui->LblTitle, QPalette::WindowText, QColor(0xFF, 0xFF, 0x00));
+    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblPosition, ui->LblDuration})
+        SetColor(l, QPalette::WindowText, Qt::white);
+    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblTitle2, ui->LblPosition2, ui->LblDuration2})
+        SetColor(l, QPalette::WindowText, Qt::black);
+    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblMode, ui->LblBitRate})
+        SetColor(l, QPalette::WindowText, QColor(0xFF, 0x00, 0x00));
+    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblLoop, ui->LblShuffle})
+        SetColor(l, QPalette::WindowText, QColor(128, 128, 128));
+    SetColor(ui->LblCopyright2, QPalette::WindowText, palette().color(QPalette::Light));
+    ui->LblCopyright->setText(CopyrightText());
+    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblTitleTest, ui->LblCopyright2, ui->LblTitle, ui->LblShuffle,
+                      ui->LblMode, ui->LblLoop, ui->LblBitRate, ui->LblCopyright})
+        SetAutoSize(l, true);
+    ui->LblTitleTest->hide();
+    ui->ImgFolder1->lower();
+}
+
+void TFormVelodra::FirstShowLayout() {
+    const QRect bevel = ui->BvlDisplay->geometry();
+    ui->Shape1->setGeometry(bevel.adjusted(1, 1, -1, -1));
+    SetAutoSize(ui->LblTitle, true);
+    SetLabelText(ui->LblTitle, QStringLiteral("Welcome to ") + BaseCaption + QLatin1Char('!'));
+    ui->LblTitle->move(ui->LblTitle->x(), bevel.top() + (bevel.height() - ui->LblTitle->height()) / 2);
+    CenterHorizontally(ui->LblTitle);
+    ui->LblTitle2->setText(ui->LblTitle->text());
+    ui->LblTitle2->setGeometry(ui->LblTitle->x() + 1, ui->LblTitle->y() + 1,
+                               ui->LblTitle->width(), ui->LblTitle2->height());
+    SetLabelText(ui->LblMode, QString());
+    SetLabelText(ui->LblBitRate, QString());
+    SetLabelText(ui->LblPosition, QStringLiteral("00:00"));
+    LblPositionTag = 0;
+    for (auto [shadow, label] : {std::pair{ui->LblPosition2, ui->LblPosition},
+                                 std::pair{ui->LblDuration2, ui->LblDuration}})
+        shadow->setGeometry(label->x() + 1, label->y() + 1, label->width(), shadow->height());
+    ui->ProgressBar1->setValue(0);
+    ui->ProgressBar1->setEnabled(false);
+    // The picture area is square: the client is as high as it is wide.
+    setFixedSize(width(), width());
+    ui->ImgFolder1->setGeometry(rect());
+    ui->ImgFolder1->hide();
+    FullHeight = height();
+    CenterHorizontally(ui->LblCopyright);
+    ui->LblCopyright2->setText(ui->LblCopyright->text());
+    SetAutoSize(ui->LblCopyright2, true);
+    ui->LblCopyright2->move(ui->LblCopyright->x() + 1, ui->LblCopyright->y() + 1);
+    ui->LblCopyright2->hide();
+    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblTitle2, ui->LblPosition2, ui->LblDuration2}) l->hide();
+}
+
+void TFormVelodra::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    // The copyright label keeps its distance to the bottom edge.
+    constexpr int kFromBottom = 202 - 181;
+    ui->ImgFolder1->setGeometry(rect());
+    ui->LblCopyright->move(ui->LblCopyright->x(), height() - kFromBottom);
+    ui->LblCopyright2->move(ui->LblCopyright->x() + 1, ui->LblCopyright->y() + 1);
+}
+
+void TFormVelodra::enterEvent(QEnterEvent* e) {
+    QWidget::enterEvent(e);
+    setWindowOpacity(1.0);
+}
+
+void TFormVelodra::leaveEvent(QEvent* e) {
+    QWidget::leaveEvent(e);
+    if (kTranslucentAlpha < 255) setWindowOpacity(kTranslucentAlpha / 255.0);
+}
+
+void TFormVelodra::TmrMainTimer() {
+    TmrMain->stop();
+    Guarded([this] {
+        const int counter = TmrMainTag + TmrMain->interval();
+        if (counter < 60000) {
+            TmrMainTag = counter;
+        } else {
+            TmrMainTag = 0;
+            if (Shown(ui->ImgFolder1)) SetControlVisible(ui->LblCopyright, !Shown(ui->LblCopyright));
+            SetControlVisible(ui->LblCopyright2,
+                              Shown(ui->LblCopyright) && Shown(ui->ImgFolder1));
+        }
+        if (TmrMainTag % 300 == 0) ShowPosition(-1);
+        if (TmrMainTag % 500 == 0) AnimateChannelMode();
+        if (TmrMainTag % 1000 == 0) {
+            if (TitleScrollPos >= 0) ScrollTitle();
+            if (FormPlayer->IsPlaying() && !FormPlayer->IsPaused() && TrayIcon) {
+                TrayFrame = (TrayFrame + 1) % TrayFrameCount;
+                const QIcon icon = ::TrayFrame(TrayFrame);
+                ModifyTrayIcon(&icon, TrayTip(true));
+            }
+        }
+        if (WatchForEnd && TmrMainTag % 100 == 0) CheckEndOfTrack();
+    });
+    // Qt has no idle-time update: the tick refreshes the command states.
+    UpdateCommandStates();
+    TmrMain->start();
+}
+
+void TFormVelodra::ShowPosition(int value) {
+    int time;
+    int percent;
+    if (value == -1) {
+        time = FormPlayer->Position();
+        percent = FormPlayer->PositionPercent() & 0xFF;
+    } else {
+        time = value;
+        percent = value;
+    }
+    if (percent != ui->ProgressBar1->value()) ui->ProgressBar1->setValue(percent);
+    const int shown =
+        ui->ActReversedElasped->isChecked() ? FormPlayer->MediaInfo.Duration - time : time;
+    if (shown == LblPositionTag) return;
+    SetLabelText(ui->LblPosition, TFormPlayer::FormatTime(shown));
+    LblPositionTag = shown;
+}
+
+void TFormVelodra::ShowTitle() {
+    TitleText = FormPlayer->MediaInfo.Title.trimmed();
+    if (TitleText.isEmpty()) TitleText = ui->edFile->currentText();
+    SetLabelText(ui->LblTitleTest, TitleText);
+    const int usable = ui->BvlDisplay->width() - 10;
+    if (ui->LblTitleTest->sizeHint().width() > usable) {
+        TitleScrollPos = 0;
+        SetAutoSize(ui->LblTitle, false);
+        ui->LblTitle->resize(usable, ui->LblTitle->height());
+        SetLabelText(ui->LblTitle, TitleText);
+    } else {
+        TitleScrollPos = -1;
+        SetLabelText(ui->LblTitle, TitleText);
+        SetAutoSize(ui->LblTitle, true);
+    }
+    CenterHorizontally(ui->LblTitle);
+    ui->LblTitle2->setGeometry(ui->LblTitle->x() + 1, ui->LblTitle->y() + 2,
+                               ui->LblTitle->width(), ui->LblTitle2->height());
+    setWindowTitle(QStringLiteral("%1 :: %2").arg(BaseCaption, TitleText));
+}
+
+void TFormVelodra::ShowFileInfo() {
+    const TMediaInfo& info = FormPlayer->MediaInfo;
+    ShowTitle();
+    SetLabelText(ui->LblMode, info.ChannelMode);
+    CenterHorizontally(ui->LblMode);
+    SetLabelText(ui->LblDuration, TFormPlayer::FormatTime(info.Duration));
+    if (info.BitRate != 0) {
+        const QLocale locale;
+        QString text = locale.toString(info.SampleRate / 1000.0, 'f', 1) +
+                       QStringLiteral(" kHz  ") + QString::number(info.BitRate) +
+                       QStringLiteral(" kbps");
+        text.replace(locale.decimalPoint() + QStringLiteral("0 kHz"), QStringLiteral(" kHz"));
+        SetLabelText(ui->LblBitRate, text);
+        CenterHorizontally(ui->LblBitRate);
+    }
+}
+
+void TFormVelodra::ScrollTitle() {
+    const QString s = TitleText + QStringLiteral("    ");
+    const int p = TitleScrollPos;
+    const QString text = p <= 0 ? s : s.mid(p) + s.left(p);
+    SetLabelText(ui->LblTitle, text);
+    SetLabelText(ui->LblTitle2, text);
+    TitleScrollPos = s.size() < p + 1 ? 1 : p + 1;
+}
+
+void TFormVelodra::AnimateChannelMode() {
+    const QString& mode = FormPlayer->MediaInfo.ChannelMode;
+    if (!FormPlayer->IsPlaying() || FormPlayer->IsPaused() || mode.isEmpty()) return;
+    if (++LblModeTag > 11) LblModeTag = 0;
+    switch (LblModeTag) {
+    case 0: SetLabelText(ui->LblMode, mode); break;
+    case 3: SetLabelText(ui->LblMode, QStringLiteral("( ") + mode + QStringLiteral(" )")); break;
+    case 6: SetLabelText(ui->LblMode, QStringLiteral("(( ") + mode + QStringLiteral(" ))")); break;
+    case 9: SetLabelText(ui->LblMode, QStringLiteral("((( ") + mode + QStringLiteral(" )))")); break;
+    default: break;
+    }
+    CenterHorizontally(ui->LblMode);
+}
+
+void TFormVelodra::LayoutToolBar() {
+    int x = 0;
+    for (QToolButton* b : {ui->BtnPlay, ui->BtnPause, ui->BtnStop, ui->BtnLoad, ui->BtnPrevFolder,
+                           ui->BtnPrevFile, ui->BtnNextFile, ui->BtnNextFolder}) {
+        if (!Shown(b)) continue;
+        if (b->x() != x) b->move(x, 0);
+        x += b->width();
+    }
+    if (ui->ToolBar1->width() != x) ui->ToolBar1->resize(x, ui->ToolBar1->height());
+}
+
+void TFormVelodra::ActCompactExecute() {
+    const bool compact = ui->ActCompact->isChecked();
+    if (Shown(ui->ImgFolder1)) {
+        setFixedHeight(FullHeight);
+        KeepOnScreen();
+        SetControlVisible(ui->edFolder, !compact);
+        for (QWidget* w : std::initializer_list<QWidget*>{ui->edFile, ui->BtnLoad,
+                                                          ui->BtnPrevFolder, ui->BtnPrevFile,
+                                                          ui->BtnNextFile, ui->BtnNextFolder})
+            SetControlVisible(w, Shown(ui->edFolder));
+    } else {
+        if (compact) {
+            setFixedHeight(height() - (ui->LblCopyright->y() - ui->edFolder->y()));
+        } else {
+            setFixedHeight(FullHeight);
+            KeepOnScreen();
+        }
+        SetControlVisible(ui->edFolder, !compact);
+    }
+    SetControlVisible(ui->edFile, Shown(ui->edFolder));
+    LayoutToolBar();
+    CenterHorizontally(ui->ToolBar1);
+    SetControlVisible(ui->ProgressBar1, Shown(ui->edFolder) || !Shown(ui->ImgFolder1));
+}
+
+void TFormVelodra::ActFolderImageExecute() { UpdateFolderImage(); }
+
+void TFormVelodra::UpdateFolderImage() {
+    const bool wasCompact = ui->ActCompact->isChecked();
+    auto finish = [this] {
+        SetControlVisible(ui->LblCopyright2, Shown(ui->ImgFolder1) && Shown(ui->LblCopyright));
+        for (QLabel* l : std::initializer_list<QLabel*>{ui->LblPosition2, ui->LblDuration2, ui->LblTitle2})
+            SetControlVisible(l, Shown(ui->ImgFolder1));
+        KeepOnScreen();
+    };
+    try {
+        if (wasCompact) Execute(ui->ActCompact);
+        SetControlVisible(ui->Shape1, true);
+        SetControlVisible(ui->ImgFolder1, false);
+        SetControlVisible(ui->LblCopyright, true);
+        const int folder = ui->edFolder->currentIndex();
+        // No folder selected (no library yet): simply no picture.
+        if (ui->ActFolderImage->isChecked() && folder >= 0 && FormPlayer) {
+            QString path = FormPlayer->FolderPath(folder);
+            if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
+            path += QStringLiteral("folder.jpg");
+            if (IsExistingFile(path)) {
+                const QImage image = LoadJpegScaled(path, QSize(width(), FullHeight));
+                if (!image.isNull()) {
+                    ui->ImgFolder1->setPixmap(QPixmap::fromImage(image));
+                    SetControlVisible(ui->ImgFolder1, true);
+                    SetControlVisible(ui->Shape1, false);
+                }
+            }
+        }
+        if (wasCompact) Execute(ui->ActCompact);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
