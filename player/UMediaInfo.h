@@ -12,7 +12,7 @@ struct TMediaInfo {
     QString FilePath;          // lossless file-name text (platform/FileName.h)
     QString Genre;
     QString ChannelMode;
-    std::uint16_t SampleRate = 0; // Hz
+    std::uint32_t SampleRate = 0; // Hz (wide enough for 88200 and 96000)
     QString Title;
     std::int32_t Track = 0;
     QString Year;
