@@ -197,7 +197,7 @@ namespace {
 struct TSpan {
     qsizetype Begin;       // header line
     qsizetype End;         // next header or end of text
-    qsizetype ContentNext; // just after the last non-blank line (at least the header)
+    qsizetype ContentNext; // just after the last key line (at least the header)
     bool Match;
 };
 } // namespace
@@ -210,10 +210,8 @@ std::vector<TSpan> Spans(const QByteArray& text, const QByteArray& name) {
         if (ParseHeader(text, l.Begin, l.End, nb, ne)) {
             if (!spans.empty()) spans.back().End = l.Begin;
             spans.push_back({l.Begin, text.size(), l.Next, SameName(text, nb, ne, name)});
-        } else if (!spans.empty()) {
-            qsizetype b = l.Begin, e = l.End;
-            Trim(text, b, e);
-            if (b < e) spans.back().ContentNext = l.Next;
+        } else if (qsizetype kb, ke, vb; !spans.empty() && ParseKey(text, l.Begin, l.End, kb, ke, vb)) {
+            spans.back().ContentNext = l.Next;
         }
         return true;
     });

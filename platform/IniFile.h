@@ -19,7 +19,8 @@
 //
 // Writing:
 //   - WriteString replaces the value of an existing key in place; a new key is added after the
-//     last non-blank line of its section; a new section is appended at the end of the file.
+//     last key of its section (comments and blank lines after it stay after it); a new section
+//     is appended at the end of the file.
 //   - EraseSection removes every section of that name with all its lines.
 //   - Every other byte of the file, including comments, blank lines, line endings and the order
 //     of the other sections, stays exactly as it was.
