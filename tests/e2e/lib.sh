@@ -1,0 +1,72 @@
+# Shared pieces of the end-to-end tests: a private X server, private config and runtime
+# folders, generated libraries, and closing a window the way a window manager does.
+set -euo pipefail
+
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+BUILD_DIR=$(cd "${1:?build folder}" && pwd)
+VELODRA="$BUILD_DIR/app/velodra"
+WORK=$(mktemp -d /tmp/velodra-e2e-XXXXXX)
+export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/run"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+PIDS=()
+
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_xvfb() {
+  local fifo="$WORK/displayfd"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  PIDS+=($!)
+  local n
+  read -r -t 20 n <"$fifo" || fail "Xvfb did not start"
+  export DISPLAY=":$n"
+}
+
+# tone FILE SECONDS [ffmpeg output options...]
+tone() {
+  local file=$1 secs=$2
+  shift 2
+  mkdir -p "$(dirname "$file")"
+  ffmpeg -nostdin -y -hide_banner -loglevel error -f lavfi \
+    -i "sine=frequency=440:sample_rate=44100:duration=$secs" -ac 2 "$@" "$file"
+}
+
+# wait_window NAME_REGEX [SECONDS] -> prints the window id
+wait_window() {
+  local name=$1 secs=${2:-20} id=""
+  for _ in $(seq $((secs * 10))); do
+    id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+window_name() { xdotool getwindowname "$1" 2>/dev/null || true; }
+
+# The window manager's close request (WM_DELETE_WINDOW).
+close_window() { python3 "$E2E_DIR/xclose.py" "$1"; }
+
+# wait_exit PID SECONDS -> the exit code, or fails
+wait_exit() {
+  local pid=$1 secs=$2
+  for _ in $(seq $((secs * 10))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      local rc=0
+      wait "$pid" || rc=$?
+      echo "$rc"
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "process $pid still running after ${secs}s"
+}

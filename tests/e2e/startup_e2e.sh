@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The real program under Xvfb: the window appears, a second copy leaves at once with 0 and
+# leaves the first alone, closing the window ends the process with 0.
+source "$(dirname "$0")/lib.sh"
+export VELODRA_AUDIO_SINK=fakesink
+start_xvfb
+lib="$WORK/Music"
+tone "$lib/A/one.mp3" 2 -c:a libmp3lame -b:a 128k -metadata title="First Song"
+tone "$lib/B/two.mp3" 2 -c:a libmp3lame -b:a 128k
+
+"$VELODRA" "$lib" >"$WORK/first.log" 2>&1 &
+first=$!
+PIDS+=($first)
+win=$(wait_window '^Velodra') || fail "no Velodra window"
+# The scan has run: the first file is open and named in the caption.
+for _ in $(seq 50); do
+  case "$(window_name "$win")" in "Velodra :: First Song") break ;; esac
+  sleep 0.1
+done
+[ "$(window_name "$win")" = "Velodra :: First Song" ] || fail "caption is '$(window_name "$win")'"
+
+start=$(date +%s%N)
+rc=0
+timeout 10 "$VELODRA" "$lib" >"$WORK/second.log" 2>&1 || rc=$?
+elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+[ "$rc" -eq 0 ] || fail "second copy exited with $rc"
+[ "$elapsed_ms" -lt 3000 ] || fail "second copy took ${elapsed_ms} ms"
+kill -0 "$first" 2>/dev/null || fail "first copy died"
+[ "$(xdotool search --onlyvisible --name '^Velodra' | wc -l)" -eq 1 ] || fail "more than one window"
+
+close_window "$win"
+rc=$(wait_exit "$first" 15)
+[ "$rc" -eq 0 ] || { cat "$WORK/first.log"; fail "first copy exited with $rc"; }
+[ -f "$XDG_CONFIG_HOME/velodra.ini" ] || fail "no settings written at close"
+echo "startup e2e passed"
