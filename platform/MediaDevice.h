@@ -36,6 +36,11 @@ public:
     virtual TMPModes Mode() = 0;
     virtual std::int32_t Position() = 0;
     virtual std::int32_t Length() = 0;
+    // True while the device is stopped where playing ran out by itself (the end of the
+    // stream, or the point past which nothing could be decoded).
+    virtual bool AtEnd() {
+        return Mode() == TMPModes::mpStopped && Length() > 0 && Position() >= Length();
+    }
 };
 
 // The real device over GStreamer.
