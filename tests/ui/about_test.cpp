@@ -1,0 +1,310 @@
+// The about box text, the size wording in two locales, the mixer search and the mail link.
+#include "platform/FileName.h"
+#include "support/TestAudio.h"
+#include "ui/UAbout.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLocale>
+#include <QThread>
+#include <QUrlQuery>
+#include <filesystem>
+#include <ostream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+// Readable failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "about_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+const QLocale PointLocale(QLocale::English, QLocale::UnitedStates);
+const QLocale CommaLocale(QLocale::German, QLocale::Germany);
+
+// Sets the user's locale for one test and puts the old one back.
+class TLocaleScope {
+public:
+    explicit TLocaleScope(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~TLocaleScope() { QLocale::setDefault(Saved); }
+
+private:
+    QLocale Saved;
+};
+
+QString Q(const std::string& s) { return DecodeFileName(s); }
+
+class AboutTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { App(); }
+};
+
+TEST_F(AboutTest, FileSizesReadInTheUsersLocale) {
+    struct {
+        qint64 Count;
+        const char* Point;
+        const char* Comma;
+    } const cases[] = {
+        {-1, "-1 B", "-1 B"},
+        {0, "0 B", "0 B"},
+        {999, "999 B", "999 B"},
+        {1000, "0.98 KB", "0,98 KB"},
+        {1010, "0.99 KB", "0,99 KB"},
+        {1536, "1.5 KB", "1,5 KB"},
+        {1023999, "1,000 KB", "1.000 KB"},
+        {1030000, "0.98 MB", "0,98 MB"},
+        {1536000, "1.46 MB", "1,46 MB"},
+        {2147483648LL, "2 GB", "2 GB"},
+        {1099511627776LL, "1,024 GB", "1.024 GB"},
+    };
+    for (const auto& c : cases) {
+        {
+            TLocaleScope scope(PointLocale);
+            EXPECT_EQ(FormatFileSize(c.Count), QString::fromUtf8(c.Point)) << c.Count;
+        }
+        {
+            TLocaleScope scope(CommaLocale);
+            EXPECT_EQ(FormatFileSize(c.Count), QString::fromUtf8(c.Comma)) << c.Count;
+        }
+    }
+}
+
+TEST_F(AboutTest, TrailingZerosGoOnlyAfterTheDecimalSeparator) {
+    struct {
+        const QLocale& Locale;
+        const char* In;
+        const char* Out;
+    } const cases[] = {
+        {PointLocale, "1.50", "1.5"},     {PointLocale, "2.00", "2"},
+        {PointLocale, "1,024.00", "1,024"}, {PointLocale, "10.0", "10"},
+        {PointLocale, "100", "100"},      {PointLocale, "1,000", "1,000"},
+        {CommaLocale, "1,50", "1,5"},     {CommaLocale, "1.000", "1.000"},
+        {CommaLocale, "1.024,00", "1.024"}, {CommaLocale, "", ""},
+    };
+    for (const auto& c : cases) {
+        TLocaleScope scope(c.Locale);
+        EXPECT_EQ(StripTrailingZeros(QString::fromUtf8(c.In)), QString::fromUtf8(c.Out)) << c.In;
+    }
+}
+
+TEST_F(AboutTest, FileSizeComesFromTheEntryAndIsMinusOneWhenGone) {
+    testsupport::TTempDir dir;
+    testsupport::WriteFile(dir / "a.mp3", std::string(1536, 'x'));
+    testsupport::WriteFile(dir / "empty.mp3", "");
+    // A name that is not UTF-8 must still be found.
+    testsupport::WriteFile(dir / "caf\xE9.mp3", std::string(10, 'x'));
+    EXPECT_EQ(FileSizeOf(Q(dir / "a.mp3")), 1536);
+    EXPECT_EQ(FileSizeOf(Q(dir / "empty.mp3")), 0);
+    EXPECT_EQ(FileSizeOf(Q(dir / "caf\xE9.mp3")), 10);
+    EXPECT_EQ(FileSizeOf(Q(dir / "missing.mp3")), -1);
+    EXPECT_EQ(FileSizeOf(QString()), -1);
+}
+
+TEST_F(AboutTest, WithNoFileOpenTheTextEndsAfterTheCountryLine) {
+    TAboutInput in;
+    in.Info.Title = QStringLiteral("Ignored while nothing is open");
+    const QStringList lines = BuildAboutText(in).split(QLatin1Char('\r'));
+    const QStringList expected = {
+        QStringLiteral("Velodra"),
+        QStringLiteral("version 3.4"),
+        QString(),
+        QStringLiteral("Folder oriented audio files player. Supports MP3 and WMA."),
+        QString(),
+        QStringLiteral("please, send donation."),
+        QString(),
+        CopyrightText(),
+        CountryText(),
+    };
+    EXPECT_EQ(lines, expected);
+    EXPECT_FALSE(CopyrightText().isEmpty());
+    EXPECT_FALSE(CountryText().isEmpty());
+}
+
+TAboutInput OpenFile(const std::string& path) {
+    TAboutInput in;
+    in.IsOpen = true;
+    in.Info.Title = QStringLiteral("Intro");
+    in.Info.Artist = QStringLiteral("Band");
+    in.Info.Album = QStringLiteral("Best Of");
+    in.Info.Track = 3;
+    in.Info.Year = QStringLiteral("1999");
+    in.Info.Genre = QStringLiteral("Rock");
+    in.Info.ChannelMode = QStringLiteral("Joint Stereo");
+    in.Info.SampleRate = 44100;
+    in.Info.BitRate = 128;
+    in.Info.Duration = 245000;
+    in.Info.FilePath = Q(path);
+    in.Info.Comment = QStringLiteral("Live");
+    in.FolderText = QStringLiteral("Rock / Best Of");
+    in.RootFolder = QStringLiteral("/music");
+    in.FolderCount = 1234;
+    in.TotalFileCount = 12345;
+    return in;
+}
+
+TEST_F(AboutTest, OpenFileAddsTheCurrentMediaBlock) {
+    TLocaleScope scope(PointLocale);
+    testsupport::TTempDir dir;
+    testsupport::WriteFile(dir / "01 Intro.mp3", std::string(1536, 'x'));
+    const QStringList lines = BuildAboutText(OpenFile(dir / "01 Intro.mp3")).split(QLatin1Char('\r'));
+    const QStringList expected = {
+        QString(),
+        QStringLiteral("Current media:"),
+        QStringLiteral("    Title: Intro"),
+        QStringLiteral("    Artist: Band"),
+        QStringLiteral("    Album: Best Of"),
+        QStringLiteral("    Track: 3"),
+        QStringLiteral("    Year: 1999"),
+        QStringLiteral("    Genre: Rock"),
+        QStringLiteral("    Channel: Joint Stereo"),
+        QStringLiteral("    Sample rate: 44.1 kHz"),
+        QStringLiteral("    Bit rate: 128 kbps"),
+        QStringLiteral("    Duration: 4m 5s"),
+        QStringLiteral("    Folder: Rock / Best Of"),
+        QStringLiteral("    File: 01 Intro.mp3"),
+        QStringLiteral("    Size: 1.5 KB"),
+        QStringLiteral("    Root: /music"),
+        QStringLiteral("    Count: 1,234 folders, 12,345 files"),
+        QStringLiteral("    Comment: Live"),
+    };
+    ASSERT_EQ(lines.size(), 9 + expected.size());
+    EXPECT_EQ(lines.mid(9), expected);
+}
+
+TEST_F(AboutTest, EmptyFieldsAndTheRootFolderLeaveTheirLinesOut) {
+    TLocaleScope scope(PointLocale);
+    TAboutInput in = OpenFile("/nowhere/gone.mp3");
+    in.Info = TMediaInfo{};
+    in.Info.FilePath = QStringLiteral("/nowhere/gone.mp3");
+    in.FolderText = QStringLiteral(".");
+    const QStringList lines = BuildAboutText(in).split(QLatin1Char('\r'));
+    const QStringList expected = {
+        QString(),
+        QStringLiteral("Current media:"),
+        QStringLiteral("    Duration: 0m 0s"),
+        QStringLiteral("    File: gone.mp3"),
+        QStringLiteral("    Size: -1 B"),
+        QStringLiteral("    Root: /music"),
+        QStringLiteral("    Count: 1,234 folders, 12,345 files"),
+    };
+    EXPECT_EQ(lines.mid(9), expected);
+}
+
+TEST_F(AboutTest, SampleRateDropsAZeroDecimalAndKeepsTheTitleAsItIs) {
+    struct {
+        const QLocale& Locale;
+        std::uint16_t Rate;
+        const char* Line;
+    } const cases[] = {
+        {PointLocale, 48000, "    Sample rate: 48 kHz"},
+        {PointLocale, 44100, "    Sample rate: 44.1 kHz"},
+        {PointLocale, 8000, "    Sample rate: 8 kHz"},
+        {CommaLocale, 48000, "    Sample rate: 48 kHz"},
+        {CommaLocale, 22050, "    Sample rate: 22,1 kHz"},
+    };
+    for (const auto& c : cases) {
+        TLocaleScope scope(c.Locale);
+        TAboutInput in = OpenFile("/nowhere/a.mp3");
+        in.Info.SampleRate = c.Rate;
+        in.Info.Title = QStringLiteral("Tone at 5") + c.Locale.decimalPoint() + QStringLiteral("0 kHz");
+        const QStringList lines = BuildAboutText(in).split(QLatin1Char('\r'));
+        EXPECT_TRUE(lines.contains(QString::fromUtf8(c.Line))) << c.Line;
+        EXPECT_TRUE(lines.contains(QStringLiteral("    Title: ") + in.Info.Title)) << "title was changed";
+    }
+}
+
+TEST_F(AboutTest, NamesThatAreNotUtf8ShowTheirBytesAsCharacters) {
+    testsupport::TTempDir dir;
+    testsupport::WriteFile(dir / "caf\xE9.mp3", std::string(999, 'x'));
+    TAboutInput in = OpenFile(dir / "caf\xE9.mp3");
+    const QStringList lines = BuildAboutText(in).split(QLatin1Char('\r'));
+    EXPECT_TRUE(lines.contains(QString::fromUtf8("    File: caf\xC3\xA9.mp3")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("    Size: 999 B")));
+}
+
+// Fake mixers on a PATH of their own; each records its name and arguments.
+class TFakePath {
+public:
+    explicit TFakePath(std::initializer_list<const char*> programs) : Saved(qgetenv("PATH")) {
+        for (const char* p : programs) {
+            const std::string path = Dir / p;
+            testsupport::WriteFile(path, "#!/bin/sh\necho \"${0##*/} $*\" > '" + Marker() + ".tmp'\n/bin/mv '" +
+                                             Marker() + ".tmp' '" + Marker() + "'\n");
+            ::chmod(path.c_str(), 0755);
+        }
+        qputenv("PATH", QByteArray::fromStdString(Dir.Path.string()));
+    }
+    ~TFakePath() { qputenv("PATH", Saved); }
+    std::string Marker() const { return Dir / "started"; }
+    // What was started, waiting at most five seconds for it.
+    QString Started() const {
+        QFile f(QString::fromStdString(Marker()));
+        for (QDeadlineTimer deadline(5000); !f.exists() && !deadline.hasExpired();) QThread::msleep(20);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(f.readAll()).trimmed();
+    }
+
+private:
+    testsupport::TTempDir Dir;
+    QByteArray Saved;
+};
+
+TEST_F(AboutTest, MixerStartsTheFirstProgramFoundOnThePath) {
+    struct {
+        std::initializer_list<const char*> Present;
+        const char* Started;
+    } const cases[] = {
+        {{"pavucontrol", "pavucontrol-qt", "kcmshell5"}, "pavucontrol"},
+        {{"kcmshell5", "pavucontrol-qt"}, "pavucontrol-qt"},
+        {{"kcmshell6", "gnome-control-center"}, "gnome-control-center sound"},
+        {{"kcmshell5"}, "kcmshell5 kcm_pulseaudio"},
+    };
+    for (const auto& c : cases) {
+        TFakePath path(c.Present);
+        EXPECT_TRUE(StartMixer()) << c.Started;
+        EXPECT_EQ(path.Started(), QString::fromUtf8(c.Started));
+    }
+}
+
+TEST_F(AboutTest, MixerIsSilentWhenNoneIsInstalled) {
+    TFakePath path({});
+    EXPECT_FALSE(StartMixer());
+    EXPECT_FALSE(std::filesystem::exists(path.Marker()));
+}
+
+class TUrlRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> Urls;
+public slots:
+    void Open(const QUrl& url) { Urls << url; }
+};
+
+TEST_F(AboutTest, CopyrightClickStartsAMailWithTheSubject) {
+    TUrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &recorder, "Open");
+    StartMail();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+    ASSERT_EQ(recorder.Urls.size(), 1);
+    const QUrl url = recorder.Urls.first();
+    EXPECT_EQ(url.scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(url.path(), ContactAddress());
+    EXPECT_TRUE(ContactAddress().endsWith(QStringLiteral("@example.org")));
+    EXPECT_EQ(QUrlQuery(url).queryItemValue(QStringLiteral("subject")), QStringLiteral("[Velodra]"));
+}
+
+} // namespace
+
+#include "about_test.moc"

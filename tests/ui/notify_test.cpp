@@ -1,0 +1,191 @@
+// The pop-up: its fade timeline (driven step by step), reuse, the title fitting, the corner it
+// sits in, and that it leaves the keyboard where it was.
+#include "ui/Fonts.h"
+#include "ui/UFormNotify.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The offscreen platform cannot fade or raise windows and says so on every call.
+void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& msg) {
+    if (msg.startsWith(QStringLiteral("This plugin does not support"))) return;
+    fprintf(stderr, "%s\n", qPrintable(msg));
+    if (type == QtFatalMsg) abort();
+}
+
+QApplication& App() {
+    qInstallMessageHandler(QuietHandler);
+    static int argc = 1;
+    static char name[] = "notify_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+class NotifyTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { App(); }
+    void TearDown() override {
+        // Each test starts without a pop-up.
+        delete FormNotify;
+        FormNotify = nullptr;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    static void DeletePending() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+};
+
+TEST_F(NotifyTest, StaysOpaqueThenFadesBy32AndClosesOnTheEighthTick) {
+    ShowNotify(QStringLiteral("Intro "), QStringLiteral("03:25  44.1 kHz  128 kbps"));
+    ASSERT_NE(FormNotify, nullptr);
+    QPointer<TFormNotify> form = FormNotify;
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->AlphaBlendValue(), 255);
+    EXPECT_DOUBLE_EQ(form->windowOpacity(), 1.0);
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Timer1->interval(), 1000);
+
+    for (int expected : {223, 191, 159, 127, 95, 63, 31}) {
+        form->Timer1Timer();
+        ASSERT_EQ(FormNotify, form.data()) << "closed early, before alpha " << expected;
+        EXPECT_EQ(form->AlphaBlendValue(), expected);
+        EXPECT_TRUE(form->AlphaBlend());
+        EXPECT_NEAR(form->windowOpacity(), expected / 255.0, 0.5 / 255);
+        EXPECT_TRUE(form->Timer1->isActive());
+    }
+    form->Timer1Timer();
+    EXPECT_EQ(FormNotify, nullptr);
+    DeletePending();
+    EXPECT_TRUE(form.isNull()) << "the pop-up must delete itself once closed";
+
+    // The next file gets a fresh, opaque pop-up.
+    ShowNotify(QStringLiteral("Next "), QStringLiteral("01:00"));
+    ASSERT_NE(FormNotify, nullptr);
+    EXPECT_TRUE(FormNotify->isVisible());
+    EXPECT_EQ(FormNotify->AlphaBlendValue(), 255);
+}
+
+TEST_F(NotifyTest, SecondStartWithinEightSecondsReusesThePopUpAndRestartsTheFade) {
+    ShowNotify(QStringLiteral("First "), QStringLiteral("02:00  44.1 kHz  128 kbps"));
+    QPointer<TFormNotify> form = FormNotify;
+    ASSERT_FALSE(form.isNull());
+    for (int i = 0; i < 5; ++i) form->Timer1Timer();
+    ASSERT_EQ(form->AlphaBlendValue(), 95);
+
+    ShowNotify(QStringLiteral("Second "), QStringLiteral("04:10  48 kHz  192 kbps"));
+    EXPECT_EQ(FormNotify, form.data());
+    EXPECT_EQ(form->AlphaBlendValue(), 255);
+    EXPECT_DOUBLE_EQ(form->windowOpacity(), 1.0);
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("Second "));
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("04:10  48 kHz  192 kbps"));
+    EXPECT_TRUE(form->Timer1->isActive());
+
+    // The full eight seconds start again.
+    for (int i = 0; i < 7; ++i) form->Timer1Timer();
+    EXPECT_EQ(FormNotify, form.data());
+    form->Timer1Timer();
+    EXPECT_EQ(FormNotify, nullptr);
+}
+
+TEST_F(NotifyTest, TitleIsCutWithDotsToFitTheInformationLine) {
+    const QString titles[] = {
+        QStringLiteral("Intro "),
+        QStringLiteral("A title of a song that is far too long for the pop-up "),
+        QStringLiteral("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW "),
+        QStringLiteral("   padded and much too long for the small pop-up window   "),
+        QString::fromUtf8("\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E"
+                          "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E"
+                          "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E "),
+    };
+    for (const QString& title : titles) {
+        SCOPED_TRACE(title.toStdString());
+        ShowNotify(title, QStringLiteral("03:00"));
+        ASSERT_NE(FormNotify, nullptr);
+        const QLabel* label = FormNotify->Label1;
+        const QFontMetrics fm = label->fontMetrics();
+        const int width = FormNotify->Label2->width();
+        ASSERT_EQ(width, 137);
+        EXPECT_EQ(label->width(), width);
+        const QString shown = label->text();
+        if (fm.horizontalAdvance(title) <= width) {
+            EXPECT_EQ(shown, title) << "a title that fits keeps its trailing space";
+            continue;
+        }
+        ASSERT_TRUE(shown.endsWith(QStringLiteral("...")));
+        EXPECT_LE(fm.horizontalAdvance(shown), width);
+        const QString kept = shown.chopped(3);
+        const QString trimmed = title.trimmed();
+        EXPECT_TRUE(trimmed.startsWith(kept));
+        EXPECT_FALSE(kept.isEmpty());
+        EXPECT_FALSE(kept.back().isHighSurrogate()) << "a surrogate pair was split";
+        // Cut no more than needed: one more character would not fit.
+        const qsizetype next = trimmed.at(kept.size()).isHighSurrogate() ? 2 : 1;
+        EXPECT_GT(fm.horizontalAdvance(trimmed.left(kept.size() + next) + QStringLiteral("...")), width);
+    }
+}
+
+TEST_F(NotifyTest, SitsInTheLowerRightCornerOfTheWorkArea) {
+    ShowNotify(QStringLiteral("Corner "), QStringLiteral("00:30"));
+    ASSERT_NE(FormNotify, nullptr);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(FormNotify->size(), QSize(180, 58));
+    EXPECT_EQ(FormNotify->frameGeometry().bottomRight(), area.bottomRight());
+
+    // A work area that does not begin at 0, 0 (a panel on the left or at the top).
+    struct {
+        QRect Area;
+        QPoint Expected;
+    } const cases[] = {
+        {QRect(0, 0, 1024, 768), QPoint(844, 710)},
+        {QRect(64, 0, 960, 768), QPoint(844, 710)},
+        {QRect(0, 32, 1280, 992), QPoint(1100, 966)},
+        {QRect(1920, 0, 1280, 1024), QPoint(3020, 966)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(NotifyPosition(c.Area, QSize(180, 58)), c.Expected);
+}
+
+TEST_F(NotifyTest, LeavesTheKeyboardFocusWhereItWas) {
+    QWidget window;
+    auto* edit = new QLineEdit(&window);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    edit->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::activeWindow(), &window);
+
+    ShowNotify(QStringLiteral("Quiet "), QStringLiteral("01:00"));
+    QCoreApplication::processEvents();
+    ASSERT_NE(FormNotify, nullptr);
+    EXPECT_TRUE(FormNotify->isVisible());
+    EXPECT_EQ(QApplication::activeWindow(), &window);
+    EXPECT_EQ(QApplication::focusWidget(), edit);
+    EXPECT_FALSE(FormNotify->isActiveWindow());
+}
+
+TEST_F(NotifyTest, ShowsTheLeftHalfOfTheNotesPictureInTheDesignedFaces) {
+    ShowNotify(QStringLiteral("Look "), QStringLiteral("01:00"));
+    ASSERT_NE(FormNotify, nullptr);
+    const QPixmap picture = FormNotify->Image1->pixmap();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), QSize(16, 16));
+    EXPECT_EQ(picture.toImage().pixelColor(0, 15).alpha(), 0) << "lower-left pixel is see-through";
+    EXPECT_EQ(FormNotify->GroupBox1->title(), QStringLiteral("Velodra"));
+    EXPECT_EQ(FormNotify->Label1->font().pixelSize(), 15);
+    EXPECT_EQ(QFontInfo(FormNotify->Label1->font()).family(), SerifFamily());
+    EXPECT_EQ(FormNotify->Label2->font().pixelSize(), 9);
+    EXPECT_TRUE(FormNotify->Label2->alignment() & Qt::AlignRight);
+    EXPECT_EQ(FormNotify->palette().color(QPalette::Window),
+              QApplication::palette().color(QPalette::ToolTipBase));
+}
+
+} // namespace
