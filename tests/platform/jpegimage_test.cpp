@@ -1,0 +1,291 @@
+#include "platform/FileName.h"
+#include "platform/JpegImage.h"
+#include "support/TestAudio.h"
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <sys/stat.h>
+
+#include <jpeglib.h>
+
+namespace fs = std::filesystem;
+using testsupport::TTempDir;
+
+namespace {
+
+const QSize kCover(200, 200);
+
+QString Q(const std::string& s) { return DecodeFileName(std::string_view(s)); }
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+QByteArray B(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
+
+const QColor kRed(220, 30, 40), kBlue(30, 60, 220);
+
+std::string Spec(QColor c) {
+    return "'rgb(" + std::to_string(c.red()) + "," + std::to_string(c.green()) + "," +
+           std::to_string(c.blue()) + ")'";
+}
+
+// A picture of two halves, written by ImageMagick.
+std::string MakePicture(const TTempDir& dir, const std::string& name, int w, int h,
+                        const std::string& options, QColor left = kRed, QColor right = kBlue) {
+    const std::string path = dir / name;
+    const std::string cmd = "convert -size " + std::to_string(w) + "x" + std::to_string(h) +
+                            " xc:" + Spec(left) + " -fill " + Spec(right) + " -draw 'rectangle " +
+                            std::to_string(w / 2) + ",0 " + std::to_string(w) + "," +
+                            std::to_string(h) + "' " + options + " '" + path + "'";
+    if (std::system(cmd.c_str()) != 0 || !fs::exists(path)) return {};
+    return path;
+}
+
+::testing::AssertionResult Near(QRgb got, QColor want, int tolerance = 28) {
+    const int dr = std::abs(qRed(got) - want.red()), dg = std::abs(qGreen(got) - want.green()),
+              db = std::abs(qBlue(got) - want.blue());
+    if (dr <= tolerance && dg <= tolerance && db <= tolerance) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "got rgb(" << qRed(got) << "," << qGreen(got) << ","
+                                         << qBlue(got) << ") want rgb(" << want.red() << ","
+                                         << want.green() << "," << want.blue() << ")";
+}
+
+struct TPictureCase {
+    const char* Name;
+    int Width, Height;
+    const char* Options;
+    int ExpectW, ExpectH; // the smallest n/8 scale covering 200 x 200
+    QColor Left, Right;
+};
+
+void PrintTo(const TPictureCase& c, std::ostream* os) { *os << c.Name; }
+
+class JpegDecode : public ::testing::TestWithParam<TPictureCase> {};
+
+TEST_P(JpegDecode, DecodesAtTheSmallestCoveringScaleWithTheDrawnColours) {
+    const TPictureCase& c = GetParam();
+    TTempDir dir;
+    const std::string path = MakePicture(dir, "folder.jpg", c.Width, c.Height, c.Options, c.Left, c.Right);
+    ASSERT_FALSE(path.empty()) << "convert failed";
+    const QImage img = LoadJpegScaled(Q(path), kCover);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(img.size(), QSize(c.ExpectW, c.ExpectH));
+    EXPECT_EQ(img.format(), QImage::Format_RGB32);
+    EXPECT_TRUE(Near(img.pixel(img.width() / 4, img.height() / 2), c.Left));
+    EXPECT_TRUE(Near(img.pixel(img.width() * 3 / 4, img.height() / 2), c.Right));
+    EXPECT_TRUE(Near(img.pixel(1, 1), c.Left)); // rows come out top first
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, JpegDecode,
+    ::testing::Values(
+        TPictureCase{"baseline", 1600, 1200, "-quality 90", 400, 300, kRed, kBlue},
+        TPictureCase{"camera", 4000, 3000, "-quality 90", 500, 375, kRed, kBlue},
+        TPictureCase{"exact_eighth", 1600, 1600, "", 200, 200, kRed, kBlue},
+        TPictureCase{"one_short", 1592, 1600, "", 398, 400, kRed, kBlue},
+        TPictureCase{"tall", 300, 2400, "", 225, 1800, kRed, kBlue}, // 5/8 is 188 wide
+        TPictureCase{"small", 150, 100, "", 150, 100, kRed, kBlue},
+        TPictureCase{"progressive", 1000, 1000, "-interlace JPEG", 250, 250, kRed, kBlue},
+        TPictureCase{"unsubsampled", 1000, 800, "-sampling-factor 1x1", 250, 200, kRed, kBlue},
+        TPictureCase{"grayscale", 800, 800, "-colorspace Gray", 200, 200, QColor(40, 40, 40),
+                     QColor(210, 210, 210)},
+        TPictureCase{"cmyk", 1600, 1200, "-colorspace CMYK", 400, 300, kRed, kBlue},
+        TPictureCase{"cmyk_progressive", 1000, 1000, "-colorspace CMYK -interlace JPEG", 250, 250,
+                     kRed, kBlue}),
+    [](const auto& p) { return std::string(p.param.Name); });
+
+// A CMYK JPEG written here: with Adobe's marker the inks are stored inverted, without it as is.
+QByteArray EncodeCmyk(int w, int h, const unsigned char (&pixel)[4], bool adobe, bool ycck) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr e;
+    c.err = jpeg_std_error(&e);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = static_cast<JDIMENSION>(w);
+    c.image_height = static_cast<JDIMENSION>(h);
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    if (ycck) jpeg_set_colorspace(&c, JCS_YCCK);
+    c.write_Adobe_marker = adobe ? TRUE : FALSE;
+    jpeg_start_compress(&c, TRUE);
+    std::vector<unsigned char> row(static_cast<size_t>(w) * 4);
+    for (int x = 0; x < w; ++x) std::copy(pixel, pixel + 4, row.begin() + x * 4);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+    std::free(out);
+    return bytes;
+}
+
+TEST(JpegCmyk, InvertedAdobeAndPlainInksBothGiveTheColour) {
+    // Red is no cyan, full magenta, full yellow, no black.
+    const unsigned char plain[4] = {0, 255, 255, 0};
+    const unsigned char inverted[4] = {255, 0, 0, 255};
+    const unsigned char darkPlain[4] = {0, 0, 0, 128}; // half black
+    struct {
+        const char* Name;
+        QByteArray Data;
+        QColor Want;
+    } cases[] = {
+        {"plain", EncodeCmyk(400, 400, plain, false, false), QColor(255, 0, 0)},
+        {"adobe", EncodeCmyk(400, 400, inverted, true, false), QColor(255, 0, 0)},
+        {"adobe ycck", EncodeCmyk(400, 400, inverted, true, true), QColor(255, 0, 0)},
+        {"grey ink", EncodeCmyk(400, 400, darkPlain, false, false), QColor(127, 127, 127)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QImage img = DecodeJpegScaled(c.Data, kCover);
+        ASSERT_FALSE(img.isNull());
+        EXPECT_EQ(img.size(), QSize(200, 200));
+        EXPECT_TRUE(Near(img.pixel(100, 100), c.Want, 12));
+    }
+}
+
+qsizetype FindMarker(const QByteArray& d, unsigned char second) {
+    for (qsizetype i = 2; i + 1 < d.size(); ++i)
+        if (static_cast<unsigned char>(d[i]) == 0xFF && static_cast<unsigned char>(d[i + 1]) == second)
+            return i;
+    return -1;
+}
+
+// The frame header's height and width, big-endian after length and precision.
+QByteArray WithDeclaredSize(QByteArray d, int w, int h) {
+    qsizetype sof = FindMarker(d, 0xC0);
+    if (sof < 0) sof = FindMarker(d, 0xC2);
+    if (sof < 0) return {};
+    d[sof + 5] = static_cast<char>(h >> 8);
+    d[sof + 6] = static_cast<char>(h & 0xFF);
+    d[sof + 7] = static_cast<char>(w >> 8);
+    d[sof + 8] = static_cast<char>(w & 0xFF);
+    return d;
+}
+
+class JpegFailures : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Dir = new TTempDir("velodra-jpeg");
+        Baseline = B(ReadAll(MakePicture(*Dir, "b.jpg", 1200, 900, "-quality 85")));
+        Progressive = B(ReadAll(MakePicture(*Dir, "p.jpg", 1200, 900, "-interlace JPEG")));
+    }
+    static void TearDownTestSuite() {
+        delete Dir;
+        Dir = nullptr;
+    }
+    static TTempDir* Dir;
+    static QByteArray Baseline, Progressive;
+};
+TTempDir* JpegFailures::Dir = nullptr;
+QByteArray JpegFailures::Baseline, JpegFailures::Progressive;
+
+TEST_F(JpegFailures, BadDataGivesANullImage) {
+    ASSERT_GT(Baseline.size(), 1000);
+    ASSERT_GT(Progressive.size(), 1000);
+    ASSERT_FALSE(DecodeJpegScaled(Baseline, kCover).isNull()); // the sources themselves are fine
+    ASSERT_FALSE(DecodeJpegScaled(Progressive, kCover).isNull());
+
+    const qsizetype sos = FindMarker(Baseline, 0xDA);
+    ASSERT_GT(sos, 0);
+    QByteArray markerInData = Baseline;
+    markerInData[Baseline.size() / 2] = static_cast<char>(0xFF);
+    markerInData[Baseline.size() / 2 + 1] = static_cast<char>(0xD9); // an early end of image
+    QByteArray png;
+    {
+        const std::string p = *Dir / "x.png";
+        ASSERT_EQ(std::system(("convert -size 300x300 xc:red '" + p + "'").c_str()), 0);
+        png = B(ReadAll(p));
+    }
+    const struct {
+        const char* Name;
+        QByteArray Data;
+    } cases[] = {
+        {"empty", QByteArray()},
+        {"text", QByteArray("this is not a picture\n")},
+        {"png", png},
+        {"only the start marker", Baseline.left(2)},
+        {"cut after the headers", Baseline.left(sos + 20)},
+        {"cut in half", Baseline.left(Baseline.size() / 2)},
+        {"cut before the end marker", Baseline.left(Baseline.size() - 200)},
+        {"progressive cut in half", Progressive.left(Progressive.size() / 2)},
+        {"end marker inside the data", markerInData},
+        {"zero width", WithDeclaredSize(Baseline, 0, 900)},
+        {"huge declared size", WithDeclaredSize(Baseline, 60000, 60000)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_TRUE(DecodeJpegScaled(c.Data, kCover).isNull());
+    }
+}
+
+TEST_F(JpegFailures, WhatIsNotARegularFileGivesANullImage) {
+    const std::string missing = *Dir / "missing/folder.jpg";
+    const std::string asDir = *Dir / "dir/folder.jpg";
+    fs::create_directories(asDir);
+    const std::string fifo = *Dir / "fifo.jpg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = *Dir / "zero.jpg";
+    testsupport::WriteFile(zero, "");
+    for (const std::string& p : {missing, asDir, fifo, zero}) {
+        SCOPED_TRACE(p);
+        EXPECT_TRUE(LoadJpegScaled(Q(p), kCover).isNull()); // the FIFO must not block
+    }
+}
+
+TEST_F(JpegFailures, LoadsThroughANonUtf8Name) {
+    const std::string name = *Dir / "caf\xe9-\xff.jpg";
+    testsupport::WriteFile(name, std::string(Baseline.constData(), static_cast<size_t>(Baseline.size())));
+    EXPECT_EQ(LoadJpegScaled(Q(name), kCover).size(), QSize(300, 225));
+}
+
+// Damage that the decoder may or may not notice: never a crash, and a picture that does come
+// out has the size the header promised.
+TEST_F(JpegFailures, RandomDamageNeverCrashes) {
+    std::mt19937 rng(99);
+    int nulls = 0;
+    for (int round = 0; round < 60; ++round) {
+        QByteArray d = round % 2 ? Progressive : Baseline;
+        const qsizetype sos = FindMarker(d, 0xDA);
+        ASSERT_GT(sos, 0);
+        std::uniform_int_distribution<qsizetype> at(sos + 20, d.size() - 1);
+        for (int k = 0; k < 1 + round % 8; ++k) d[at(rng)] = static_cast<char>(rng());
+        const QImage img = DecodeJpegScaled(d, kCover);
+        if (img.isNull()) ++nulls;
+        else EXPECT_EQ(img.size(), QSize(300, 225)) << "round " << round;
+    }
+    RecordProperty("null_results", nulls);
+}
+
+// Damaged headers may declare any size; what comes out stays within the limits.
+TEST_F(JpegFailures, DamagedHeadersStayWithinTheLimits) {
+    const qsizetype sos = FindMarker(Baseline, 0xDA);
+    ASSERT_GT(sos, 0);
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<qsizetype> at(2, sos + 10);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray d = Baseline;
+        for (int k = 0; k < 1 + round % 4; ++k) d[at(rng)] = static_cast<char>(rng());
+        const QImage img = DecodeJpegScaled(d, kCover);
+        if (!img.isNull()) {
+            EXPECT_LE(qint64(img.width()) * img.height(), MaxJpegOutputPixels);
+        }
+    }
+}
+
+} // namespace
