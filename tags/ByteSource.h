@@ -29,6 +29,7 @@ public:
     TMemoryByteSource(const void* data, std::size_t size);
     explicit TMemoryByteSource(std::string_view bytes)
         : TMemoryByteSource(bytes.data(), bytes.size()) {}
+    explicit TMemoryByteSource(std::string&&) = delete; // would not outlive the source
     std::int64_t Size() const override { return static_cast<std::int64_t>(Size_); }
     std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t count) override;
 
