@@ -24,8 +24,8 @@ TKind KindOfMode(mode_t mode) {
 } // namespace
 
 bool TDirWalker::Read(const QByteArray& dir, std::vector<QString>& files,
-                      std::vector<QString>& dirs) {
-    DIR* d = opendir(dir.isEmpty() ? "/" : dir.constData());
+                      std::vector<QString>& dirs, std::vector<QString>* linkedDirs) {
+    DIR* d = opendir(dir.constData());
     if (!d) return false;
     TDirCloser closer{d};
     const int fd = dirfd(d);
@@ -39,6 +39,7 @@ bool TDirWalker::Read(const QByteArray& dir, std::vector<QString>& files,
         const char* name = e->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         TKind kind = TKind::Other;
+        bool link = e->d_type == DT_LNK;
         switch (e->d_type) {
         case DT_REG: kind = TKind::File; break;
         case DT_DIR: kind = TKind::Dir; break;
@@ -47,13 +48,18 @@ bool TDirWalker::Read(const QByteArray& dir, std::vector<QString>& files,
             // Links are followed: a link to a file is a file, a link to a directory is walked.
             struct stat st{};
             if (fstatat(fd, name, &st, 0) == 0) kind = KindOfMode(st.st_mode);
+            if (e->d_type == DT_UNKNOWN && kind == TKind::Dir) {
+                struct stat own{};
+                link = fstatat(fd, name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
+            }
             break;
         }
         default: break; // pipes, sockets, devices are never audio
         }
         if (kind == TKind::Other) continue;
         QString decoded = DecodeFileName(std::string_view(name, std::strlen(name)));
-        (kind == TKind::File ? files : dirs).push_back(std::move(decoded));
+        if (kind == TKind::File) files.push_back(std::move(decoded));
+        else (link && linkedDirs ? *linkedDirs : dirs).push_back(std::move(decoded));
     }
     return true;
 }

@@ -10,11 +10,13 @@
 class TDirWalker {
 public:
     // Appends the names of dir's regular files (and links to them) to files and of its
-    // directories (and links to them) to dirs, in the order the file system gives them. Hidden
-    // entries count like any other; pipes, sockets, devices and broken links are left out.
-    // A directory already read by this walker (same device and inode, as through a link back
-    // into the tree) and one that cannot be opened yield nothing; the result then is false.
-    bool Read(const QByteArray& dir, std::vector<QString>& files, std::vector<QString>& dirs);
+    // directories to dirs, in the order the file system gives them; links to directories go to
+    // linkedDirs when given, else to dirs. Hidden entries count like any other; pipes, sockets,
+    // devices and broken links are left out. A directory already read by this walker (same
+    // device and inode, as through a link back into the tree) and one that cannot be opened
+    // yield nothing; the result then is false.
+    bool Read(const QByteArray& dir, std::vector<QString>& files, std::vector<QString>& dirs,
+              std::vector<QString>* linkedDirs = nullptr);
 
     // Forgets the directories read so far.
     void Reset() { Visited.clear(); }

@@ -47,6 +47,10 @@ public:
         return out;
     }
 
+    // Links to directories, walked after the whole tree: a folder reached both directly and
+    // through a link is then listed under its own path, whatever order the file system gives.
+    std::vector<QString> LinkedDirs;
+
 private:
     qsizetype BaseLength;
     std::vector<QString> Paths;
@@ -121,6 +125,10 @@ void TFormPlayer::LoadFolder(const QString& root, bool includeWma) {
     }
     TSortedPaths paths(prefix.size());
     ScanFolder(prefix, paths, includeWma);
+    for (size_t i = 0; i < paths.LinkedDirs.size() && !AbortRequested; ++i) {
+        const QString linked = paths.LinkedDirs[i];
+        ScanFolder(linked, paths, includeWma);
+    }
     if (!paths.IsEmpty()) {
         const TCollation collation;
         BuildLibrary(root, paths.Sorted(collation));
@@ -133,7 +141,10 @@ void TFormPlayer::LoadFolder(const QString& root, bool includeWma) {
 void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, bool includeWma) {
     std::vector<QString> files;
     std::vector<QString> dirs;
-    Walker->Read(EncodeFileName(folder), files, dirs);
+    std::vector<QString> linked;
+    Walker->Read(EncodeFileName(folder.isEmpty() ? QStringLiteral("/") : folder), files, dirs,
+                 &linked);
+    for (const QString& name : linked) list.LinkedDirs.push_back(folder + QLatin1Char('/') + name);
     bool counted = false;
     for (const QString& name : files) {
         if (AbortRequested) return;
