@@ -3,6 +3,8 @@
 #include "support/TestAudio.h"
 #include "ui/UAbout.h"
 
+#include "GuiTestApp.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDesktopServices>
@@ -22,14 +24,6 @@ QT_END_NAMESPACE
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "about_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 const QLocale PointLocale(QLocale::English, QLocale::UnitedStates);
 const QLocale CommaLocale(QLocale::German, QLocale::Germany);
 
@@ -47,7 +41,6 @@ QString Q(const std::string& s) { return DecodeFileName(s); }
 
 class AboutTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { App(); }
 };
 
 TEST_F(AboutTest, FileSizesReadInTheUsersLocale) {

@@ -3,6 +3,8 @@
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
 
+#include "GuiTestApp.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFontInfo>
@@ -11,20 +13,9 @@
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "look_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 class LookTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        App();
-        InitVelodraResources();
-    }
+    static void SetUpTestSuite() { InitVelodraResources(); }
 };
 
 TEST_F(LookTest, EveryCommandSlotHasItsOwnSixteenPixelPicture) {

@@ -3,7 +3,12 @@
 #include "ui/Fonts.h"
 #include "ui/UFormNotify.h"
 
+#include "GuiTestApp.h"
+
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QWindow>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,18 +29,22 @@ void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& msg)
     if (type == QtFatalMsg) abort();
 }
 
-QApplication& App() {
-    qInstallMessageHandler(QuietHandler);
-    static int argc = 1;
-    static char name[] = "notify_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+[[maybe_unused]] const bool Quiet = (qInstallMessageHandler(QuietHandler), true);
+
+// Processes events until the condition holds or the time is up.
+template <typename F>
+bool WaitFor(F condition, int ms = 5000) {
+    QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
 }
 
 class NotifyTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { App(); }
     void TearDown() override {
         // Each test starts without a pop-up.
         delete FormNotify;
@@ -186,6 +195,39 @@ TEST_F(NotifyTest, ShowsTheLeftHalfOfTheNotesPictureInTheDesignedFaces) {
     EXPECT_TRUE(FormNotify->Label2->alignment() & Qt::AlignRight);
     EXPECT_EQ(FormNotify->palette().color(QPalette::Window),
               QApplication::palette().color(QPalette::ToolTipBase));
+}
+
+// Only on a real display server: the pop-up shows in a screenshot of the screen's corner and
+// the window the user types in keeps the keyboard. Run under Xvfb by the end-to-end script.
+TEST_F(NotifyTest, AppearsInTheCornerOfARealScreenWithoutTakingTheFocus) {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb")) GTEST_SKIP() << "needs an X display";
+    QWidget window;
+    window.setGeometry(40, 40, 200, 80);
+    auto* edit = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &window; }));
+    edit->setFocus();
+
+    ShowNotify(QStringLiteral("On screen "), QStringLiteral("03:00  44.1 kHz  128 kbps"));
+    ASSERT_NE(FormNotify, nullptr);
+    ASSERT_TRUE(WaitFor([] { return FormNotify->isVisible() && FormNotify->windowHandle()->isExposed(); }));
+    // Give the server time to paint, then look at the screen itself.
+    WaitFor([] { return false; }, 500);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QImage shot = screen->grabWindow(0).toImage();
+    const QByteArray save = qgetenv("VELODRA_SCREENSHOT");
+    if (!save.isEmpty()) shot.save(QString::fromLocal8Bit(save));
+    const QRect area = screen->availableGeometry();
+    const QColor panel = FormNotify->palette().color(QPalette::Window);
+    // Panel1's 4-pixel border runs round the group box: it lies just inside the corner.
+    for (const QPoint p : {area.bottomRight() - QPoint(1, 1), area.bottomRight() - QPoint(178, 1),
+                           area.bottomRight() - QPoint(1, 56)})
+        EXPECT_EQ(shot.pixelColor(p).rgb(), panel.rgb()) << p.x() << "," << p.y();
+    // Just outside the pop-up is the bare screen.
+    EXPECT_NE(shot.pixelColor(area.bottomRight() - QPoint(181, 1)).rgb(), panel.rgb());
+    EXPECT_EQ(QApplication::activeWindow(), &window);
+    EXPECT_EQ(QApplication::focusWidget(), edit);
 }
 
 } // namespace
