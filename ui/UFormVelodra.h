@@ -73,6 +73,8 @@ public:
     void TmrMainTimer();
     void ShowPosition(int value);
     void ShowTitle();
+    // The labels of a file change, from the new MediaInfo.
+    void ShowFileInfo();
     static void SetLabelText(QLabel* label, const QString& text);
 
     // Commands
@@ -157,7 +159,6 @@ private:
     void SetUpMenus();
     void SetUpLook();
     void FirstShowLayout();
-    void ShowFileInfo();
     void SetPlayIcon(int slot);
     void SetPauseState(bool paused);
     void LayoutToolBar();

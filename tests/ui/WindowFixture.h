@@ -1,0 +1,112 @@
+#pragma once
+// The main window with a scripted device and a hand-driven clock, on a generated library.
+#include "platform/ErrorReport.h"
+#include "player/UFormPlayer.h"
+#include "support/FakeClock.h"
+#include "support/ScriptedMediaDevice.h"
+#include "support/TestAudio.h"
+#include "ui/UFormVelodra.h"
+#include "ui_UFormVelodra.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
+
+namespace testsupport {
+
+inline QApplication& TestApp() {
+    static int argc = 1;
+    static char name[] = "velodra_gui_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Velodra"));
+        return a;
+    }();
+    return *app;
+}
+
+class TWindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Dir / "config"));
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(Dir / "run"));
+        OldHandler = SetMessageHandler([this](const TMessage& m) { Messages.push_back(m); });
+        auto device = std::make_unique<TScriptedMediaDevice>();
+        Device = device.get();
+        Device->DefaultLength = 6000;
+        Clock = std::make_shared<TFakeClock>();
+        Device->Clock = Clock;
+        Player = std::make_unique<TFormPlayer>(std::move(device), Clock);
+        Window = std::make_unique<TFormVelodra>();
+        Window->SetFormPlayer(Player.get());
+        Window->Rng.seed(7);
+        Window->ui->ActPlayNotification->setChecked(false);
+        Browsed.clear();
+        Window->BrowseFolder = [this](QWidget*, const QString& text, const QString&) {
+            Browsed << text;
+            return NextBrowse;
+        };
+    }
+    void TearDown() override {
+        Window.reset();
+        Player.reset();
+        SetMessageHandler(OldHandler);
+    }
+
+    // Folders named F0, F1, ... with the given numbers of files "t00.mp3", "t01.mp3", ...
+    QString MakeLibrary(const std::vector<int>& filesPerFolder) {
+        for (size_t f = 0; f < filesPerFolder.size(); ++f)
+            for (int i = 0; i < filesPerFolder[f]; ++i) {
+                char name[64];
+                std::snprintf(name, sizeof name, "lib/F%zu/t%02d.mp3", f, i);
+                WriteFile(Dir / name, "not really audio");
+            }
+        return QString::fromStdString(Dir / "lib");
+    }
+    void Load(const std::vector<int>& filesPerFolder) {
+        Window->SetRootFolder(MakeLibrary(filesPerFolder));
+        Window->UpdateCommandStates();
+    }
+
+    // n ticks of the main timer, 100 ms of clock each.
+    void Tick(int n = 1) {
+        for (int i = 0; i < n; ++i) {
+            Clock->Advance(100);
+            Window->TmrMainTimer();
+            Window->TmrMain->stop();
+        }
+    }
+    // Ticks until the selection differs from (folder, file) or the player stops; at most
+    // maxTicks.
+    void RunUntilChange(int maxTicks = 200) {
+        const int f = FolderIndex(), i = FileIndex();
+        for (int t = 0; t < maxTicks; ++t) {
+            Tick();
+            if (FolderIndex() != f || FileIndex() != i || !Player->IsPlaying()) return;
+        }
+    }
+
+    int FolderIndex() const { return Window->ui->edFolder->currentIndex(); }
+    int FileIndex() const { return Window->ui->edFile->currentIndex(); }
+    Ui::TFormVelodra& Form() { return *Window->ui; }
+    void Run(QAction* a) {
+        Window->Execute(a);
+        Window->UpdateCommandStates();
+    }
+
+    TTempDir Dir;
+    TScriptedMediaDevice* Device = nullptr;
+    std::shared_ptr<TFakeClock> Clock;
+    std::unique_ptr<TFormPlayer> Player;
+    std::unique_ptr<TFormVelodra> Window;
+    std::vector<TMessage> Messages;
+    QStringList Browsed;
+    QString NextBrowse;
+    TMessageHandler OldHandler;
+};
+
+} // namespace testsupport

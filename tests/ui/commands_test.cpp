@@ -1,0 +1,247 @@
+// The commands of the main window: enabled states, keys, pause and stop, seeking by clicking
+// the bar, the timer's schedule and the texts a file change shows.
+#include "WindowFixture.h"
+
+#include <QAbstractItemView>
+#include <QLocale>
+#include <QTest>
+
+using testsupport::TWindowFixture;
+
+namespace {
+
+struct TStates {
+    bool Play, Pause, Stop, PrevFolder, PrevFile, NextFile, NextFolder;
+};
+
+void ExpectStates(Ui::TFormVelodra& f, const TStates& s, const char* where) {
+    SCOPED_TRACE(where);
+    EXPECT_EQ(f.ActPlay->isEnabled(), s.Play);
+    EXPECT_EQ(f.ActPause->isEnabled(), s.Pause);
+    EXPECT_EQ(f.ActStop->isEnabled(), s.Stop);
+    EXPECT_EQ(f.ActPrevFolder->isEnabled(), s.PrevFolder);
+    EXPECT_EQ(f.ActPrevFile->isEnabled(), s.PrevFile);
+    EXPECT_EQ(f.ActNextFile->isEnabled(), s.NextFile);
+    EXPECT_EQ(f.ActNextFolder->isEnabled(), s.NextFolder);
+}
+
+TEST_F(TWindowFixture, EnabledStatesFollowLibraryPlayerAndOptions) {
+    Window->UpdateCommandStates();
+    ExpectStates(Form(), {false, false, false, false, false, false, false}, "no library");
+    EXPECT_TRUE(Form().ActLoad->isEnabled());
+    EXPECT_FALSE(Form().edFolder->isEnabled());
+
+    Load({2, 1});
+    ExpectStates(Form(), {true, false, false, false, false, true, true}, "first file, stopped");
+    Run(Form().ActPlay);
+    ExpectStates(Form(), {true, true, true, false, false, true, true}, "playing");
+    Run(Form().ActPause);
+    ExpectStates(Form(), {true, true, true, false, false, true, true}, "paused");
+    Run(Form().ActNextFolder);
+    ExpectStates(Form(), {true, true, true, true, true, false, false}, "last folder, playing");
+    Form().ActLoop->setChecked(true);
+    Window->UpdateCommandStates();
+    EXPECT_TRUE(Form().ActNextFile->isEnabled()) << "repeat with more than one folder";
+
+    Run(Form().ActShuffle);
+    ExpectStates(Form(), {true, true, true, false, false, true, false}, "random");
+
+    // While a list is dropped down the move commands keep their last states.
+    Form().ActShuffle->setChecked(false);
+    Window->edFolderDropDown();
+    Window->UpdateCommandStates();
+    EXPECT_FALSE(Form().ActPrevFolder->isEnabled());
+    Window->edFolderCloseUp();
+    Window->UpdateCommandStates();
+    EXPECT_TRUE(Form().ActPrevFolder->isEnabled());
+}
+
+TEST_F(TWindowFixture, NextFileInRandomOrRepeatNeedsMoreThanOneFile) {
+    Load({1});
+    Form().ActLoop->setChecked(true);
+    Window->UpdateCommandStates();
+    EXPECT_FALSE(Form().ActNextFile->isEnabled());
+    Form().ActLoop->setChecked(false);
+    Run(Form().ActShuffle);
+    EXPECT_FALSE(Form().ActNextFile->isEnabled());
+}
+
+TEST_F(TWindowFixture, PauseStopPlayLeavesPauseReadyToPause) {
+    Load({2});
+    Run(Form().ActPlay);
+    Run(Form().ActPause);
+    EXPECT_EQ(Form().ActPause->text(), QStringLiteral("Resume"));
+    EXPECT_TRUE(Player->IsPaused());
+    EXPECT_FALSE(Window->WatchForEnd);
+    Run(Form().ActStop);
+    EXPECT_EQ(Form().ActPause->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(Window->ActPauseTag, 0);
+    Run(Form().ActPlay);
+    Run(Form().ActPause);
+    EXPECT_TRUE(Player->IsPaused()) << "one press pauses";
+    Run(Form().ActPause);
+    EXPECT_FALSE(Player->IsPaused());
+    EXPECT_TRUE(Window->WatchForEnd);
+    EXPECT_EQ(Form().ActPause->toolTip(), QStringLiteral("Pause"));
+}
+
+TEST_F(TWindowFixture, PlayWhilePlayingRestartsFromTheBeginning) {
+    Load({1});
+    Run(Form().ActPlay);
+    Tick(20);
+    ASSERT_GT(Player->Position(), 1000);
+    Run(Form().ActPlay);
+    EXPECT_LT(Player->Position(), 200);
+    EXPECT_TRUE(Player->IsPlaying());
+}
+
+TEST_F(TWindowFixture, ClickingTheBarSeeksAndKeepsPauseOrStop) {
+    Load({1});
+    Form().ProgressBar1->resize(184, 17);
+    // Stopped: the click seeks, nothing starts.
+    QTest::mouseClick(Form().ProgressBar1, Qt::LeftButton, {}, QPoint(92, 8));
+    EXPECT_TRUE(Device->Log.contains(QStringLiteral("Seek 3000"))) << qPrintable(Device->Log.join(','));
+    EXPECT_FALSE(Player->IsPlaying());
+    // Paused: the position moves and it stays paused.
+    Run(Form().ActPlay);
+    Run(Form().ActPause);
+    QTest::mouseClick(Form().ProgressBar1, Qt::LeftButton, {}, QPoint(46, 8));
+    EXPECT_TRUE(Device->Log.contains(QStringLiteral("Seek 1500")));
+    EXPECT_TRUE(Player->IsPaused());
+    EXPECT_EQ(Player->Position(), 1500);
+    // Other buttons do nothing.
+    const auto before = Device->Log.size();
+    QTest::mouseClick(Form().ProgressBar1, Qt::RightButton, {}, QPoint(10, 8));
+    EXPECT_EQ(Device->Log.size(), before);
+}
+
+TEST_F(TWindowFixture, KeysWorkWhateverHasTheFocus) {
+    Load({2, 2});
+    Window->show();
+    Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    Form().edFile->setFocus();
+    QTest::keyClick(Window.get(), Qt::Key_F2);
+    EXPECT_TRUE(Player->IsPlaying());
+    QTest::keyClick(Form().edFile, Qt::Key_F3);
+    EXPECT_TRUE(Player->IsPaused());
+    QTest::keyClick(Form().edFile, Qt::Key_F4);
+    EXPECT_FALSE(Player->IsPlaying()) << "F4 stops even in a drop-down list";
+    EXPECT_FALSE(Form().edFile->view()->isVisible());
+    QTest::keyClick(Window.get(), Qt::Key_F7);
+    EXPECT_EQ(FileIndex(), 1);
+    QTest::keyClick(Window.get(), Qt::Key_F6);
+    EXPECT_EQ(FileIndex(), 0);
+    QTest::keyClick(Window.get(), Qt::Key_F7, Qt::ControlModifier);
+    EXPECT_EQ(FolderIndex(), 1);
+    QTest::keyClick(Window.get(), Qt::Key_F6, Qt::ControlModifier);
+    EXPECT_EQ(FolderIndex(), 0);
+    NextBrowse.clear();
+    QTest::keyClick(Window.get(), Qt::Key_F5);
+    EXPECT_EQ(Browsed, QStringList{QStringLiteral("Select folder containing MP3 and WMA files.")});
+    QTest::keyClick(Window.get(), Qt::Key_F9);
+    EXPECT_TRUE(Form().ActCompact->isChecked());
+}
+
+TEST_F(TWindowFixture, WithoutALibraryOnlyLoadAnswersTheKeys) {
+    Window->show();
+    Window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    Window->UpdateCommandStates();
+    for (auto key : {Qt::Key_F2, Qt::Key_F3, Qt::Key_F4, Qt::Key_F6, Qt::Key_F7})
+        QTest::keyClick(Window.get(), key);
+    EXPECT_TRUE(Device->Log.isEmpty()) << qPrintable(Device->Log.join(','));
+    EXPECT_TRUE(Messages.empty());
+    QTest::keyClick(Window.get(), Qt::Key_F5);
+    EXPECT_EQ(Browsed.size(), 1);
+}
+
+TEST_F(TWindowFixture, TimerSlotsCountFromPlay) {
+    Load({1});
+    Device->SetLength(120000);
+    Form().edFile->setCurrentIndex(0);
+    Run(Form().ActPlay);
+    Tick(2);
+    EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:00")) << "first refresh after 300 ms";
+    Clock->Advance(900);
+    Tick(1); // 300 ms after Play, 1.1 s of playing
+    EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:01"));
+    EXPECT_EQ(Window->TmrMainTag, 300);
+    // At the minute's wrap every slot fires in one tick.
+    Window->TmrMainTag = 59900;
+    Window->TitleScrollPos = 0;
+    Window->TitleText = QStringLiteral("abc");
+    Window->LblModeTag = 11;
+    Clock->Advance(5000);
+    Tick(1);
+    EXPECT_EQ(Window->TmrMainTag, 0);
+    EXPECT_EQ(Window->TitleScrollPos, 1) << "marquee stepped";
+    EXPECT_EQ(Window->LblModeTag, 0) << "channel-mode animation stepped";
+    EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:06")) << "position refreshed";
+}
+
+TEST_F(TWindowFixture, ReversedTimeCountsDownAtTheNextRefresh) {
+    Load({1});
+    Run(Form().ActPlay);
+    Clock->Advance(2000);
+    Tick(3);
+    EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:02"));
+    Run(Form().ActReversedElasped);
+    Tick(2);
+    EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:02")) << "waits for the 300 ms slot";
+    Tick(1);
+    EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:03"));
+}
+
+struct TRateCase {
+    QLocale::Language Language;
+    int SampleRate;
+    int BitRate;
+    const char* Want;
+};
+
+TEST_F(TWindowFixture, RateTextFollowsTheLocale) {
+    Load({1});
+    const TRateCase cases[] = {
+        {QLocale::English, 44100, 128, "44.1 kHz  128 kbps"},
+        {QLocale::English, 48000, 320, "48 kHz  320 kbps"},
+        {QLocale::German, 44100, 128, "44,1 kHz  128 kbps"},
+        {QLocale::German, 48000, 64, "48 kHz  64 kbps"},
+        {QLocale::English, 8000, 8, "8 kHz  8 kbps"},
+        {QLocale::English, 22050, 0, ""},
+    };
+    for (const TRateCase& c : cases) {
+        SCOPED_TRACE(c.Want);
+        QLocale::setDefault(QLocale(c.Language));
+        Form().LblBitRate->clear();
+        Player->MediaInfo.SampleRate = static_cast<std::uint16_t>(c.SampleRate);
+        Player->MediaInfo.BitRate = static_cast<std::uint16_t>(c.BitRate);
+        Window->ShowFileInfo();
+        EXPECT_EQ(Form().LblBitRate->text(), QString::fromUtf8(c.Want));
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST_F(TWindowFixture, TitleFallsBackToTheFileNameAndSetsTheCaption) {
+    Load({1});
+    EXPECT_EQ(Window->TitleText, QStringLiteral("t00"));
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra :: t00"));
+    Player->MediaInfo.Title = QStringLiteral("  Real Title ");
+    Window->ShowTitle();
+    EXPECT_EQ(Window->TitleText, QStringLiteral("Real Title"));
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra :: Real Title"));
+}
+
+TEST_F(TWindowFixture, LoadCancelledChangesNothingAndAFailedScanKeepsTheLists) {
+    Load({2});
+    NextBrowse.clear();
+    Run(Form().ActLoad);
+    EXPECT_EQ(Form().edFile->count(), 2);
+    NextBrowse = QString::fromStdString(Dir / "empty");
+    std::filesystem::create_directories(Dir / "empty");
+    EXPECT_ANY_THROW(Window->ActLoadExecute());
+    EXPECT_EQ(Form().edFile->count(), 2);
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra"));
+}
+
+} // namespace
