@@ -56,14 +56,13 @@ window_name() { xdotool getwindowname "$1" 2>/dev/null || true; }
 # The window manager's close request (WM_DELETE_WINDOW).
 close_window() { python3 "$E2E_DIR/xclose.py" "$1"; }
 
-# wait_exit PID SECONDS -> the exit code, or fails
+# wait_exit PID SECONDS: sets EXIT_CODE, or fails when the process is still running
 wait_exit() {
   local pid=$1 secs=$2
   for _ in $(seq $((secs * 10))); do
     if ! kill -0 "$pid" 2>/dev/null; then
-      local rc=0
-      wait "$pid" || rc=$?
-      echo "$rc"
+      EXIT_CODE=0
+      wait "$pid" || EXIT_CODE=$?
       return 0
     fi
     sleep 0.1

@@ -29,7 +29,7 @@ kill -0 "$first" 2>/dev/null || fail "first copy died"
 [ "$(xdotool search --onlyvisible --name '^Velodra' | wc -l)" -eq 1 ] || fail "more than one window"
 
 close_window "$win"
-rc=$(wait_exit "$first" 15)
-[ "$rc" -eq 0 ] || { cat "$WORK/first.log"; fail "first copy exited with $rc"; }
+wait_exit "$first" 15
+[ "$EXIT_CODE" -eq 0 ] || { cat "$WORK/first.log"; fail "first copy exited with $EXIT_CODE"; }
 [ -f "$XDG_CONFIG_HOME/velodra.ini" ] || fail "no settings written at close"
 echo "startup e2e passed"

@@ -23,6 +23,9 @@ class XEvent(ctypes.Union):
 x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                          ctypes.POINTER(XEvent)]
 
+x.XFlush.argtypes = [ctypes.c_void_p]
+x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
 display = x.XOpenDisplay(None)
 if not display:
     sys.exit("cannot open display")
@@ -36,3 +39,4 @@ event.xclient.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
 event.xclient.data[1] = 0
 x.XSendEvent(display, window, 0, 0, ctypes.byref(event))
 x.XFlush(display)
+x.XCloseDisplay(display)
