@@ -1,0 +1,186 @@
+// How the readers fill MediaInfo: text cleaning, ID3v1/ID3v2 precedence, stream properties,
+// failures that keep earlier values, the WMA branch, dispatch by extension, seconds to ms.
+#include "platform/FileName.h"
+#include "player/UMediaInfo.h"
+#include "support/TestAudio.h"
+#include "tags/Builders.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace build;
+
+namespace {
+const std::string kHeader128 = MpegHeader(3, 1, 9, 0, 1);
+std::string Audio(int frames = 120) {
+    std::string s;
+    for (int i = 0; i < frames; ++i) s += MpegFrame(kHeader128, 418);
+    return s;
+}
+
+class MediaInfoFiles : public testing::Test {
+protected:
+    TMediaInfo Read(const std::string& name, const std::string& bytes, TMediaInfo info = {}) {
+        const std::string path = Dir / name;
+        testsupport::WriteFile(path, bytes);
+        info.FilePath = DecodeFileName(path);
+        ReadStreamInfo(info);
+        return info;
+    }
+    testsupport::TTempDir Dir;
+};
+} // namespace
+
+TEST(CleanTagText, Normalises) {
+    const std::pair<QString, QString> cases[] = {
+        {"a\tb c   d", "a b c d"},
+        {"  x  ", "x"},
+        {"\t\t  ", ""},
+        {QString("\x01x\x1f"), "x"},
+        {"one  \t two", "one two"},
+        {"", ""},
+        {QString::fromUtf16(u"\u00E9t\u00E9"), QString::fromUtf16(u"\u00E9t\u00E9")},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(CleanTagText(in), out) << in.toStdString();
+}
+
+TEST_F(MediaInfoFiles, Id3v2TitleAndAlbumOverId3v1) {
+    const std::string v2 = Id3v2(3, Frame23("TIT2", Text(0, "  New\tTitle ")) + Frame23("TALB", Text(1, "\xFF\xFE" + Utf16LE("Alb"))) +
+                                        Frame23("TPE1", Text(0, "v2 artist")));
+    const auto info = Read("a.mp3", v2 + Audio() + Id3v1("Old", "Art  ist", "OldAlbum", "1999", "Com ", 5, 17));
+    EXPECT_EQ(info.Title, "New Title");
+    EXPECT_EQ(info.Album, "Alb");
+    EXPECT_EQ(info.Artist, "Art ist"); // artist only from ID3v1
+    EXPECT_EQ(info.Year, "1999");
+    EXPECT_EQ(info.Comment, "Com");
+    EXPECT_EQ(info.Genre, "Rock");
+    EXPECT_EQ(info.Track, 5);
+    EXPECT_EQ(info.ChannelMode, "Joint Stereo");
+    EXPECT_EQ(info.BitRate, 128);
+    EXPECT_EQ(info.SampleRate, 44100u);
+    // CBR with both tags: whole seconds of the audio bytes, then ms.
+    const std::int64_t audioBytes = 120 * 418;
+    EXPECT_EQ(info.Duration, static_cast<std::int32_t>(audioBytes * 8 / 128000) * 1000);
+}
+
+TEST_F(MediaInfoFiles, BlankId3v2TitleKeepsTheId3v1One) {
+    const std::string v2 = Id3v2(4, Frame24("TIT2", Text(3, " \t  ")));
+    const auto info = Read("b.mp3", v2 + Audio() + Id3v1("Old \x80", "", "", "", "", 0, 255));
+    EXPECT_EQ(info.Title, QString::fromUtf16(u"Old \u20AC"));
+    EXPECT_EQ(info.Genre, "");
+    EXPECT_EQ(info.Track, 0);
+}
+
+TEST_F(MediaInfoFiles, FailedId3v2OpenKeepsThePreviousStreamValues) {
+    TMediaInfo before;
+    before.ChannelMode = "Dual Channel";
+    before.BitRate = 99;
+    before.SampleRate = 12345;
+    const std::string v2 = Id3v2(3, Frame23("TALB", Text(0, "Album")) + Frame23("TIT2", Text(7, "x")));
+    const auto info = Read("c.mp3", v2 + Audio() + Id3v1("Old", "A", "B", "", "", 0, 0), before);
+    EXPECT_EQ(info.ChannelMode, "Dual Channel");
+    EXPECT_EQ(info.BitRate, 99);
+    EXPECT_EQ(info.SampleRate, 12345u);
+    EXPECT_EQ(info.Duration, 0);
+    EXPECT_EQ(info.Title, "Old");
+    EXPECT_EQ(info.Album, "B");
+    EXPECT_EQ(info.Genre, "Blues");
+}
+
+TEST_F(MediaInfoFiles, RateMarkersAndMissingFramesGiveZero) {
+    struct TCase {
+        const char* Name;
+        std::string Bytes;
+        std::uint16_t BitRate;
+        std::uint32_t SampleRate;
+    } cases[] = {
+        {"free format", std::string(200, 'x') + MpegFrame(MpegHeader(3, 1, 0, 0, 3), 500), 0, 44100},
+        {"invalid index", MpegFrame(MpegHeader(3, 1, 15, 0, 3), 500), 0, 44100},
+        {"reserved rate", XingFrame(MpegHeader(3, 1, 9, 3, 3), 21, 10, 5000, 500), 128, 0},
+        {"no frame", std::string(5000, 'x'), 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TMediaInfo before;
+        before.BitRate = 7;
+        before.SampleRate = 7;
+        const auto info = Read("d.mp3", c.Bytes, before);
+        EXPECT_EQ(info.BitRate, c.BitRate);
+        EXPECT_EQ(info.SampleRate, c.SampleRate);
+        EXPECT_EQ(info.Duration, 0);
+    }
+    EXPECT_EQ(Read("e.mp3", std::string(5000, 'x')).ChannelMode, "Stereo");
+}
+
+TEST_F(MediaInfoFiles, Wma) {
+    const std::string objects =
+        AsfFileProperties(128000) + AsfStreamProperties(1, 96000, 16062) +
+        AsfContentDescription(Utf16LE("Wma\tTitle", true), Utf16LE("Band", true), "", "", "") +
+        AsfExtendedContentDescription({{"WM/AlbumTitle", 0, Utf16LE("Album", true)},
+                                       {"WM/Track", 0, Utf16LE("3", true)},
+                                       {"WM/Year", 0, Utf16LE("2004", true)},
+                                       {"WM/Genre", 0, Utf16LE("Jazz", true)}});
+    std::string file = AsfHeader(objects, 4);
+    file.resize(1600000, '\0');
+    const auto info = Read("w.WMA", file);
+    EXPECT_EQ(info.Title, "Wma Title");
+    EXPECT_EQ(info.Artist, "Band");
+    EXPECT_EQ(info.Album, "Album");
+    EXPECT_EQ(info.Track, 3);
+    EXPECT_EQ(info.Year, "2004");
+    EXPECT_EQ(info.Genre, "Jazz");
+    EXPECT_EQ(info.ChannelMode, "Mono");
+    EXPECT_EQ(info.SampleRate, 96000u); // not cut to 16 bits
+    EXPECT_EQ(info.BitRate, 128);
+    EXPECT_EQ(info.Duration, 100000);
+
+    TMediaInfo before;
+    before.ChannelMode = "Stereo";
+    before.BitRate = 128;
+    before.Title = "kept?";
+    const auto bad = Read("bad.wma", std::string(300, 'x'), before);
+    EXPECT_EQ(bad.ChannelMode, "Unknown");
+    EXPECT_EQ(bad.BitRate, 0);
+    EXPECT_EQ(bad.SampleRate, 0u);
+    EXPECT_EQ(bad.Duration, 0);
+    EXPECT_EQ(bad.Title, "");
+}
+
+TEST_F(MediaInfoFiles, LongWmaRoundsToWholeSeconds) {
+    // A sparse file of 314572800 bytes at 128000 bit/s lasts 19660.8 s.
+    const std::string path = Dir / "long.wma";
+    testsupport::WriteFile(path, AsfHeader(AsfFileProperties(128000) + AsfStreamProperties(2, 44100, 16000), 2));
+    ASSERT_EQ(truncate(path.c_str(), 314572800), 0);
+    TMediaInfo info;
+    info.FilePath = DecodeFileName(path);
+    ReadStreamInfo(info);
+    EXPECT_EQ(info.Duration, 19661000);
+}
+
+TEST_F(MediaInfoFiles, DispatchByExtension) {
+    const std::string mp3 = Audio(10) + Id3v1("Song", "", "", "", "", 0, 0);
+    EXPECT_EQ(Read("upper.MP3", mp3).Title, "Song");
+    TMediaInfo before;
+    before.ChannelMode = "Mono";
+    const auto other = Read("song.mp3.txt", mp3, before);
+    EXPECT_EQ(other.Title, "");
+    EXPECT_EQ(other.ChannelMode, "Mono");
+    std::filesystem::create_directories(Dir.Path / "folder.mp3");
+    EXPECT_EQ(Read("folder.mp3/noext", mp3).Title, "");
+    // A name that is not UTF-8 still reaches the file.
+    EXPECT_EQ(Read("caf\xE9.mp3", mp3).Title, "Song");
+}
+
+TEST_F(MediaInfoFiles, PipeReadsAsNothing) {
+    const std::string fifo = Dir / "pipe.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    TMediaInfo info;
+    info.FilePath = DecodeFileName(fifo);
+    ReadStreamInfo(info);
+    EXPECT_EQ(info.Title, "");
+    EXPECT_EQ(info.Duration, 0);
+    EXPECT_EQ(info.BitRate, 0);
+}
