@@ -143,6 +143,28 @@ TEST_F(NotifyTest, TitleIsCutWithDotsToFitTheInformationLine) {
     }
 }
 
+// With the main window hidden in the tray, the pop-up is the only window on screen; its
+// closing must not count as the last window closing, which would end the program.
+TEST_F(NotifyTest, ClosingThePopUpDoesNotEndTheProgram) {
+    // Only a running event loop ends on the last window; run one around the whole life.
+    int lastClosed = 0;
+    bool ranToTheEnd = false;
+    const auto connection = QObject::connect(qApp, &QGuiApplication::lastWindowClosed, [&] { ++lastClosed; });
+    QTimer::singleShot(0, [] {
+        ShowNotify(QStringLiteral("Alone "), QStringLiteral("01:00"));
+        for (int i = 0; i < 8 && FormNotify; ++i) FormNotify->Timer1Timer();
+    });
+    QTimer::singleShot(300, [&] {
+        ranToTheEnd = true;
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    QObject::disconnect(connection);
+    EXPECT_EQ(FormNotify, nullptr);
+    EXPECT_TRUE(ranToTheEnd) << "closing the pop-up ended the event loop";
+    EXPECT_EQ(lastClosed, 0);
+}
+
 TEST_F(NotifyTest, SitsInTheLowerRightCornerOfTheWorkArea) {
     ShowNotify(QStringLiteral("Corner "), QStringLiteral("00:30"));
     ASSERT_NE(FormNotify, nullptr);
