@@ -129,8 +129,10 @@ public:
 
     void Play() override {
         RequireOpen();
-        if (Ended || (LengthMs > 0 && CurrentPosition() >= LengthMs)) SeekPipeline(0);
-        else if (NeedsPreroll) Preroll(Options.CommandTimeoutMs, false);
+        if (Ended || (LengthMs > 0 && CurrentPosition() >= LengthMs))
+            SeekPipeline(0);
+        else if (NeedsPreroll)
+            Preroll(Options.CommandTimeoutMs, false);
         gst_element_set_state(Pipeline.get(), GST_STATE_PLAYING);
         CurrentMode = TMPModes::mpPlaying;
     }
@@ -281,7 +283,8 @@ private:
     // Handles everything the streaming threads have posted since the last call.
     void Drain() {
         if (!Bus) return;
-        while (TMessagePtr msg{gst_bus_pop(Bus.get())}) Handle(msg.get());
+        while (TMessagePtr msg{gst_bus_pop(Bus.get())})
+            Handle(msg.get());
     }
 
     void Handle(GstMessage* msg) {

@@ -13,7 +13,9 @@
 #include <map>
 #include <thread>
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 using namespace std::chrono_literals;
 using testsupport::GenerateTone;
@@ -146,7 +148,11 @@ TEST_P(GstDeviceFormats, SeekLeavesTheDeviceStoppedAtTheTarget) {
     const TCase cases[] = {
         {"stopped", [] {}},
         {"playing", [&] { PlayTo(*d, 200); }},
-        {"paused", [&] { PlayTo(*d, 200); d->Pause(); }},
+        {"paused",
+         [&] {
+             PlayTo(*d, 200);
+             d->Pause();
+         }},
     };
     std::int32_t target = 1700;
     for (const TCase& c : cases) {
@@ -217,8 +223,8 @@ TEST_F(GstDevice, OpeningAnotherFileReleasesThePreviousOne) {
 TEST_F(GstDevice, CommandsWithoutAFileSayNoDeviceIsOpen) {
     auto d = NewDevice();
     const std::function<void()> commands[] = {
-        [&] { d->Play(); },  [&] { d->Pause(); }, [&] { (void)d->Resume(); },
-        [&] { d->Stop(); },  [&] { d->Seek(100); },
+        [&] { d->Play(); }, [&] { d->Pause(); },   [&] { (void)d->Resume(); },
+        [&] { d->Stop(); }, [&] { d->Seek(100); },
     };
     for (const auto& command : commands) {
         try {
@@ -246,7 +252,9 @@ TEST_F(GstDevice, BadFilesFailToOpenWithAReason) {
     // A picture with an audio file's name: it has a stream, but no sound.
     const std::string picture = folder + "/picture.mp3";
     ASSERT_EQ(std::system(("ffmpeg -nostdin -y -loglevel error -f lavfi -i testsrc=duration=1 "
-                           "-frames:v 1 -f image2 \"" + picture + "\"").c_str()),
+                           "-frames:v 1 -f image2 \"" +
+                           picture + "\"")
+                              .c_str()),
               0);
     const char* names[] = {"zero.mp3", "text.mp3", "gone.mp3", "picture.mp3", ""};
     auto d = NewDevice();
@@ -279,7 +287,8 @@ TEST_F(GstDevice, DamagedFilesPlayWhatCanBeDecoded) {
     ASSERT_GT(wma.size(), 10000u);
     testsupport::WriteFile(folder + "/truncated.mp3", mp3.substr(0, mp3.size() / 2));
     std::string garbled = wma;
-    for (std::size_t i = 6000; i < garbled.size(); i += 7) garbled[i] = static_cast<char>(i * 31);
+    for (std::size_t i = 6000; i < garbled.size(); i += 7)
+        garbled[i] = static_cast<char>(i * 31);
     testsupport::WriteFile(folder + "/garbled.wma", garbled);
     testsupport::WriteFile(folder + "/cut.wma", wma.substr(0, wma.size() / 3));
 

@@ -17,12 +17,12 @@ class TScriptedMediaDevice final : public TMediaDevice {
 public:
     // --- the script
     std::int32_t DefaultLength = 180000;
-    std::map<QString, std::int32_t> Lengths;   // by path; others get DefaultLength
-    std::map<QString, QString> OpenFailures;   // by path: the error text of a failing open
-    QString FailEveryOpen;                     // not empty: every open fails with this text
+    std::map<QString, std::int32_t> Lengths; // by path; others get DefaultLength
+    std::map<QString, QString> OpenFailures; // by path: the error text of a failing open
+    QString FailEveryOpen;                   // not empty: every open fails with this text
     bool RefuseResume = false;
-    std::int32_t RunsOutAt = -1;               // ms where playing ends by itself; -1: the length
-    std::shared_ptr<TClock> Clock;             // set: the position follows its ticks
+    std::int32_t RunsOutAt = -1;   // ms where playing ends by itself; -1: the length
+    std::shared_ptr<TClock> Clock; // set: the position follows its ticks
 
     // --- what happened
     QStringList Log; // "Open <path>", "Close", "Play", "Pause", "Resume", "Stop", "Seek <ms>"
