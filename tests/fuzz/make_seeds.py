@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Writes the small seed inputs of the reader fuzzers into tests/fuzz/seeds/<fuzzer>/."""
+import os
+import struct
+
+here = os.path.dirname(os.path.abspath(__file__))
+
+
+def synchsafe(n):
+    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+
+
+def tag(major, body, flags=0):
+    return b"ID3" + bytes([major, 0, flags]) + synchsafe(len(body)) + body
+
+
+def frame(major, fid, content, fmt=0):
+    if major == 2:
+        return fid + struct.pack(">I", len(content))[1:] + content
+    size = synchsafe(len(content)) if major == 4 else struct.pack(">I", len(content))
+    return fid + size + bytes([0, fmt]) + content
+
+
+def mpeg(b1=0xFB, b2=0x90, b3=0x40, length=104, xing=None):
+    f = bytearray([0xFF, b1, b2, b3]) + bytes(length - 4)
+    if xing:
+        f[36:52] = b"Xing" + struct.pack(">III", 3, 100, 41800)
+    return bytes(f)
+
+
+def id3v1(title=b"Title", track=3, genre=17):
+    def fixed(s, n):
+        return s[:n].ljust(n, b"\0")
+    comment = fixed(b"Comment", 28) + bytes([0, track])
+    return b"TAG" + fixed(title, 30) + fixed(b"Artist", 30) + fixed(b"Album", 30) + b"1999" + comment + bytes([genre])
+
+
+def guid(text):
+    a, b, c, d, e = text.split("-")
+    return struct.pack("<IHH", int(a, 16), int(b, 16), int(c, 16)) + bytes.fromhex(d + e)
+
+
+def asf_object(g, payload):
+    return guid(g) + struct.pack("<Q", 24 + len(payload)) + payload
+
+
+def utf16(s):
+    return s.encode("utf-16-le") + b"\0\0"
+
+
+def wma():
+    fp = asf_object("8CABDCA1-A947-11CF-8EE4-00C00C205365", bytes(76) + struct.pack("<II", 128000, 0))
+    sp = asf_object("B7DC0791-A9B7-11CF-8EE6-00C00C205365",
+                    bytes(54) + struct.pack("<HHIIHHH", 0x161, 2, 44100, 16000, 0, 16, 0))
+    strings = [utf16("Title"), utf16("Author"), b"", utf16("Comment"), b""]
+    cd = asf_object("75B22633-668E-11CF-A6D9-00AA0062CE6C",
+                    struct.pack("<5H", *map(len, strings)) + b"".join(strings))
+    descs = [("WM/AlbumTitle", "Album"), ("WM/Track", "7"), ("WM/Year", "2001")]
+    ext = struct.pack("<H", len(descs))
+    for name, value in descs:
+        n, v = utf16(name), utf16(value)
+        ext += struct.pack("<H", len(n)) + n + struct.pack("<HH", 0, len(v)) + v
+    ecd = asf_object("D2D0A440-E307-11D2-97F0-00A0C95EA850", ext)
+    objects = fp + sp + cd + ecd
+    return guid("75B22630-668E-11CF-A6D9-00AA0062CE6C") + struct.pack("<QIBB", 30 + len(objects), 4, 1, 2) + objects
+
+
+def text(enc, s):
+    return bytes([enc]) + s
+
+
+seeds = {
+    "fuzz_id3v1": {
+        "v11": b"\x55" * 64 + id3v1(),
+        "v10": id3v1(b"T" * 30, 0, 147)[:125] + b"x" * 2 + b"\x93",
+    },
+    "fuzz_id3v2": {
+        "v22": tag(2, frame(2, b"TT2", text(0, b"Title")) + frame(2, b"TAL", text(0, b"Album")) +
+                   frame(2, b"PIC", text(0, b"JPG\x03\0\xff\xd8"))) + mpeg(),
+        "v23": tag(3, frame(3, b"TIT2", text(1, b"\xff\xfeT\0i\0")) + frame(3, b"COMM", text(0, b"eng\0c")) +
+                   frame(3, b"APIC", text(0, b"image/jpeg\0\x03\0\xff\xd8")) + bytes(16)) + mpeg(xing=True) + id3v1(),
+        "v24": tag(4, synchsafe(15) + bytes([1, 0x70, 0, 5, 0, 0, 1, 2, 1, 1, 0xB5]) +
+                   frame(4, b"TIT2", text(3, b"Gr\xc3\xbc\0x")) + frame(4, b"TALB", synchsafe(3) + text(2, b"\0A"), 0x01) +
+                   frame(4, b"TPE1", text(0, b"x\xff\0\xe1"), 0x02) + frame(4, b"TXXX", text(0, b"k\0v")), 0x40) +
+               mpeg(0xF3, 0x80, 0xC0),
+        "unsync": tag(3, frame(3, b"TIT2", text(0, b"a\xff\xe0b")).replace(b"\xff\xe0", b"\xff\0\xe0"), 0x80) + mpeg(),
+    },
+    "fuzz_wma": {"header": wma()},
+}
+
+for fuzzer, files in seeds.items():
+    folder = os.path.join(here, "seeds", fuzzer)
+    os.makedirs(folder, exist_ok=True)
+    for name, data in files.items():
+        with open(os.path.join(folder, name), "wb") as out:
+            out.write(data)
