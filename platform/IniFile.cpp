@@ -190,9 +190,6 @@ QByteArray RandomTempName(const QByteArray& folder, const QByteArray& base) {
            QByteArray::number(QRandomGenerator::system()->generate64(), 36);
 }
 
-} // namespace
-
-namespace {
 // One section as found in the text: from its header line to the next header.
 struct TSpan {
     qsizetype Begin;       // header line
@@ -200,9 +197,6 @@ struct TSpan {
     qsizetype ContentNext; // just after the last key line (at least the header)
     bool Match;
 };
-} // namespace
-
-namespace {
 std::vector<TSpan> Spans(const QByteArray& text, const QByteArray& name) {
     std::vector<TSpan> spans;
     ForEachLine(text, [&](const TLine& l) {

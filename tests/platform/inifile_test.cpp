@@ -15,6 +15,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+// Readable failure messages for QString (found by argument-dependent lookup).
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace fs = std::filesystem;
 using testsupport::TTempDir;
 using testsupport::WriteFile;
