@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "player/UFormPlayer.h"
 #include "ui/Icons.h"
+#include "ui/UFormNotify.h"
 #include "ui_UFormVelodra.h"
 
 #include <QApplication>
@@ -119,6 +120,18 @@ void TFormVelodra::AbortScan() {
     if (FormPlayer && FormPlayer->Scanning()) FormPlayer->Button1Click();
 }
 
+void TFormVelodra::RunWhenIdle(std::function<void()> fn) {
+    if (!FormPlayer || !FormPlayer->Scanning()) {
+        fn();
+        return;
+    }
+    AbortScan();
+    QTimer::singleShot(20, this, [this, fn = std::move(fn)]() mutable {
+        Guarded([&] { RunWhenIdle(std::move(fn)); });
+        UpdateCommandStates();
+    });
+}
+
 void TFormVelodra::closeEvent(QCloseEvent* e) {
     if (FormPlayer && FormPlayer->Scanning()) {
         // Let the running scan unwind first; the close comes again after it.
@@ -137,6 +150,7 @@ void TFormVelodra::closeEvent(QCloseEvent* e) {
     // FormClose
     SaveSettings(true);
     RemoveTrayIcon();
+    CloseNotify();
     TmrMain->stop();
     e->accept();
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -260,14 +274,14 @@ void TFormVelodra::dropEvent(QDropEvent* e) {
         if (!url.isLocalFile()) continue;
         // Only the first item counts.
         const QString path = DecodeFileName(QFile::encodeName(url.toLocalFile()));
-        QMetaObject::invokeMethod(this, [this, path] { Guarded([&] { DropPath(path); }); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, path] { Guarded([&] { RunWhenIdle([this, path] { DropPath(path); }); }); },
+            Qt::QueuedConnection);
         break;
     }
 }
 
 void TFormVelodra::DropPath(const QString& path) {
-    if (FormPlayer->Scanning()) AbortScan();
     if (!IsDirectory(path))
         throw EVelodraError(QStringLiteral("%1 is not a folder.").arg(QuotedStr(path)));
     SetRootFolder(path);

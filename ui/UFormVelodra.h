@@ -163,6 +163,9 @@ private:
     void SetPauseState(bool paused);
     void LayoutToolBar();
     void AbortScan();
+    // Runs fn now, or, while a scan runs, aborts it and runs fn once it has unwound (a load
+    // never starts inside another).
+    void RunWhenIdle(std::function<void()> fn);
     QString CurrentKey() const;
     int Random(int n);
 

@@ -219,12 +219,15 @@ void TFormVelodra::ActStopExecute() {
 }
 
 void TFormVelodra::ActLoadExecute() {
+    if (FormPlayer->Scanning()) {
+        RunWhenIdle([this] { ActLoadExecute(); });
+        return;
+    }
     const QString start = IsDirectory(FormPlayer->RootFolder) ? FormPlayer->RootFolder : QString();
     const QString chosen =
         BrowseFolder(this, QStringLiteral("Select folder containing MP3 and WMA files."), start);
     if (chosen.isEmpty()) return;
     setWindowTitle(BaseCaption);
-    if (FormPlayer->Scanning()) AbortScan();
     SetRootFolder(chosen);
 }
 

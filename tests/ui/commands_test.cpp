@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QLocale>
 #include <QTest>
+#include <QThread>
 
 using testsupport::TWindowFixture;
 
@@ -242,6 +243,30 @@ TEST_F(TWindowFixture, LoadCancelledChangesNothingAndAFailedScanKeepsTheLists) {
     EXPECT_ANY_THROW(Window->ActLoadExecute());
     EXPECT_EQ(Form().edFile->count(), 2);
     EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra"));
+}
+
+TEST_F(TWindowFixture, LoadDuringAScanAbortsItAndLoadsAfterItHasUnwound) {
+    const QString first = MakeLibrary({30, 30});
+    testsupport::WriteFile(Dir / "other/x/a.mp3", "x");
+    NextBrowse = QString::fromStdString(Dir / "other");
+    bool ranDuringScan = false, nested = false;
+    QTimer::singleShot(0, Window.get(), [&] {
+        if (!Player->Scanning()) return;
+        ranDuringScan = true;
+        Window->ActLoadExecute();
+        nested = Player->Folders.contains(QStringLiteral("./x"));
+    });
+    Window->SetRootFolder(first);
+    ASSERT_TRUE(ranDuringScan);
+    EXPECT_FALSE(nested) << "the second load must not run inside the first";
+    EXPECT_LT(Player->TotalFileCount(), 60) << "the first scan was aborted";
+    for (int i = 0; i < 100 && Player->RootFolder != NextBrowse; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    EXPECT_EQ(Player->RootFolder, NextBrowse);
+    EXPECT_EQ(Form().edFolder->count(), 1);
+    EXPECT_TRUE(Messages.empty());
 }
 
 } // namespace
