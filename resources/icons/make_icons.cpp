@@ -141,13 +141,13 @@ void Playing(QPainter& p) {
 void Pause(QPainter& p) {
     p.setPen(Qt::NoPen);
     p.setBrush(Blue);
-    p.drawRect(QRectF(3.5, 2.5, 3.5, 11));
-    p.drawRect(QRectF(9, 2.5, 3.5, 11));
+    p.drawRect(QRectF(3, 2, 4, 12));
+    p.drawRect(QRectF(9, 2, 4, 12));
 }
 void Resume(QPainter& p) {
     p.setPen(Qt::NoPen);
     p.setBrush(Blue);
-    p.drawRect(QRectF(2, 2.5, 3, 11));
+    p.drawRect(QRectF(2, 2, 3, 12));
     Fill(p, Triangle(6.5, 2.5, 6.5, 13.5, 14, 8), Green);
 }
 void Stop(QPainter& p) {
