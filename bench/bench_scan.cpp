@@ -174,9 +174,11 @@ int main(int argc, char** argv) {
                 static_cast<double>(gen.elapsed()) / 1000.0);
     std::printf("locale LC_ALL=%s, %d runs each, medians\n", std::getenv("LC_ALL"), runs);
 
-    const std::string floorCmd = "find '" + root +
-                                 "' -type f \\( -iname '*.mp3' -o -iname '*.wma' \\) | sort -f";
+    const std::string findCmd = "find '" + root + "' -type f \\( -iname '*.mp3' -o -iname '*.wma' \\)";
+    const std::string floorCmd = findCmd + " | sort -f";
     const std::vector<std::string> floorArgs{"sh", "-c", floorCmd};
+    // The same with byte order instead of the locale's: a stricter floor.
+    const std::vector<std::string> byteFloorArgs{"sh", "-c", findCmd + " | LC_ALL=C sort -f"};
     const std::vector<std::string> scanArgs{scanTool, root, "--include-wma"};
 
     // Warm the page cache and check that both work.
@@ -187,10 +189,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<double> floorTimes, scanTimes;
+    std::vector<double> floorTimes, byteFloorTimes, scanTimes;
     long peakKb = 0;
     for (int i = 0; i < runs; ++i) {
         floorTimes.push_back(Spawn(floorArgs).Seconds);
+        byteFloorTimes.push_back(Spawn(byteFloorArgs).Seconds);
         const TRun s = Spawn(scanArgs);
         scanTimes.push_back(s.Seconds);
         peakKb = std::max(peakKb, s.MaxRssKb);
@@ -212,11 +215,13 @@ int main(int argc, char** argv) {
     }
 
     const double floorS = Median(floorTimes), scanS = Median(scanTimes);
+    const double byteFloorS = Median(byteFloorTimes);
     const double windowedS = Median(windowed), headlessS = Median(headless);
     std::printf("\n%-52s %9s\n", "", "seconds");
     std::printf("%-52s %9.3f\n", "find | sort -f (floor)", floorS);
-    std::printf("%-52s %9.3f   %.2fx floor (target <= 1.30x)\n", "velodra-scan --include-wma", scanS,
-                scanS / floorS);
+    std::printf("%-52s %9.3f\n", "find | LC_ALL=C sort -f (byte order, no collation)", byteFloorS);
+    std::printf("%-52s %9.3f   %.2fx floor (target <= 1.30x), %.2fx byte-order floor\n",
+                "velodra-scan --include-wma", scanS, scanS / floorS, scanS / byteFloorS);
     std::printf("%-52s %9.3f   %.2fx velodra-scan (target <= 2.00x)\n",
                 "LoadFolder with the loading window (offscreen)", windowedS, windowedS / scanS);
     std::printf("%-52s %9.3f   (in-process, for reference)\n", "LoadFolder without the window",

@@ -102,25 +102,3 @@ TEST(DirWalkTest, MissingOrUnreadableDirectoriesYieldNothing) {
         EXPECT_TRUE(locked.Files.empty());
     }
 }
-
-TEST(DirWalkTest, NamesThatAreNotUtf8ComeBackLosslessly) {
-    TTempDir dir;
-    const std::vector<std::string> names{"caf\xe9.mp3", "\xff\xfe", "ok \xc3\xa9.mp3", "\xc3(.mp3"};
-    for (const std::string& n : names) testsupport::WriteFile(dir / n, "");
-    TDirWalker w;
-    const TListing l = Read(w, dir.Path.string());
-    std::vector<std::string> expected = names;
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(Sorted(l.Files), expected);
-    for (const QString& n : l.Files) {
-        const std::string path = dir / EncodeFileNameStd(n);
-        EXPECT_EQ(access(path.c_str(), F_OK), 0) << path;
-    }
-}
-
-TEST(DirWalkTest, TheFileSystemRootCanBeRead) {
-    TDirWalker w;
-    const TListing l = Read(w, "/");
-    EXPECT_TRUE(l.Ok);
-    EXPECT_NE(std::find(l.Dirs.begin(), l.Dirs.end(), QStringLiteral("tmp")), l.Dirs.end());
-}

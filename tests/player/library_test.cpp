@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/FileName.h"
 #include "player/UFormPlayer.h"
+#include "support/ScriptedMediaDevice.h"
 #include "support/TestAudio.h"
 
 #include <QApplication>
@@ -14,9 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -43,20 +42,7 @@ public:
 };
 [[maybe_unused]] auto* const kEnv = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
-class TSilentDevice final : public TMediaDevice {
-public:
-    void Open(const QString&) override {}
-    void Close() override {}
-    bool DeviceOpen() const override { return false; }
-    void Play() override {}
-    void Pause() override {}
-    bool Resume() override { return false; }
-    void Stop() override {}
-    void Seek(std::int32_t) override {}
-    TMPModes Mode() override { return TMPModes::mpNotReady; }
-    std::int32_t Position() override { return 0; }
-    std::int32_t Length() override { return 0; }
-};
+std::unique_ptr<TMediaDevice> NoSound() { return std::make_unique<testsupport::TScriptedMediaDevice>(); }
 
 // Entries ending in "/" are directories, the others empty files.
 void MakeTree(const TTempDir& dir, const std::vector<std::string>& entries) {
@@ -101,7 +87,7 @@ public:
 
 class LibraryTest : public ::testing::Test {
 protected:
-    TFormPlayer Player{std::make_unique<TSilentDevice>()};
+    TFormPlayer Player{NoSound()};
     TTempDir Dir;
     TLocaleScope Locale{"en_US"};
 };
@@ -140,7 +126,7 @@ TEST_P(LibraryOrderTest, FilesFollowTheLocaleCollationOfTheWholePath) {
     TLocaleScope locale(c.Locale);
     TTempDir dir;
     MakeTree(dir, c.Tree);
-    TFormPlayer p(std::make_unique<TSilentDevice>());
+    TFormPlayer p(NoSound());
     p.LoadFolder(Root(dir), false);
     EXPECT_EQ(p.Files, c.Files);
     EXPECT_EQ(p.Folders, c.Folders);
@@ -219,7 +205,7 @@ TEST_P(LibraryFilterTest, ExtensionsDecoysAndHiddenEntries) {
     MakeTree(dir, {"a.mp3", "B.MP3", "c.Mp3", "d.wma", "E.WmA", "song.mp3.bak", "mp3", "f.mp3x",
                    "g.mp", "Only WMA/x.wma", "dir.mp3/in.mp3", "empty.mp3/", ".hidden.mp3",
                    ".secret/h.mp3"});
-    TFormPlayer p(std::make_unique<TSilentDevice>());
+    TFormPlayer p(NoSound());
     p.LoadFolder(Root(dir), GetParam().IncludeWma);
     EXPECT_EQ(p.Files, GetParam().Files);
     EXPECT_EQ(p.Folders.contains("./Only WMA"), GetParam().IncludeWma);
@@ -260,7 +246,7 @@ TEST(LibraryRootTest, TheFileSystemRootCanBeTheRootFolder) {
     EXPECT_EXIT(
         {
             if (chroot(dir.Path.c_str()) != 0 || chdir("/") != 0) _exit(3);
-            TFormPlayer p(std::make_unique<TSilentDevice>());
+            TFormPlayer p(NoSound());
             p.LoadFolder("/", false);
             const bool ok = p.Files == List({"./A/y.mp3", "./x.mp3"}) &&
                             p.FolderPath(0) == "/A" && p.FolderPath(1) == "/.";
@@ -284,7 +270,7 @@ TEST_P(LibraryErrorTest, ErrorsQuoteTheFolderAndKeepTheLibrary) {
     TTempDir dir;
     MakeTree(dir, {"good/keep.mp3"});
     MakeTree(dir, c.Tree);
-    TFormPlayer p(std::make_unique<TSilentDevice>());
+    TFormPlayer p(NoSound());
     p.LoadFolder(Root(dir) + "/good", false);
     int shows = 0;
     struct TShowCounter : QObject {
@@ -437,7 +423,7 @@ TEST_F(LibraryTest, LoadDuringAScanAbortsItInsteadOfNesting) {
     EXPECT_FALSE(Player.Scanning());
 }
 
-TEST_F(LibraryTest, LinksLoopsAndSpecialFiles) {
+TEST_F(LibraryTest, LinksAreWalkedOnceAndFoldersListedUnderTheirOwnPath) {
     MakeTree(Dir, {"A/x.mp3", "B/y.mp3", "elsewhere/z.mp3"});
     TTempDir outside;
     MakeTree(outside, {"o.mp3"});
@@ -446,29 +432,12 @@ TEST_F(LibraryTest, LinksLoopsAndSpecialFiles) {
     ASSERT_EQ(symlink(outside.Path.c_str(), (Dir / "Out").c_str()), 0);    // out of the tree
     ASSERT_EQ(symlink((Dir / "A/x.mp3").c_str(), (Dir / "link.mp3").c_str()), 0);
     ASSERT_EQ(symlink("nowhere.mp3", (Dir / "broken.mp3").c_str()), 0);
-    ASSERT_EQ(mkfifo((Dir / "pipe.mp3").c_str(), 0644), 0);
-    const int s = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    const std::string sock = Dir / "sock.mp3";
-    ASSERT_LT(sock.size(), sizeof addr.sun_path);
-    std::strcpy(addr.sun_path, sock.c_str());
-    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(mkfifo((Dir / "pipe.mp3").c_str(), 0644), 0); // opening it would hang
     Player.LoadFolder(Root(Dir), false);
-    close(s);
     // Each directory once, whichever way it was reached first; the link to a file is a file.
     EXPECT_EQ(Player.Files, List({"./A/x.mp3", "./B/y.mp3", "./elsewhere/z.mp3", "./link.mp3",
                                   "./Out/o.mp3"}));
     ExpectPartition(Player);
-}
-
-TEST_F(LibraryTest, UnreadableFoldersYieldNothingAndTheWalkGoesOn) {
-    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-    MakeTree(Dir, {"A/x.mp3", "B/y.mp3", "C/z.mp3"});
-    chmod((Dir / "B").c_str(), 0);
-    Player.LoadFolder(Root(Dir), false);
-    chmod((Dir / "B").c_str(), 0755);
-    EXPECT_EQ(Player.Files, List({"./A/x.mp3", "./C/z.mp3"}));
 }
 
 TEST_F(LibraryTest, NamesThatAreNotUtf8RoundTripToTheSameBytes) {
