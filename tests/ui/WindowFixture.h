@@ -10,7 +10,9 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -35,6 +37,10 @@ protected:
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Dir / "config"));
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(Dir / "run"));
         OldHandler = SetMessageHandler([this](const TMessage& m) { Messages.push_back(m); });
+        MakeWindow();
+    }
+    // A new player and window, as a fresh process makes them.
+    void MakeWindow() {
         auto device = std::make_unique<TScriptedMediaDevice>();
         Device = device.get();
         Device->DefaultLength = 6000;
@@ -88,6 +94,25 @@ protected:
             Tick();
             if (FolderIndex() != f || FileIndex() != i || !Player->IsPlaying()) return;
         }
+    }
+
+    // The next run of the program: the window and player go, new ones are made.
+    void Restart() {
+        Window.reset();
+        Player.reset();
+        MakeWindow();
+    }
+    // Shows the window (the first-show layout) and runs the deferred start-up at once; the
+    // main timer is left to the test's Tick.
+    void ShowAndStart() {
+        Window->show();
+        Window->StartUp();
+        Window->TmrMain->stop();
+    }
+    void WriteIni(const std::string& text) { WriteFile(Window->IniFileName.toStdString(), text); }
+    std::string IniText() const {
+        std::ifstream in(Window->IniFileName.toStdString(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     int FolderIndex() const { return Window->ui->edFolder->currentIndex(); }

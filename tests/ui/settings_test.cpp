@@ -1,0 +1,365 @@
+// The settings file through the main window: what a run leaves for the next one, how bad
+// files are read, when a failed save is reported, and how the command line takes over.
+#include "WindowFixture.h"
+
+#include <QDir>
+#include <filesystem>
+
+using testsupport::TWindowFixture;
+using testsupport::WriteFile;
+
+namespace {
+
+class Settings : public TWindowFixture {
+protected:
+    // The run that ends: plays or pauses, then closes as the window manager's close box does.
+    void CloseWindow() { Window->close(); }
+    QString Lib;
+};
+
+struct TOptions {
+    bool InclWma, Loop, Shuffle, Notify, Compact, ToTray, FolderImage;
+};
+
+class RoundTrip : public Settings, public ::testing::WithParamInterface<TOptions> {};
+
+TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
+    const TOptions o = GetParam();
+    ShowAndStart();
+    Load({2, 3});
+    Lib = Player->RootFolder;
+    Run(Form().ActNextFolder);
+    Run(Form().ActNextFile);
+    Run(Form().ActNextFile);
+    ASSERT_EQ(FolderIndex(), 1);
+    ASSERT_EQ(FileIndex(), 2);
+    // The options as the user left them (ticks only, as loading does).
+    Form().ActInclWMA->setChecked(o.InclWma);
+    Form().ActLoop->setChecked(o.Loop);
+    Form().ActShuffle->setChecked(o.Shuffle);
+    Form().ActPlayNotification->setChecked(o.Notify);
+    Form().ActMinimizeToTray->setChecked(o.ToTray);
+    Form().ActFolderImage->setChecked(o.FolderImage);
+    if (o.Compact) Run(Form().ActCompact);
+    Window->move(150, 90);
+    Run(Form().ActPlay);
+    ASSERT_TRUE(Player->IsPlaying());
+    CloseWindow();
+    EXPECT_TRUE(Messages.empty());
+
+    Restart();
+    Window->ui->ActPlayNotification->setChecked(!o.Notify); // the file, not the default, decides
+    ShowAndStart();
+    EXPECT_EQ(Player->RootFolder, Lib);
+    EXPECT_EQ(Window->SavedFolderIndex, 1);
+    EXPECT_EQ(Window->SavedFileIndex, 2);
+    EXPECT_TRUE(Window->WasPlaying);
+    EXPECT_EQ(Form().ActInclWMA->isChecked(), o.InclWma);
+    EXPECT_EQ(Form().ActLoop->isChecked(), o.Loop);
+    EXPECT_EQ(Form().ActShuffle->isChecked(), o.Shuffle);
+    EXPECT_EQ(Form().ActPlayNotification->isChecked(), o.Notify);
+    EXPECT_EQ(Form().ActMinimizeToTray->isChecked(), o.ToTray);
+    EXPECT_EQ(Form().ActFolderImage->isChecked(), o.FolderImage);
+    EXPECT_EQ(Form().ActCompact->isChecked(), o.Compact);
+    EXPECT_EQ(Window->height(), o.Compact ? 150 : 200);
+    EXPECT_EQ(Window->pos(), QPoint(150, 90));
+    EXPECT_FALSE(Window->Minimized);
+    EXPECT_EQ(FolderIndex(), 1);
+    EXPECT_EQ(FileIndex(), 2);
+    EXPECT_TRUE(Player->IsPlaying()) << "playback resumes";
+    EXPECT_TRUE(Device->OpenPath.endsWith(QStringLiteral("/F1/t02.mp3")))
+        << qPrintable(Device->OpenPath);
+    EXPECT_TRUE(Messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, RoundTrip,
+                         ::testing::Values(TOptions{true, true, false, true, true, true, false},
+                                           TOptions{false, false, true, false, false, false, true}));
+
+TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
+    ShowAndStart();
+    Load({2, 3});
+    Run(Form().ActNextFolder);
+    Window->move(210, 130);
+    Form().ActLoop->setChecked(true);
+    Run(Form().ActPlay);
+    Run(Form().ActPause);
+    CloseWindow();
+    const std::string want = "[Last]\n"
+                             "Root=" + (Dir / "lib") + "\n"
+                             "Folder=1\n"
+                             "File=0\n"
+                             "Playing=1\n"
+                             "[Config]\n"
+                             "InclWMA=0\n"
+                             "Loop=1\n"
+                             "Shuffle=0\n"
+                             "PlayNotification=0\n"
+                             "Opaque=0\n"
+                             "[Window]\n"
+                             "Left=210\n"
+                             "Top=130\n"
+                             "Compact=0\n"
+                             "MinimizeToTray=0\n"
+                             "FolderImage=1\n"
+                             "Minimized=0\n";
+    EXPECT_EQ(IniText(), want);
+}
+
+struct TPlayState {
+    const char* Name;
+    bool Play, Pause, Stop;
+    const char* Saved;
+};
+
+class ClosingState : public Settings, public ::testing::WithParamInterface<TPlayState> {};
+
+TEST_P(ClosingState, PlayingIsTheStateAtClose) {
+    const TPlayState& c = GetParam();
+    ShowAndStart();
+    Load({2});
+    if (c.Play) Run(Form().ActPlay);
+    if (c.Pause) Run(Form().ActPause);
+    if (c.Stop) Run(Form().ActStop);
+    CloseWindow();
+    EXPECT_NE(IniText().find(std::string("Playing=") + c.Saved + "\n"), std::string::npos)
+        << IniText();
+}
+
+INSTANTIATE_TEST_SUITE_P(States, ClosingState,
+                         ::testing::Values(TPlayState{"Stopped", false, false, false, "0"},
+                                           TPlayState{"Playing", true, false, false, "1"},
+                                           TPlayState{"Paused", true, true, false, "1"},
+                                           TPlayState{"PlayedThenStopped", true, false, true, "0"}),
+                         [](const auto& p) { return std::string(p.param.Name); });
+
+TEST_F(Settings, SaveAtPlayKeepsTheLoadedPlayingValue) {
+    // Only the close records the state of the ending run; the save at Play writes back what
+    // was loaded.
+    ShowAndStart();
+    Load({2});
+    Run(Form().ActPlay);
+    EXPECT_NE(IniText().find("Playing=0\n"), std::string::npos) << IniText();
+    EXPECT_NE(IniText().find("File=0\n"), std::string::npos);
+}
+
+struct TReadCase {
+    const char* Name;
+    std::string Text;
+    bool Loop, Shuffle, Notify; // as read; the commands start with Loop off, Notify on
+    int Folder, File;
+    bool Playing;
+    QPoint Pos;
+};
+
+class Reading : public Settings, public ::testing::WithParamInterface<TReadCase> {};
+
+TEST_P(Reading, DefaultsForWhatCannotBeRead) {
+    const TReadCase& c = GetParam();
+    Form().ActPlayNotification->setChecked(true);
+    if (c.Text == "<directory>")
+        std::filesystem::create_directories(Window->IniFileName.toStdString());
+    else if (c.Text != "<missing>")
+        WriteIni(c.Text);
+    Window->LoadSettings();
+    EXPECT_EQ(Form().ActLoop->isChecked(), c.Loop);
+    EXPECT_EQ(Form().ActShuffle->isChecked(), c.Shuffle);
+    EXPECT_EQ(Form().ActPlayNotification->isChecked(), c.Notify);
+    EXPECT_FALSE(Form().ActInclWMA->isChecked());
+    EXPECT_EQ(Window->SavedFolderIndex, c.Folder);
+    EXPECT_EQ(Window->SavedFileIndex, c.File);
+    EXPECT_EQ(Window->WasPlaying, c.Playing);
+    EXPECT_EQ(Window->pos(), c.Pos);
+    EXPECT_TRUE(Messages.empty());
+}
+
+std::string Garbage() {
+    std::string s;
+    for (int i = 0; i < 4096; ++i) s += static_cast<char>((i * 131 + 7) % 256);
+    return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Reading,
+    ::testing::Values(
+        TReadCase{"Missing", "<missing>", false, false, true, -1, -1, false, {199, 124}},
+        TReadCase{"Directory", "<directory>", false, false, true, -1, -1, false, {199, 124}},
+        TReadCase{"Empty", "", false, false, true, -1, -1, false, {199, 124}},
+        TReadCase{"Garbage", Garbage(), false, false, true, -1, -1, false, {199, 124}},
+        TReadCase{"YesIsTheDefaultTwoIsTrue",
+                  "[Config]\nLoop=yes\nShuffle=2\nPlayNotification=0\n[Last]\nPlaying=2\n",
+                  false, true, false, -1, -1, true, {199, 124}},
+        TReadCase{"UnparsableNumbers",
+                  "[Last]\nFolder=one\nFile=0x10\nPlaying=\n[Window]\nLeft=1e3\nTop=30\n",
+                  false, false, true, -1, -1, false, {199, 30}},
+        TReadCase{"MegabyteLine",
+                  "[Last]\nFolder=2\nRoot=" + std::string(1 << 20, 'x') + "\nFile=4\n", false,
+                  false, true, 2, 4, false, {199, 124}},
+        TReadCase{"CaseAndBlanksOfNames", "[last]\n Folder =3\nfile= 5\n[CONFIG]\nloop=1\n",
+                  true, false, true, 3, 5, false, {199, 124}}),
+    [](const auto& p) { return std::string(p.param.Name); });
+
+TEST_F(Settings, OpacityIsReadWithoutEffectAndSavedAsNone) {
+    ShowAndStart();
+    WriteIni("[Config]\nOpaque=50\n");
+    Window->LoadSettings();
+    EXPECT_TRUE(Form().OpacityNone->isChecked());
+    EXPECT_FALSE(Form().Opacity50->isChecked());
+    EXPECT_DOUBLE_EQ(Window->windowOpacity(), 1.0);
+    Window->SaveSettings(false);
+    EXPECT_NE(IniText().find("Opaque=0\n"), std::string::npos) << IniText();
+}
+
+TEST_F(Settings, MinimisedSaveLeavesThePositionOutAndTheDesignPositionReturns) {
+    ShowAndStart();
+    Window->move(300, 200);
+    Window->showMinimized();
+    ASSERT_TRUE(Window->Minimized);
+    CloseWindow();
+    const std::string text = IniText();
+    EXPECT_EQ(text.find("Left="), std::string::npos) << text;
+    EXPECT_EQ(text.find("Top="), std::string::npos) << text;
+    EXPECT_NE(text.find("Minimized=1\n"), std::string::npos) << text;
+
+    Restart();
+    ShowAndStart();
+    EXPECT_TRUE(Window->Minimized) << "the start minimises again";
+    EXPECT_EQ(Window->pos(), QPoint(199, 124));
+}
+
+TEST_F(Settings, OffScreenPositionIsBroughtOntoTheDesktop) {
+    WriteIni("[Window]\nLeft=-500\nTop=99999\n");
+    ShowAndStart();
+    const QRect area = Window->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(Window->frameGeometry())) << Window->x() << "," << Window->y();
+}
+
+struct TIndexCase {
+    const char* Name;
+    int Folder, File;
+    bool Playing;
+    int WantFolder, WantFile;
+};
+
+class SavedIndices : public Settings, public ::testing::WithParamInterface<TIndexCase> {};
+
+TEST_P(SavedIndices, RestoredOnlyWhenTheyLieInTheRescannedLibrary) {
+    const TIndexCase& c = GetParam();
+    Lib = MakeLibrary({2, 2});
+    WriteIni("[Last]\nRoot=" + Lib.toStdString() + "\nFolder=" + std::to_string(c.Folder) +
+             "\nFile=" + std::to_string(c.File) + "\nPlaying=" + (c.Playing ? "1" : "0") + "\n");
+    ShowAndStart();
+    EXPECT_EQ(FolderIndex(), c.WantFolder);
+    EXPECT_EQ(FileIndex(), c.WantFile);
+    EXPECT_EQ(Player->IsPlaying(), c.Playing);
+    EXPECT_TRUE(Messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Library, SavedIndices,
+    ::testing::Values(TIndexCase{"Inside", 1, 1, false, 1, 1},
+                      TIndexCase{"InsidePlaying", 1, 0, true, 1, 0},
+                      TIndexCase{"FolderBeyond", 3, 7, false, 0, 0},
+                      TIndexCase{"FolderBeyondPlaying", 3, 7, true, 0, 0},
+                      TIndexCase{"FileBeyond", 1, 2, true, 0, 0},
+                      TIndexCase{"NoFolder", -1, 1, false, 0, 0},
+                      TIndexCase{"NoFile", 1, -1, true, 0, 0}),
+    [](const auto& p) { return std::string(p.param.Name); });
+
+TEST_F(Settings, BeyondTheLibraryInRandomModeStaysOnTheRandomChoice) {
+    Lib = MakeLibrary({3, 3, 3});
+    WriteIni("[Last]\nRoot=" + Lib.toStdString() + "\nFolder=5\nFile=5\nPlaying=1\n"
+             "[Config]\nShuffle=1\n");
+    ShowAndStart();
+    EXPECT_GE(FolderIndex(), 0);
+    EXPECT_GE(FileIndex(), 0);
+    EXPECT_TRUE(Player->IsPlaying());
+    EXPECT_EQ(Window->PlayedKeys.size(), 1);
+}
+
+TEST_F(Settings, CommandLineFolderWinsAndIgnoresSavedIndices) {
+    const QString saved = MakeLibrary({2, 2});
+    std::filesystem::create_directories(Dir / "other/A");
+    std::filesystem::create_directories(Dir / "other/B");
+    WriteFile(Dir / "other/A/a1.mp3", "x");
+    WriteFile(Dir / "other/B/b1.mp3", "x");
+    WriteFile(Dir / "other/B/b2.mp3", "x");
+    const QString other = QString::fromStdString(Dir / "other");
+    WriteIni("[Last]\nRoot=" + saved.toStdString() + "\nFolder=1\nFile=1\nPlaying=1\n");
+    Window->CommandLine = QStringList{other};
+    ShowAndStart();
+    EXPECT_EQ(Player->RootFolder, other);
+    EXPECT_EQ(FolderIndex(), 0);
+    EXPECT_EQ(FileIndex(), 0);
+    EXPECT_TRUE(Player->IsPlaying()) << "the saved Playing still applies";
+    EXPECT_TRUE(Device->OpenPath.endsWith(QStringLiteral("/A/a1.mp3"))) << qPrintable(Device->OpenPath);
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(Settings, InvalidCommandLineFolderIsReportedAndTheSavedLibraryLoads) {
+    Lib = MakeLibrary({2, 2});
+    WriteIni("[Last]\nRoot=" + Lib.toStdString() + "\nFolder=1\nFile=1\n");
+    const QString bad = QString::fromStdString(Dir / "lib/F0/t00.mp3");
+    Window->CommandLine = QStringList{bad, QStringLiteral("ignored")};
+    ShowAndStart();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Icon, TMsgIcon::Error);
+    EXPECT_EQ(Messages[0].Caption, QStringLiteral("Velodra"));
+    EXPECT_EQ(Messages[0].Text, QStringLiteral("Invalid folder: ") + bad);
+    EXPECT_EQ(Player->RootFolder, Lib);
+    EXPECT_EQ(FolderIndex(), 1);
+    EXPECT_EQ(FileIndex(), 1);
+}
+
+// Where the file cannot be written: a folder in its place, or a configuration "folder" that is
+// a file (whose name carries a quote, doubled in the message).
+class UnwritableSettings : public Settings, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UnwritableSettings, FailureIsReportedAtCloseOnly) {
+    if (GetParam()) {
+        const std::string blocker = Dir / "it's";
+        WriteFile(blocker, "a file, not a folder");
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(blocker));
+        Restart();
+    } else {
+        std::filesystem::create_directories(Window->IniFileName.toStdString());
+    }
+    const QString path = Window->IniFileName;
+    ShowAndStart();
+    Load({2});
+    Run(Form().ActPlay);
+    EXPECT_TRUE(Player->IsPlaying());
+    EXPECT_TRUE(Messages.empty()) << "the save at Play is silent";
+    CloseWindow();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Caption, QStringLiteral("Information"));
+    EXPECT_EQ(Messages[0].Icon, TMsgIcon::Error);
+    QString quoted = path;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    EXPECT_EQ(Messages[0].Text, QStringLiteral("Could not write to '") + quoted + QStringLiteral("'."));
+    EXPECT_EQ(Messages[0].Text.contains(QStringLiteral("it''s")), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, UnwritableSettings, ::testing::Bool(),
+                         [](const auto& p) { return p.param ? "ConfigIsAFile" : "FolderInPlace"; });
+
+TEST_F(Settings, OtherSectionsSurviveAndStrayKeysGo) {
+    WriteIni("; kept comment\n[Extra]\nb=2\na=1\n[Config]\nLoop=1\nHandMade=yes\n"
+             "[Last]\nFolder=0\n[Tail]\nz=9\n");
+    ShowAndStart();
+    EXPECT_TRUE(Form().ActLoop->isChecked());
+    Window->SaveSettings(true);
+    const std::string text = IniText();
+    EXPECT_EQ(text.rfind("; kept comment\n[Extra]\nb=2\na=1\n", 0), 0u) << text;
+    EXPECT_EQ(text.find("HandMade"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Tail]\nz=9\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Loop=1\n"), std::string::npos);
+    for (const char* section : {"[Last]", "[Config]", "[Window]", "[Tail]", "[Extra]"}) {
+        const auto first = text.find(section);
+        EXPECT_NE(first, std::string::npos) << section;
+        EXPECT_EQ(text.find(section, first + 1), std::string::npos) << section << " twice";
+    }
+    EXPECT_TRUE(Messages.empty());
+}
+
+} // namespace
