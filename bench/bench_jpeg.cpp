@@ -13,9 +13,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -89,8 +89,8 @@ TResult Measure(const std::string& label, const std::string& path, int runs) {
                           .width();
     });
     r.FullShown = MedianMs(runs, [&] {
-        sink = sink + QImage(name).scaled(kCover, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                          .width();
+        sink = sink +
+               QImage(name).scaled(kCover, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).width();
     });
     const auto bytes = std::filesystem::file_size(path);
     std::printf("%-34s %5dx%-5d %6.2f MB  decoded at %4dx%-4d\n", label.c_str(), full.width(),
@@ -126,7 +126,8 @@ int main(int argc, char** argv) {
 
     const TResult large = Measure("4000x3000 baseline", big, runs);
     const TResult small = Measure("1000x1000 progressive", prog, runs);
-    for (int i = first; i < argc; ++i) Measure(argv[i], argv[i], runs);
+    for (int i = first; i < argc; ++i)
+        Measure(argv[i], argv[i], runs);
 
     std::printf("\ntargets: at least 5x faster than the full decode, under 15 ms for the large "
                 "picture\n");
@@ -138,8 +139,9 @@ int main(int argc, char** argv) {
                     verdict(large.Full.Wall >= 5 * large.Scaled.Wall));
     }
     if (small.Scaled.Wall > 0) {
-        std::printf("  progressive: %.1fx wall, %.1fx cpu (%s)\n", small.Full.Wall / small.Scaled.Wall,
-                    small.Full.Cpu / small.Scaled.Cpu, verdict(small.Full.Wall >= 5 * small.Scaled.Wall));
+        std::printf("  progressive: %.1fx wall, %.1fx cpu (%s)\n",
+                    small.Full.Wall / small.Scaled.Wall, small.Full.Cpu / small.Scaled.Cpu,
+                    verdict(small.Full.Wall >= 5 * small.Scaled.Wall));
     }
     return 0;
 }

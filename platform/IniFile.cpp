@@ -38,13 +38,19 @@ template <class F> void ForEachLine(const QByteArray& text, F&& fn) {
     }
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 void Trim(const QByteArray& text, qsizetype& b, qsizetype& e) {
-    while (b < e && IsBlank(text[b])) ++b;
-    while (e > b && IsBlank(text[e - 1])) --e;
+    while (b < e && IsBlank(text[b]))
+        ++b;
+    while (e > b && IsBlank(text[e - 1]))
+        --e;
 }
 
 bool SameName(const QByteArray& text, qsizetype b, qsizetype e, const QByteArray& name) {
@@ -55,11 +61,14 @@ bool SameName(const QByteArray& text, qsizetype b, qsizetype e, const QByteArray
 }
 
 // "[Name]" with blanks allowed around the name and before the bracket.
-bool ParseHeader(const QByteArray& text, qsizetype b, qsizetype e, qsizetype& nameB, qsizetype& nameE) {
-    while (b < e && IsBlank(text[b])) ++b;
+bool ParseHeader(const QByteArray& text, qsizetype b, qsizetype e, qsizetype& nameB,
+                 qsizetype& nameE) {
+    while (b < e && IsBlank(text[b]))
+        ++b;
     if (b >= e || text[b] != '[') return false;
     qsizetype close = b + 1;
-    while (close < e && text[close] != ']') ++close;
+    while (close < e && text[close] != ']')
+        ++close;
     if (close >= e) return false;
     nameB = b + 1;
     nameE = close;
@@ -71,10 +80,12 @@ bool ParseHeader(const QByteArray& text, qsizetype b, qsizetype e, qsizetype& na
 bool ParseKey(const QByteArray& text, qsizetype b, qsizetype e, qsizetype& keyB, qsizetype& keyE,
               qsizetype& valueB) {
     qsizetype p = b;
-    while (p < e && IsBlank(text[p])) ++p;
+    while (p < e && IsBlank(text[p]))
+        ++p;
     if (p >= e || text[p] == '[' || text[p] == ';' || text[p] == '#') return false;
     qsizetype eq = p;
-    while (eq < e && text[eq] != '=') ++eq;
+    while (eq < e && text[eq] != '=')
+        ++eq;
     if (eq >= e) return false;
     keyB = p;
     keyE = eq;
@@ -91,7 +102,9 @@ QByteArray NameBytes(const QString& name) {
     return b.mid(s, e - s);
 }
 
-bool HasLineBreak(const QByteArray& b) { return b.contains('\n') || b.contains('\r'); }
+bool HasLineBreak(const QByteArray& b) {
+    return b.contains('\n') || b.contains('\r');
+}
 
 bool ParseDecimal(QByteArray s, int& out) {
     qsizetype b = 0, e = s.size();
@@ -145,7 +158,9 @@ QByteArray FolderOf(const QByteArray& path) {
     return path.left(slash);
 }
 
-QByteArray BaseOf(const QByteArray& path) { return path.mid(path.lastIndexOf('/') + 1); }
+QByteArray BaseOf(const QByteArray& path) {
+    return path.mid(path.lastIndexOf('/') + 1);
+}
 
 // mkdir -p; the settings folder may not exist yet on a fresh account.
 bool MakeFolders(const QByteArray& folder) {
@@ -176,9 +191,9 @@ bool WriteAll(int fd, const QByteArray& data) {
 }
 
 [[noreturn]] void WriteFailed(const QString& fileName, const QString& detail) {
-    throw EVelodraError(QStringLiteral("Could not write to %1.")
-                            .arg(QuotedStr(DisplayFileName(fileName))) +
-                        QStringLiteral("\r\r") + detail);
+    throw EVelodraError(
+        QStringLiteral("Could not write to %1.").arg(QuotedStr(DisplayFileName(fileName))) +
+        QStringLiteral("\r\r") + detail);
 }
 
 [[noreturn]] void WriteFailed(const QString& fileName, int err) {
@@ -204,7 +219,8 @@ std::vector<TSpan> Spans(const QByteArray& text, const QByteArray& name) {
         if (ParseHeader(text, l.Begin, l.End, nb, ne)) {
             if (!spans.empty()) spans.back().End = l.Begin;
             spans.push_back({l.Begin, text.size(), l.Next, SameName(text, nb, ne, name)});
-        } else if (qsizetype kb, ke, vb; !spans.empty() && ParseKey(text, l.Begin, l.End, kb, ke, vb)) {
+        } else if (qsizetype kb, ke, vb;
+                   !spans.empty() && ParseKey(text, l.Begin, l.End, kb, ke, vb)) {
             spans.back().ContentNext = l.Next;
         }
         return true;
@@ -217,7 +233,8 @@ TIniFile::TIniFile(QString fileName) : FName(std::move(fileName)) {
     FReadable = LoadFile(EncodeFileName(FName), MaxFileSize, FText);
 }
 
-QByteArray TIniFile::ReadBytes(const QString& section, const QString& key, const QByteArray& def) const {
+QByteArray TIniFile::ReadBytes(const QString& section, const QString& key,
+                               const QByteArray& def) const {
     const QByteArray sec = NameBytes(section), name = NameBytes(key);
     bool inSection = false, found = false;
     QByteArray value;
@@ -254,7 +271,8 @@ bool TIniFile::SectionExists(const QString& section) const {
     bool found = false;
     ForEachLine(FText, [&](const TLine& l) {
         qsizetype nb, ne;
-        if (ParseHeader(FText, l.Begin, l.End, nb, ne) && SameName(FText, nb, ne, sec)) found = true;
+        if (ParseHeader(FText, l.Begin, l.End, nb, ne) && SameName(FText, nb, ne, sec))
+            found = true;
         return !found;
     });
     return found;
@@ -284,7 +302,8 @@ void TIniFile::WriteBytes(const QString& section, const QString& key, const QByt
         name.front() == '[' || name.front() == ';' || name.front() == '#')
         throw EVelodraError(QStringLiteral("Invalid key name %1.").arg(QuotedStr(key)));
     if (HasLineBreak(value))
-        throw EVelodraError(QStringLiteral("The value of %1 holds a line break.").arg(QuotedStr(key)));
+        throw EVelodraError(
+            QStringLiteral("The value of %1 holds a line break.").arg(QuotedStr(key)));
 
     const std::vector<TSpan> spans = Spans(FText, sec);
     for (const TSpan& s : spans) {

@@ -49,15 +49,24 @@ void EmitMessage(j_common_ptr cinfo, int level) {
 
 void OutputMessage(j_common_ptr) {} // never to stderr
 
+// Real encoders write at most a few dozen scans; thousands of them are a way to make a small
+// file take minutes.
+constexpr int kMaxScans = 200;
+
+void ProgressMonitor(j_common_ptr cinfo) {
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) ErrorExit(cinfo);
+}
+
 constexpr J_COLOR_SPACE kRgb32Space =
     (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 constexpr long kMaxDecoderMemory = 512L * 1024 * 1024;
 
 // Phase one: header, colour space and scale. False on any error.
-bool ReadHeader(jpeg_decompress_struct* cinfo, TErrorManager* err, const unsigned char* data,
-                unsigned long size, int coverW, int coverH) {
+bool ReadHeader(jpeg_decompress_struct* cinfo, TErrorManager* err, jpeg_progress_mgr* progress,
+                const unsigned char* data, unsigned long size, int coverW, int coverH) {
     if (setjmp(err->Jump)) return false;
     jpeg_create_decompress(cinfo);
+    cinfo->progress = progress; // after the create, which clears it
     // Beyond this libjpeg would need a backing store, which it lacks: an error, not a swap storm.
     cinfo->mem->max_memory_to_use = kMaxDecoderMemory;
     jpeg_mem_src(cinfo, data, size);
@@ -163,14 +172,17 @@ QImage DecodeJpegScaled(const QByteArray& data, QSize cover) {
     err.Pub.error_exit = ErrorExit;
     err.Pub.emit_message = EmitMessage;
     err.Pub.output_message = OutputMessage;
+    jpeg_progress_mgr progress;
+    std::memset(&progress, 0, sizeof progress);
+    progress.progress_monitor = ProgressMonitor;
 
     QImage image;
-    if (ReadHeader(&cinfo, &err, reinterpret_cast<const unsigned char*>(data.constData()),
+    if (ReadHeader(&cinfo, &err, &progress,
+                   reinterpret_cast<const unsigned char*>(data.constData()),
                    static_cast<unsigned long>(data.size()), cover.width(), cover.height())) {
         const JDIMENSION w = cinfo.output_width, h = cinfo.output_height;
         image = QImage(static_cast<int>(w), static_cast<int>(h), QImage::Format_RGB32);
-        if (image.isNull() ||
-            !ReadPixels(&cinfo, &err, image.bits(), image.bytesPerLine(), w, h))
+        if (image.isNull() || !ReadPixels(&cinfo, &err, image.bits(), image.bytesPerLine(), w, h))
             image = QImage();
     }
     jpeg_destroy_decompress(&cinfo);

@@ -17,6 +17,7 @@ constexpr qint64 MaxJpegOutputPixels = 40'000'000;
 // directions; a picture smaller than `cover` comes at its full size. The result is
 // QImage::Format_RGB32 (grayscale, CMYK and YCCK converted, Adobe's inverted CMYK included).
 // Any failure gives a null image and reports nothing: a missing or non-regular file, one above
-// MaxJpegFileSize, not a JPEG, damaged or truncated data, a declared size above the limits.
+// MaxJpegFileSize, not a JPEG, damaged or truncated data, a declared size above the limits,
+// more than 200 scans.
 QImage LoadJpegScaled(const QString& path, QSize cover);
 QImage DecodeJpegScaled(const QByteArray& data, QSize cover);

@@ -16,7 +16,9 @@
 #include <unistd.h>
 
 // Readable failure messages for QString (found by argument-dependent lookup).
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace fs = std::filesystem;
 using testsupport::TTempDir;
@@ -31,9 +33,13 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
-QString Q(const std::string& s) { return DecodeFileName(std::string_view(s)); }
+QString Q(const std::string& s) {
+    return DecodeFileName(std::string_view(s));
+}
 
-QByteArray B(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
+QByteArray B(const std::string& s) {
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // What the settings save does: each section erased, then its keys written in order.
 void SaveLikeSettings(TIniFile& ini, const QString& root, int folder, bool playing) {
@@ -51,7 +57,8 @@ void SaveLikeSettings(TIniFile& ini, const QString& root, int folder, bool playi
 
 int CountEntries(const fs::path& dir) {
     int n = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
+        ++n;
     return n;
 }
 
@@ -125,21 +132,21 @@ TEST_P(IniValues, IntegersAndBooleansParseOrGiveTheDefault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, IniValues,
-    ::testing::Values(TValueCase{"2", 2, true, true}, TValueCase{"0", 0, false, false},
-                      TValueCase{"1", 1, true, true}, TValueCase{"yes", 7, false, true},
-                      TValueCase{"true", 7, false, true}, TValueCase{"", 7, false, true},
-                      TValueCase{" 12\t", 12, true, true}, TValueCase{"-1", -1, true, true},
-                      TValueCase{"+5", 5, true, true}, TValueCase{"12abc", 7, false, true},
-                      TValueCase{"0x10", 7, false, true}, TValueCase{"1.5", 7, false, true},
-                      TValueCase{"-", 7, false, true}, TValueCase{"2147483647", INT_MAX, true, true},
-                      TValueCase{"-2147483648", INT_MIN, true, true},
-                      TValueCase{"2147483648", 7, false, true},
-                      TValueCase{"99999999999999999999", 7, false, true},
-                      TValueCase{"1\r", 1, true, true}));
+    ::testing::Values(
+        TValueCase{"2", 2, true, true}, TValueCase{"0", 0, false, false},
+        TValueCase{"1", 1, true, true}, TValueCase{"yes", 7, false, true},
+        TValueCase{"true", 7, false, true}, TValueCase{"", 7, false, true},
+        TValueCase{" 12\t", 12, true, true}, TValueCase{"-1", -1, true, true},
+        TValueCase{"+5", 5, true, true}, TValueCase{"12abc", 7, false, true},
+        TValueCase{"0x10", 7, false, true}, TValueCase{"1.5", 7, false, true},
+        TValueCase{"-", 7, false, true}, TValueCase{"2147483647", INT_MAX, true, true},
+        TValueCase{"-2147483648", INT_MIN, true, true}, TValueCase{"2147483648", 7, false, true},
+        TValueCase{"99999999999999999999", 7, false, true}, TValueCase{"1\r", 1, true, true}));
 
 TEST(IniFile, NamesMatchWithoutCaseAndLineEndingsAndSpacingAreTolerated) {
     TTempDir dir;
-    WriteFile(dir / "c.ini", "; comment\r\n  [ last ]  \r\nROOT=/a b \r\n  folder = 4\r\n#Root=/no\r\n");
+    WriteFile(dir / "c.ini",
+              "; comment\r\n  [ last ]  \r\nROOT=/a b \r\n  folder = 4\r\n#Root=/no\r\n");
     const TIniFile ini(Q(dir / "c.ini"));
     EXPECT_EQ(ini.ReadString("Last", "Root", ""), "/a b "); // raw bytes, trailing blank kept
     EXPECT_EQ(ini.ReadInteger("LAST", "Folder", -1), 4);
@@ -212,11 +219,12 @@ TEST(IniFile, GarbageNulBytesAndAMegabyteLineReadWithoutHarm) {
     TTempDir dir;
     std::mt19937 rng(7);
     std::string garbage(200000, '\0');
-    for (char& c : garbage) c = static_cast<char>(rng());
+    for (char& c : garbage)
+        c = static_cast<char>(rng());
     const std::string huge(1 << 20, 'x');
     const std::string path = dir / "g.ini";
-    WriteFile(path, garbage + "\n[Last]\nRoot=" + huge + "\nFolder=3\nNul=a" + std::string(1, '\0') +
-                        "b\n[Config]\n" + std::string("Loop=\0\n", 7));
+    WriteFile(path, garbage + "\n[Last]\nRoot=" + huge + "\nFolder=3\nNul=a" +
+                        std::string(1, '\0') + "b\n[Config]\n" + std::string("Loop=\0\n", 7));
     TIniFile ini(Q(path));
     ASSERT_TRUE(ini.Readable());
     EXPECT_EQ(ini.ReadString("Last", "Root", "").size(), qsizetype(huge.size()));
@@ -332,8 +340,8 @@ TEST(IniFileCrash, KilledDuringSavesLeavesACompleteFile) {
     const std::string other = "[Other]\n; hand-made\nA=1\n\n";
     const auto expected = [&](int n) {
         const std::string s = std::to_string(n);
-        return other + "[Last]\nCounter=" + s + "\nRoot=/music/" + s + "/" + std::string(3000, 'r') +
-               "\n[Config]\nLoop=" + s + "\n[Window]\nLeft=" + s + "\n";
+        return other + "[Last]\nCounter=" + s + "\nRoot=/music/" + s + "/" +
+               std::string(3000, 'r') + "\n[Config]\nLoop=" + s + "\n[Window]\nLeft=" + s + "\n";
     };
     WriteFile(path, expected(0));
 
@@ -365,7 +373,8 @@ TEST(IniFileCrash, KilledDuringSavesLeavesACompleteFile) {
         kill(pid, SIGKILL);
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped on its own in round " << round;
+        ASSERT_TRUE(WIFSIGNALED(status))
+            << "the saving child stopped on its own in round " << round;
 
         const TIniFile ini(Q(path));
         ASSERT_TRUE(ini.Readable());

@@ -22,7 +22,9 @@ namespace {
 
 const QSize kCover(200, 200);
 
-QString Q(const std::string& s) { return DecodeFileName(std::string_view(s)); }
+QString Q(const std::string& s) {
+    return DecodeFileName(std::string_view(s));
+}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -31,7 +33,9 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
-QByteArray B(const std::string& s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
+QByteArray B(const std::string& s) {
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 const QColor kRed(220, 30, 40), kBlue(30, 60, 220);
 
@@ -56,9 +60,9 @@ std::string MakePicture(const TTempDir& dir, const std::string& name, int w, int
     const int dr = std::abs(qRed(got) - want.red()), dg = std::abs(qGreen(got) - want.green()),
               db = std::abs(qBlue(got) - want.blue());
     if (dr <= tolerance && dg <= tolerance && db <= tolerance) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got rgb(" << qRed(got) << "," << qGreen(got) << ","
-                                         << qBlue(got) << ") want rgb(" << want.red() << ","
-                                         << want.green() << "," << want.blue() << ")";
+    return ::testing::AssertionFailure()
+           << "got rgb(" << qRed(got) << "," << qGreen(got) << "," << qBlue(got) << ") want rgb("
+           << want.red() << "," << want.green() << "," << want.blue() << ")";
 }
 
 struct TPictureCase {
@@ -69,14 +73,17 @@ struct TPictureCase {
     QColor Left, Right;
 };
 
-void PrintTo(const TPictureCase& c, std::ostream* os) { *os << c.Name; }
+void PrintTo(const TPictureCase& c, std::ostream* os) {
+    *os << c.Name;
+}
 
 class JpegDecode : public ::testing::TestWithParam<TPictureCase> {};
 
 TEST_P(JpegDecode, DecodesAtTheSmallestCoveringScaleWithTheDrawnColours) {
     const TPictureCase& c = GetParam();
     TTempDir dir;
-    const std::string path = MakePicture(dir, "folder.jpg", c.Width, c.Height, c.Options, c.Left, c.Right);
+    const std::string path =
+        MakePicture(dir, "folder.jpg", c.Width, c.Height, c.Options, c.Left, c.Right);
     ASSERT_FALSE(path.empty()) << "convert failed";
     const QImage img = LoadJpegScaled(Q(path), kCover);
     ASSERT_FALSE(img.isNull());
@@ -123,7 +130,8 @@ QByteArray EncodeCmyk(int w, int h, const unsigned char (&pixel)[4], bool adobe,
     c.write_Adobe_marker = adobe ? TRUE : FALSE;
     jpeg_start_compress(&c, TRUE);
     std::vector<unsigned char> row(static_cast<size_t>(w) * 4);
-    for (int x = 0; x < w; ++x) std::copy(pixel, pixel + 4, row.begin() + x * 4);
+    for (int x = 0; x < w; ++x)
+        std::copy(pixel, pixel + 4, row.begin() + x * 4);
     while (c.next_scanline < c.image_height) {
         JSAMPROW r = row.data();
         jpeg_write_scanlines(&c, &r, 1);
@@ -159,9 +167,53 @@ TEST(JpegCmyk, InvertedAdobeAndPlainInksBothGiveTheColour) {
     }
 }
 
+// A grey progressive picture with the given number of scans: one for the DC, then the AC
+// coefficients one at a time, each in `passes` successive-approximation steps.
+QByteArray EncodeManyScans(int passes) {
+    std::vector<jpeg_scan_info> script;
+    script.push_back({1, {0, 0, 0, 0}, 0, 0, 0, 0});
+    for (int k = 1; k < 64; ++k)
+        for (int p = passes - 1; p >= 0; --p)
+            script.push_back({1, {0, 0, 0, 0}, k, k, p == passes - 1 ? 0 : p + 1, p});
+    jpeg_compress_struct c;
+    jpeg_error_mgr e;
+    c.err = jpeg_std_error(&e);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = c.image_height = 256;
+    c.input_components = 1;
+    c.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&c);
+    c.scan_info = script.data();
+    c.num_scans = static_cast<int>(script.size());
+    jpeg_start_compress(&c, TRUE);
+    std::vector<unsigned char> row(256);
+    while (c.next_scanline < c.image_height) {
+        for (int x = 0; x < 256; ++x)
+            row[x] = static_cast<unsigned char>((x * c.next_scanline) & 0xFF);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+    std::free(out);
+    return bytes;
+}
+
+TEST(JpegScans, AFewDozenScansDecodeAndHundredsAreRefused) {
+    const QImage fine = DecodeJpegScaled(EncodeManyScans(1), kCover); // 64 scans
+    ASSERT_FALSE(fine.isNull());
+    EXPECT_EQ(fine.size(), QSize(224, 224));
+    EXPECT_TRUE(DecodeJpegScaled(EncodeManyScans(4), kCover).isNull()); // 253 scans
+}
+
 qsizetype FindMarker(const QByteArray& d, unsigned char second) {
     for (qsizetype i = 2; i + 1 < d.size(); ++i)
-        if (static_cast<unsigned char>(d[i]) == 0xFF && static_cast<unsigned char>(d[i + 1]) == second)
+        if (static_cast<unsigned char>(d[i]) == 0xFF &&
+            static_cast<unsigned char>(d[i + 1]) == second)
             return i;
     return -1;
 }
@@ -250,7 +302,8 @@ TEST_F(JpegFailures, WhatIsNotARegularFileGivesANullImage) {
 
 TEST_F(JpegFailures, LoadsThroughANonUtf8Name) {
     const std::string name = *Dir / "caf\xe9-\xff.jpg";
-    testsupport::WriteFile(name, std::string(Baseline.constData(), static_cast<size_t>(Baseline.size())));
+    testsupport::WriteFile(name,
+                           std::string(Baseline.constData(), static_cast<size_t>(Baseline.size())));
     EXPECT_EQ(LoadJpegScaled(Q(name), kCover).size(), QSize(300, 225));
 }
 
@@ -264,10 +317,13 @@ TEST_F(JpegFailures, RandomDamageNeverCrashes) {
         const qsizetype sos = FindMarker(d, 0xDA);
         ASSERT_GT(sos, 0);
         std::uniform_int_distribution<qsizetype> at(sos + 20, d.size() - 1);
-        for (int k = 0; k < 1 + round % 8; ++k) d[at(rng)] = static_cast<char>(rng());
+        for (int k = 0; k < 1 + round % 8; ++k)
+            d[at(rng)] = static_cast<char>(rng());
         const QImage img = DecodeJpegScaled(d, kCover);
-        if (img.isNull()) ++nulls;
-        else EXPECT_EQ(img.size(), QSize(300, 225)) << "round " << round;
+        if (img.isNull())
+            ++nulls;
+        else
+            EXPECT_EQ(img.size(), QSize(300, 225)) << "round " << round;
     }
     RecordProperty("null_results", nulls);
 }
@@ -280,7 +336,8 @@ TEST_F(JpegFailures, DamagedHeadersStayWithinTheLimits) {
     std::uniform_int_distribution<qsizetype> at(2, sos + 10);
     for (int round = 0; round < 200; ++round) {
         QByteArray d = Baseline;
-        for (int k = 0; k < 1 + round % 4; ++k) d[at(rng)] = static_cast<char>(rng());
+        for (int k = 0; k < 1 + round % 4; ++k)
+            d[at(rng)] = static_cast<char>(rng());
         const QImage img = DecodeJpegScaled(d, kCover);
         if (!img.isNull()) {
             EXPECT_LE(qint64(img.width()) * img.height(), MaxJpegOutputPixels);
