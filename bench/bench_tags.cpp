@@ -39,8 +39,8 @@ std::string MakeFile(const std::string& audio, int i) {
         Frame23("TIT2", Text(0, "Title number " + n)) + Frame23("TPE1", Text(0, "Artist " + n)) +
         Frame23("TALB", Text(1, "\xFF\xFE" + Utf16LE("Album " + std::to_string(i / 12)))) +
         Frame23("TRCK", Text(0, std::to_string(i % 12 + 1))) + Frame23("TYER", Text(0, "2004")) +
-        Frame23("TCON", Text(0, "(17)")) + Frame23("COMM", Text(0, std::string("eng\0", 4) + "Comment " + n)) +
-        std::string(256, '\0');
+        Frame23("TCON", Text(0, "(17)")) +
+        Frame23("COMM", Text(0, std::string("eng\0", 4) + "Comment " + n)) + std::string(256, '\0');
     return Id3v2(3, body) + audio +
            Id3v1("Title number " + n, "Artist " + n, "Album", "2004", "Comment", i % 12 + 1, 17);
 }
@@ -52,24 +52,28 @@ void ReadVelodra(const std::vector<std::string>& paths) {
         TMediaInfo info;
         info.FilePath = DecodeFileName(p);
         ReadStreamInfo(info);
-        gSink = gSink + static_cast<std::size_t>(info.Title.size() + info.Artist.size() + info.Album.size() +
-                                                 info.Year.size() + info.Genre.size() + info.Comment.size() +
-                                                 info.ChannelMode.size()) +
+        gSink = gSink +
+                static_cast<std::size_t>(info.Title.size() + info.Artist.size() +
+                                         info.Album.size() + info.Year.size() + info.Genre.size() +
+                                         info.Comment.size() + info.ChannelMode.size()) +
                 static_cast<std::size_t>(info.Track) + info.BitRate + info.SampleRate +
                 static_cast<std::size_t>(info.Duration);
     }
 }
 
-QString FromTagLib(const TagLib::String& s) { return QString::fromStdWString(s.toWString()); }
+QString FromTagLib(const TagLib::String& s) {
+    return QString::fromStdWString(s.toWString());
+}
 
 void ReadTagLib(const std::vector<std::string>& paths) {
     for (const auto& p : paths) {
         TagLib::MPEG::File file(p.c_str(), true, TagLib::AudioProperties::Average);
         std::size_t n = 0;
         if (const TagLib::Tag* tag = file.tag()) {
-            n += static_cast<std::size_t>(FromTagLib(tag->title()).size() + FromTagLib(tag->artist()).size() +
-                                          FromTagLib(tag->album()).size() + FromTagLib(tag->genre()).size() +
-                                          FromTagLib(tag->comment()).size());
+            n += static_cast<std::size_t>(
+                FromTagLib(tag->title()).size() + FromTagLib(tag->artist()).size() +
+                FromTagLib(tag->album()).size() + FromTagLib(tag->genre()).size() +
+                FromTagLib(tag->comment()).size());
             n += tag->track() + tag->year();
         }
         if (const TagLib::MPEG::Properties* props = file.audioProperties()) {
@@ -108,7 +112,8 @@ int main() {
     std::vector<std::string> paths;
     paths.reserve(kFiles);
     for (int i = 0; i < kFiles; ++i) {
-        paths.push_back(dir / ("f" + std::to_string(i / 500) + "/track " + std::to_string(i) + ".mp3"));
+        paths.push_back(dir /
+                        ("f" + std::to_string(i / 500) + "/track " + std::to_string(i) + ".mp3"));
         testsupport::WriteFile(paths.back(), MakeFile(audio, i));
     }
     // Warm the cache and check both see the same title.

@@ -14,18 +14,24 @@ namespace {
 QString FromUtf16(const std::u16string& s) {
     return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
 }
-QString FromAnsi(const std::string& s) { return FromUtf16(Cp1252ToUtf16(s)); }
+QString FromAnsi(const std::string& s) {
+    return FromUtf16(Cp1252ToUtf16(s));
+}
 
 // Leading and trailing blanks and control characters off.
 QString TrimControls(const QString& s) {
     qsizetype b = 0, e = s.size();
-    while (b < e && s.at(b).unicode() <= 0x20) ++b;
-    while (e > b && s.at(e - 1).unicode() <= 0x20) --e;
+    while (b < e && s.at(b).unicode() <= 0x20)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 0x20)
+        --e;
     return s.mid(b, e - b);
 }
 
 // Markers (-1 invalid, -2 free format) and other negatives are no rate at all.
-std::uint16_t Low16OrZero(std::int32_t v) { return v > 0 ? static_cast<std::uint16_t>(v) : 0; }
+std::uint16_t Low16OrZero(std::int32_t v) {
+    return v > 0 ? static_cast<std::uint16_t>(v) : 0;
+}
 
 const char* const kMp3ChannelModes[4] = {"Stereo", "Joint Stereo", "Dual Channel",
                                          "Single Channel"};
@@ -49,7 +55,8 @@ bool HasExtension(const QString& path, const char* ext) {
 QString CleanTagText(const QString& s) {
     QString t = s;
     t.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    while (t.contains(QLatin1String("  "))) t.replace(QLatin1String("  "), QLatin1String(" "));
+    while (t.contains(QLatin1String("  ")))
+        t.replace(QLatin1String("  "), QLatin1String(" "));
     return TrimControls(t);
 }
 
@@ -111,8 +118,10 @@ void ReadWmaInfo(TMediaInfo& info) {
 
 void ReadStreamInfo(TMediaInfo& info) {
     try {
-        if (HasExtension(info.FilePath, ".mp3")) ReadMp3Info(info);
-        else if (HasExtension(info.FilePath, ".wma")) ReadWmaInfo(info);
+        if (HasExtension(info.FilePath, ".mp3"))
+            ReadMp3Info(info);
+        else if (HasExtension(info.FilePath, ".wma"))
+            ReadWmaInfo(info);
     } catch (...) {
     }
     // Whole seconds to ms; a length that would not fit counts as none.

@@ -9,7 +9,8 @@ namespace bytes {
 inline bool BE(const std::uint8_t* p, std::size_t avail, std::size_t width, std::uint32_t& out) {
     if (avail < width || width > 4) return false;
     std::uint32_t v = 0;
-    for (std::size_t i = 0; i < width; ++i) v = (v << 8) | p[i];
+    for (std::size_t i = 0; i < width; ++i)
+        v = (v << 8) | p[i];
     out = v;
     return true;
 }
@@ -29,7 +30,8 @@ inline bool Synchsafe(const std::uint8_t* p, std::size_t avail, std::size_t widt
                       std::uint32_t& out) {
     if (avail < width) return false;
     std::uint64_t v = 0;
-    for (std::size_t i = 0; i < width; ++i) v = (v << 7) | (p[i] & 0x7Fu);
+    for (std::size_t i = 0; i < width; ++i)
+        v = (v << 7) | (p[i] & 0x7Fu);
     out = static_cast<std::uint32_t>(v);
     return true;
 }

@@ -17,7 +17,9 @@ std::size_t TMemoryByteSource::ReadAt(std::int64_t offset, void* buffer, std::si
     return n;
 }
 
-TFileByteSource::~TFileByteSource() { ::close(Fd_); }
+TFileByteSource::~TFileByteSource() {
+    ::close(Fd_);
+}
 
 std::size_t TFileByteSource::ReadAt(std::int64_t offset, void* buffer, std::size_t count) {
     if (offset < 0 || offset >= Size_ || count == 0) return 0;

@@ -72,4 +72,6 @@ void TJvID3v1::Read(TByteSource& source) {
     AlbumTrack = tag[125] == 0 ? static_cast<std::uint8_t>(tag[126]) : 0;
 }
 
-std::string TJvID3v1::GenreAsString() const { return std::string(GenreName(Genre)); }
+std::string TJvID3v1::GenreAsString() const {
+    return std::string(GenreName(Genre));
+}

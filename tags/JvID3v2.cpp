@@ -12,7 +12,8 @@ std::u16string TJvID3Text::Get(TJvID3FrameID id) const {
 
 void TJvID3v2::DoAfterOpen() {
     // Nothing shown depends on the pictures, so nothing here may fail the open.
-    for (auto& image : Images) image = TJvID3Picture();
+    for (auto& image : Images)
+        image = TJvID3Picture();
     for (int type = 0; type < kPictureTypeCount; ++type) {
         for (const auto& frame : Frames) {
             const auto* pic = dynamic_cast<const TJvID3PictureFrame*>(frame.get());
@@ -25,5 +26,6 @@ void TJvID3v2::DoAfterOpen() {
 }
 
 void TJvID3v2::DoClose() {
-    for (auto& image : Images) image = TJvID3Picture();
+    for (auto& image : Images)
+        image = TJvID3Picture();
 }

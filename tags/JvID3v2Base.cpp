@@ -40,7 +40,8 @@ std::string TJvID3Stream::ReadStringA() {
     const std::size_t left = Remaining();
     const std::uint8_t* p = Current();
     std::size_t n = 0;
-    while (n < left && p[n] != 0) ++n;
+    while (n < left && p[n] != 0)
+        ++n;
     std::string s(reinterpret_cast<const char*>(p), n);
     Position += n < left ? n + 1 : n;
     return s;
@@ -59,11 +60,16 @@ std::u16string DecodeUtf8Lenient(const std::uint8_t* p, std::size_t n) {
         }
         std::size_t len;
         std::uint32_t cp;
-        if (lead >= 0xC0 && lead <= 0xDF) len = 2, cp = lead & 0x1Fu;
-        else if (lead >= 0xE0 && lead <= 0xEF) len = 3, cp = lead & 0x0Fu;
-        else if (lead >= 0xF0 && lead <= 0xF7) len = 4, cp = lead & 0x07u;
-        else if (lead >= 0xF8 && lead <= 0xFB) len = 5, cp = lead & 0x03u;
-        else if (lead >= 0xFC && lead <= 0xFD) len = 6, cp = lead & 0x01u;
+        if (lead >= 0xC0 && lead <= 0xDF)
+            len = 2, cp = lead & 0x1Fu;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            len = 3, cp = lead & 0x0Fu;
+        else if (lead >= 0xF0 && lead <= 0xF7)
+            len = 4, cp = lead & 0x07u;
+        else if (lead >= 0xF8 && lead <= 0xFB)
+            len = 5, cp = lead & 0x03u;
+        else if (lead >= 0xFC && lead <= 0xFD)
+            len = 6, cp = lead & 0x01u;
         else { // a stray continuation byte, FE or FF
             out.push_back(0xFFFD);
             ++i;
@@ -94,7 +100,8 @@ std::u16string TJvID3Stream::ReadStringW(TJvID3Encoding encoding) {
     const std::uint8_t* p = Current();
     if (encoding == ienISO_8859_1 || encoding == ienUTF_8) {
         std::size_t n = 0;
-        while (n < left && p[n] != 0) ++n;
+        while (n < left && p[n] != 0)
+            ++n;
         Position += n < left ? n + 1 : n;
         const std::string_view bytes(reinterpret_cast<const char*>(p), n);
         return encoding == ienUTF_8 ? DecodeUtf8Lenient(p, n) : Cp1252ToUtf16(bytes);
@@ -105,9 +112,12 @@ std::u16string TJvID3Stream::ReadStringW(TJvID3Encoding encoding) {
         if (left < 2) return {};
         at = 2;
         Position += 2;
-        if (p[0] == 0xFF && p[1] == 0xFE) bigEndian = false;
-        else if (p[0] == 0xFE && p[1] == 0xFF) bigEndian = true;
-        else return {};
+        if (p[0] == 0xFF && p[1] == 0xFE)
+            bigEndian = false;
+        else if (p[0] == 0xFE && p[1] == 0xFF)
+            bigEndian = true;
+        else
+            return {};
     }
     std::u16string out;
     while (at + 2 <= left) {
@@ -134,7 +144,8 @@ void TJvID3Frame::ReadEncoding(TJvID3Stream& s) {
 
 namespace {
 TJvID3Bytes ReadRest(TJvID3Stream& s) {
-    auto data = std::make_shared<std::vector<std::uint8_t>>(s.Current(), s.Current() + s.Remaining());
+    auto data =
+        std::make_shared<std::vector<std::uint8_t>>(s.Current(), s.Current() + s.Remaining());
     s.Skip(s.Remaining());
     return data;
 }
@@ -146,7 +157,8 @@ std::string ReadFixed(TJvID3Stream& s, std::size_t n) {
 std::uint64_t ReadCounter(TJvID3Stream& s) {
     std::uint64_t v = 0;
     std::uint8_t b = 0;
-    while (s.ReadByte(b)) v = (v << 8) | b; // wider counters keep their low 64 bits
+    while (s.ReadByte(b))
+        v = (v << 8) | b; // wider counters keep their low 64 bits
     return v;
 }
 } // namespace
@@ -216,7 +228,9 @@ void TJvID3URLUserFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) {
     URL = s.ReadStringA();
 }
 
-void TJvID3URLFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) { URL = s.ReadStringA(); }
+void TJvID3URLFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) {
+    URL = s.ReadStringA();
+}
 
 void TJvID3GeneralObjFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) {
     if (s.Remaining() == 0) return;
@@ -250,7 +264,9 @@ void TJvID3AudioEncryptionFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) {
     Data = ReadRest(s);
 }
 
-void TJvID3PlayCounterFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) { Counter = ReadCounter(s); }
+void TJvID3PlayCounterFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) {
+    Counter = ReadCounter(s);
+}
 
 void TJvID3PopularimeterFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) {
     EMailAddress = s.ReadStringA();
@@ -258,28 +274,48 @@ void TJvID3PopularimeterFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) {
     Counter = ReadCounter(s);
 }
 
-void TJvID3BinaryFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) { Data = ReadRest(s); }
+void TJvID3BinaryFrame::ReadFrame(TJvID3Stream& s, TJvID3Version) {
+    Data = ReadRest(s);
+}
 
 std::unique_ptr<TJvID3Frame> CreateFrame(TJvID3FrameID id) {
     switch (FrameClassOf(id)) {
-    case fcText: return std::make_unique<TJvID3TextFrame>(id);
-    case fcNumber: return std::make_unique<TJvID3NumberFrame>(id);
-    case fcTimestamp: return std::make_unique<TJvID3TimestampFrame>(id);
-    case fcSimpleList: return std::make_unique<TJvID3SimpleListFrame>(id);
-    case fcDoubleList: return std::make_unique<TJvID3DoubleListFrame>(id);
-    case fcContent: return std::make_unique<TJvID3ContentFrame>(id);
-    case fcPicture: return std::make_unique<TJvID3PictureFrame>(id);
-    case fcUser: return std::make_unique<TJvID3UserFrame>(id);
-    case fcURLUser: return std::make_unique<TJvID3URLUserFrame>(id);
-    case fcURL: return std::make_unique<TJvID3URLFrame>(id);
-    case fcGeneralObj: return std::make_unique<TJvID3GeneralObjFrame>(id);
-    case fcOwnership: return std::make_unique<TJvID3OwnershipFrame>(id);
-    case fcTermsOfUse: return std::make_unique<TJvID3TermsOfUseFrame>(id);
-    case fcAudioEncryption: return std::make_unique<TJvID3AudioEncryptionFrame>(id);
-    case fcPlayCounter: return std::make_unique<TJvID3PlayCounterFrame>(id);
-    case fcPopularimeter: return std::make_unique<TJvID3PopularimeterFrame>(id);
-    case fcBinary: return std::make_unique<TJvID3BinaryFrame>(id);
-    case fcSkip: break;
+    case fcText:
+        return std::make_unique<TJvID3TextFrame>(id);
+    case fcNumber:
+        return std::make_unique<TJvID3NumberFrame>(id);
+    case fcTimestamp:
+        return std::make_unique<TJvID3TimestampFrame>(id);
+    case fcSimpleList:
+        return std::make_unique<TJvID3SimpleListFrame>(id);
+    case fcDoubleList:
+        return std::make_unique<TJvID3DoubleListFrame>(id);
+    case fcContent:
+        return std::make_unique<TJvID3ContentFrame>(id);
+    case fcPicture:
+        return std::make_unique<TJvID3PictureFrame>(id);
+    case fcUser:
+        return std::make_unique<TJvID3UserFrame>(id);
+    case fcURLUser:
+        return std::make_unique<TJvID3URLUserFrame>(id);
+    case fcURL:
+        return std::make_unique<TJvID3URLFrame>(id);
+    case fcGeneralObj:
+        return std::make_unique<TJvID3GeneralObjFrame>(id);
+    case fcOwnership:
+        return std::make_unique<TJvID3OwnershipFrame>(id);
+    case fcTermsOfUse:
+        return std::make_unique<TJvID3TermsOfUseFrame>(id);
+    case fcAudioEncryption:
+        return std::make_unique<TJvID3AudioEncryptionFrame>(id);
+    case fcPlayCounter:
+        return std::make_unique<TJvID3PlayCounterFrame>(id);
+    case fcPopularimeter:
+        return std::make_unique<TJvID3PopularimeterFrame>(id);
+    case fcBinary:
+        return std::make_unique<TJvID3BinaryFrame>(id);
+    case fcSkip:
+        break;
     }
     return std::make_unique<TJvID3SkipFrame>(id);
 }
@@ -311,7 +347,8 @@ int BitRateRow(std::uint8_t version, std::uint8_t layer) {
 bool RoundToInt32(long double v, std::int32_t& out) {
     if (!std::isfinite(v)) return false;
     const long double r = std::nearbyint(v);
-    if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
+    if (r < std::numeric_limits<std::int32_t>::min() ||
+        r > std::numeric_limits<std::int32_t>::max())
         return false;
     out = static_cast<std::int32_t>(r);
     return true;
@@ -319,7 +356,8 @@ bool RoundToInt32(long double v, std::int32_t& out) {
 bool TruncToInt32(long double v, std::int32_t& out) {
     if (!std::isfinite(v)) return false;
     const long double t = std::trunc(v);
-    if (t < std::numeric_limits<std::int32_t>::min() || t > std::numeric_limits<std::int32_t>::max())
+    if (t < std::numeric_limits<std::int32_t>::min() ||
+        t > std::numeric_limits<std::int32_t>::max())
         return false;
     out = static_cast<std::int32_t>(t);
     return true;
@@ -391,8 +429,8 @@ void TJvID3FileInfo::Read(TByteSource& stream, std::int64_t start) {
     }();
 
     // Xing/Info header inside the first frame.
-    const std::size_t xing = VersionId == 3 ? (ChannelModeIndex == 3 ? 21 : 36)
-                                            : (ChannelModeIndex == 3 ? 13 : 21);
+    const std::size_t xing =
+        VersionId == 3 ? (ChannelModeIndex == 3 ? 21 : 36) : (ChannelModeIndex == 3 ? 13 : 21);
     if (std::memcmp(head + xing, "Xing", 4) == 0 || std::memcmp(head + xing, "Info", 4) == 0) {
         VbrHeader = true;
         std::uint32_t flags = 0, v = 0;
@@ -410,7 +448,8 @@ void TJvID3FileInfo::Read(TByteSource& stream, std::int64_t start) {
     FileBytes = size;
     if (AudioBytes == 0 && FileBytes >= 128) {
         char tag[3] = {};
-        HasTrailingTag = stream.ReadAt(FileBytes - 128, tag, 3) == 3 && std::memcmp(tag, "TAG", 3) == 0;
+        HasTrailingTag =
+            stream.ReadAt(FileBytes - 128, tag, 3) == 3 && std::memcmp(tag, "TAG", 3) == 0;
     }
 
     if (AudioBytes == 0) AudioBytes = FileBytes - HeaderOffset - (HasTrailingTag ? 128 : 0);
@@ -572,7 +611,8 @@ void TJvID3Controller::ReadExtendedHeader(TJvID3Stream& s) {
     if (ExtendedHeader.Flags.Has(hefTagIsAnUpdate)) s.ReadByte(b);
     if (ExtendedHeader.Flags.Has(hefCRCDataPresent)) {
         s.ReadByte(b);
-        if (bytes::Synchsafe(s.Current(), s.Remaining(), 5, v)) ExtendedHeader.TotalFrameCRC = v, s.Skip(5);
+        if (bytes::Synchsafe(s.Current(), s.Remaining(), 5, v))
+            ExtendedHeader.TotalFrameCRC = v, s.Skip(5);
     }
     if (ExtendedHeader.Flags.Has(hefTagRestrictions)) {
         s.ReadByte(b);
@@ -610,8 +650,10 @@ void TJvID3Controller::ReadFrames(TJvID3Stream& s) {
             bytes::BE24(s.Current(), s.Remaining(), size);
             s.Skip(3);
         } else {
-            if (version == ive2_4) bytes::Synchsafe(s.Current(), s.Remaining(), 4, size);
-            else bytes::BE32(s.Current(), s.Remaining(), size);
+            if (version == ive2_4)
+                bytes::Synchsafe(s.Current(), s.Remaining(), 4, size);
+            else
+                bytes::BE32(s.Current(), s.Remaining(), size);
             s.Skip(4);
             s.ReadByte(status);
             s.ReadByte(format);

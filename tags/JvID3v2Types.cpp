@@ -8,11 +8,16 @@
 TJvID3Version VersionFromMajor(std::uint8_t major) {
     switch (major) {
     case 0:
-    case 1: return iveLowerThan2_2;
-    case 2: return ive2_2;
-    case 3: return ive2_3;
-    case 4: return ive2_4;
-    default: return iveHigherThan2_4;
+    case 1:
+        return iveLowerThan2_2;
+    case 2:
+        return ive2_2;
+    case 3:
+        return ive2_3;
+    case 4:
+        return ive2_4;
+    default:
+        return iveHigherThan2_4;
     }
 }
 
@@ -124,7 +129,8 @@ struct TNameEntry {
 
 std::uint32_t NameKey(std::string_view name) {
     std::uint32_t k = 0;
-    for (char c : name) k = (k << 8) | static_cast<std::uint8_t>(c);
+    for (char c : name)
+        k = (k << 8) | static_cast<std::uint8_t>(c);
     return k;
 }
 
@@ -149,12 +155,11 @@ constexpr std::array<const char*, kGenreCount> kGenres = {
     "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno",
     "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental",
     "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise", "AlternRock", "Bass", "Soul", "Punk",
-    "Space", "Meditative", "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic",
-    "Darkwave", "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream",
-    "Southern Rock", "Comedy", "Cult", "Gangsta", "Top 40", "Christian Rap", "Pop/Funk", "Jungle",
-    "Native American", "Cabaret", "New Wave", "Psychedelic", "Rave", "Showtunes", "Trailer",
-    "Lo-Fi", "Tribal", "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll",
-    "Hard Rock",
+    "Space", "Meditative", "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic", "Darkwave",
+    "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy",
+    "Cult", "Gangsta", "Top 40", "Christian Rap", "Pop/Funk", "Jungle", "Native American",
+    "Cabaret", "New Wave", "Psychedelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal",
+    "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock",
     // the customary extension
     "Folk", "Folk-Rock", "National Folk", "Swing", "Fast Fusion", "Bebob", "Latin", "Revival",
     "Celtic", "Bluegrass", "Avantgarde", "Gothic Rock", "Progressive Rock", "Psychedelic Rock",
@@ -181,9 +186,18 @@ TJvID3FrameClass FrameClassOf(TJvID3FrameID id) {
 
 bool ClassHasEncoding(TJvID3FrameClass c) {
     switch (c) {
-    case fcText: case fcNumber: case fcTimestamp: case fcSimpleList: case fcDoubleList:
-    case fcContent: case fcPicture: case fcUser: case fcURLUser: case fcGeneralObj:
-    case fcOwnership: case fcTermsOfUse:
+    case fcText:
+    case fcNumber:
+    case fcTimestamp:
+    case fcSimpleList:
+    case fcDoubleList:
+    case fcContent:
+    case fcPicture:
+    case fcUser:
+    case fcURLUser:
+    case fcGeneralObj:
+    case fcOwnership:
+    case fcTermsOfUse:
         return true;
     default:
         return false;
@@ -192,7 +206,8 @@ bool ClassHasEncoding(TJvID3FrameClass c) {
 
 TJvID3FrameID FrameIDFromName(std::string_view name) {
     bool allZero = true;
-    for (char c : name) allZero = allZero && c == 0;
+    for (char c : name)
+        allZero = allZero && c == 0;
     if (name.empty() || allZero) return fiPaddingFrame;
     for (char c : name)
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) return fiErrorFrame;

@@ -7,9 +7,19 @@
 enum TJvID3Version { iveLowerThan2_2, ive2_2, ive2_3, ive2_4, iveHigherThan2_4 };
 TJvID3Version VersionFromMajor(std::uint8_t major);
 
-enum TJvID3Encoding : std::uint8_t { ienISO_8859_1 = 0, ienUTF_16 = 1, ienUTF_16BE = 2, ienUTF_8 = 3 };
+enum TJvID3Encoding : std::uint8_t {
+    ienISO_8859_1 = 0,
+    ienUTF_16 = 1,
+    ienUTF_16BE = 2,
+    ienUTF_8 = 3
+};
 
-enum TJvID3HeaderFlag { hfUnsynchronisation, hfExtendedHeader, hfExperimentalIndicator, hfFooterPresent };
+enum TJvID3HeaderFlag {
+    hfUnsynchronisation,
+    hfExtendedHeader,
+    hfExperimentalIndicator,
+    hfFooterPresent
+};
 enum TJvID3HeaderExtendedFlag { hefTagIsAnUpdate, hefCRCDataPresent, hefTagRestrictions };
 enum TJvID3FrameHeaderFlag {
     fhfOnTagAlterDiscardFrame,
@@ -35,39 +45,132 @@ private:
 };
 
 enum TJvID3FrameID : std::uint8_t {
-    fiErrorFrame, fiPaddingFrame, fiUnknownFrame,
+    fiErrorFrame,
+    fiPaddingFrame,
+    fiUnknownFrame,
     // text frames
-    fiAlbum, fiBPM, fiCopyright, fiDate, fiEncodedBy, fiFileType, fiTime, fiContentGroup,
-    fiTitle, fiSubTitle, fiInitialKey, fiMediaType, fiMood, fiOrigAlbum, fiOrigFileName,
-    fiFileOwner, fiBand, fiConductor, fiMixArtist, fiPartInSet, fiProducedNotice, fiPublisher,
-    fiTrackNum, fiRecordingDates, fiNetRadioStation, fiNetRadioOwner, fiAlbumSortOrder,
-    fiPerformerSortOrder, fiTitleSortOrder, fiISRC, fiEncoderSettings, fiSetSubTitle,
+    fiAlbum,
+    fiBPM,
+    fiCopyright,
+    fiDate,
+    fiEncodedBy,
+    fiFileType,
+    fiTime,
+    fiContentGroup,
+    fiTitle,
+    fiSubTitle,
+    fiInitialKey,
+    fiMediaType,
+    fiMood,
+    fiOrigAlbum,
+    fiOrigFileName,
+    fiFileOwner,
+    fiBand,
+    fiConductor,
+    fiMixArtist,
+    fiPartInSet,
+    fiProducedNotice,
+    fiPublisher,
+    fiTrackNum,
+    fiRecordingDates,
+    fiNetRadioStation,
+    fiNetRadioOwner,
+    fiAlbumSortOrder,
+    fiPerformerSortOrder,
+    fiTitleSortOrder,
+    fiISRC,
+    fiEncoderSettings,
+    fiSetSubTitle,
     // number frames
-    fiPlaylistDelay, fiSongLen, fiOrigYear, fiSize, fiYear,
+    fiPlaylistDelay,
+    fiSongLen,
+    fiOrigYear,
+    fiSize,
+    fiYear,
     // timestamp frames
-    fiEncodingTime, fiOrigReleaseTime, fiRecordingTime, fiReleaseTime, fiTaggingTime,
+    fiEncodingTime,
+    fiOrigReleaseTime,
+    fiRecordingTime,
+    fiReleaseTime,
+    fiTaggingTime,
     // simple lists
-    fiComposer, fiContentType, fiLyricist, fiLanguage, fiOrigLyricist, fiOrigArtist, fiLeadArtist,
+    fiComposer,
+    fiContentType,
+    fiLyricist,
+    fiLanguage,
+    fiOrigLyricist,
+    fiOrigArtist,
+    fiLeadArtist,
     // double lists
-    fiInvolvedPeople, fiInvolvedPeople2, fiMusicianCreditList,
-    fiComment, fiUnsyncedLyrics, fiPicture, fiUserText, fiWWWUser,
-    fiWWWCommercialInfo, fiWWWCopyright, fiWWWAudioFile, fiWWWArtist, fiWWWAudioSource,
-    fiWWWRadioPage, fiWWWPayment, fiWWWPublisher,
-    fiGeneralObject, fiOwnership, fiTermsOfUse, fiAudioCrypto, fiPlayCounter, fiPopularimeter,
+    fiInvolvedPeople,
+    fiInvolvedPeople2,
+    fiMusicianCreditList,
+    fiComment,
+    fiUnsyncedLyrics,
+    fiPicture,
+    fiUserText,
+    fiWWWUser,
+    fiWWWCommercialInfo,
+    fiWWWCopyright,
+    fiWWWAudioFile,
+    fiWWWArtist,
+    fiWWWAudioSource,
+    fiWWWRadioPage,
+    fiWWWPayment,
+    fiWWWPublisher,
+    fiGeneralObject,
+    fiOwnership,
+    fiTermsOfUse,
+    fiAudioCrypto,
+    fiPlayCounter,
+    fiPopularimeter,
     fiCDID,
     // known frames without a class of their own
-    fiAudioSeekPoint, fiCommercial, fiCryptoReg, fiEqualization2, fiEqualization, fiEventTiming,
-    fiGroupingReg, fiLinkedInfo, fiMPEGLookup, fiPositionsync, fiPrivate, fiBufferSize,
-    fiVolumeAdj2, fiVolumeAdj, fiReverb, fiSeekFrame, fiSignature, fiSyncedLyrics, fiSyncedTempo,
-    fiUniqueFileID, fiMetaCrypto, fiMetaCompression,
+    fiAudioSeekPoint,
+    fiCommercial,
+    fiCryptoReg,
+    fiEqualization2,
+    fiEqualization,
+    fiEventTiming,
+    fiGroupingReg,
+    fiLinkedInfo,
+    fiMPEGLookup,
+    fiPositionsync,
+    fiPrivate,
+    fiBufferSize,
+    fiVolumeAdj2,
+    fiVolumeAdj,
+    fiReverb,
+    fiSeekFrame,
+    fiSignature,
+    fiSyncedLyrics,
+    fiSyncedTempo,
+    fiUniqueFileID,
+    fiMetaCrypto,
+    fiMetaCompression,
     fiFrameIDCount
 };
 
 // How a frame's content is laid out.
 enum TJvID3FrameClass : std::uint8_t {
-    fcText, fcNumber, fcTimestamp, fcSimpleList, fcDoubleList, fcContent, fcPicture, fcUser,
-    fcURLUser, fcURL, fcGeneralObj, fcOwnership, fcTermsOfUse, fcAudioEncryption, fcPlayCounter,
-    fcPopularimeter, fcBinary, fcSkip
+    fcText,
+    fcNumber,
+    fcTimestamp,
+    fcSimpleList,
+    fcDoubleList,
+    fcContent,
+    fcPicture,
+    fcUser,
+    fcURLUser,
+    fcURL,
+    fcGeneralObj,
+    fcOwnership,
+    fcTermsOfUse,
+    fcAudioEncryption,
+    fcPlayCounter,
+    fcPopularimeter,
+    fcBinary,
+    fcSkip
 };
 
 struct TJvID3FrameDef {
@@ -86,10 +189,27 @@ bool ClassHasEncoding(TJvID3FrameClass c);
 TJvID3FrameID FrameIDFromName(std::string_view name);
 
 enum TJvID3PictureType : std::uint8_t {
-    ptOther, ptFileIcon, ptOtherFileIcon, ptCoverFront, ptCoverBack, ptLeafletPage, ptMedia,
-    ptLeadArtist, ptArtist, ptConductor, ptBand, ptComposer, ptLyricist, ptRecordingLocation,
-    ptDuringRecording, ptDuringPerformance, ptMovieVideoScreenCapture, ptBrightColouredFish,
-    ptIllustration, ptBandLogotype, ptPublisherLogotype
+    ptOther,
+    ptFileIcon,
+    ptOtherFileIcon,
+    ptCoverFront,
+    ptCoverBack,
+    ptLeafletPage,
+    ptMedia,
+    ptLeadArtist,
+    ptArtist,
+    ptConductor,
+    ptBand,
+    ptComposer,
+    ptLyricist,
+    ptRecordingLocation,
+    ptDuringRecording,
+    ptDuringPerformance,
+    ptMovieVideoScreenCapture,
+    ptBrightColouredFish,
+    ptIllustration,
+    ptBandLogotype,
+    ptPublisherLogotype
 };
 constexpr int kPictureTypeCount = 21;
 

@@ -18,8 +18,8 @@ constexpr TGuid kStreamPropertiesObject = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0
                                            0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 constexpr TGuid kContentDescriptionObject = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                              0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-constexpr TGuid kExtendedContentDescriptionObject = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
-                                                     0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
+constexpr TGuid kExtendedContentDescriptionObject = {
+    0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11, 0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
 
 enum { sTitle, sArtist, sAlbum, sTrack, sYear, sGenre, sComment, kStringCount };
 constexpr const char* kDescriptorNames[kStringCount] = {
@@ -77,8 +77,10 @@ private:
 
 std::u16string Trim(const std::u16string& s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && s[b] <= u' ') ++b;
-    while (e > b && s[e - 1] <= u' ') --e;
+    while (b < e && s[b] <= u' ')
+        ++b;
+    while (e > b && s[e - 1] <= u' ')
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -121,7 +123,8 @@ void ReadObject(TCursor& c, std::int64_t start, const TGuid& guid, TWmaHeaderDat
     } else if (guid == kContentDescriptionObject) {
         c.Pos = start + 24;
         std::uint16_t len[5];
-        for (auto& l : len) l = c.U16();
+        for (auto& l : len)
+            l = c.U16();
         // title, author, copyright, description, rating
         constexpr int target[5] = {sTitle, sArtist, -1, sComment, -1};
         for (int i = 0; i < 5; ++i) {
@@ -208,7 +211,8 @@ bool TWMAfile::ReadFromSource(TByteSource& source) {
     }
 
     if (!(d.MaxBitRate > 0 && d.MaxBitRate < 320000) || !(d.Channels == 1 || d.Channels == 2) ||
-        !(d.SampleRate >= 8000 && d.SampleRate <= 96000) || !(d.ByteRate > 0 && d.ByteRate < 400000))
+        !(d.SampleRate >= 8000 && d.SampleRate <= 96000) ||
+        !(d.ByteRate > 0 && d.ByteRate < 400000))
         return true;
     Valid = true;
     FileSize = d.FileSize;

@@ -42,14 +42,26 @@ QByteArray JsonString(const QString& s) {
     for (const char c : s.toUtf8()) {
         const auto u = static_cast<unsigned char>(c);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
-            if (u < 0x20) out += QByteArray("\\u00") + QByteArray::number(u, 16).rightJustified(2, '0');
-            else out += c;
+            if (u < 0x20)
+                out += QByteArray("\\u00") + QByteArray::number(u, 16).rightJustified(2, '0');
+            else
+                out += c;
         }
     }
     return out + "\"";
@@ -70,8 +82,8 @@ void PrintPlain(const QString& shownPath, const TMediaInfo& m) {
 void PrintJson(const QString& shownPath, const TMediaInfo& m) {
     QByteArray line = "{\"path\":" + JsonString(shownPath) + ",\"title\":" + JsonString(m.Title) +
                       ",\"artist\":" + JsonString(m.Artist) + ",\"album\":" + JsonString(m.Album) +
-                      ",\"track\":" + QByteArray::number(m.Track) + ",\"year\":" +
-                      JsonString(m.Year) + ",\"genre\":" + JsonString(m.Genre) +
+                      ",\"track\":" + QByteArray::number(m.Track) +
+                      ",\"year\":" + JsonString(m.Year) + ",\"genre\":" + JsonString(m.Genre) +
                       ",\"comment\":" + JsonString(m.Comment) +
                       ",\"channelMode\":" + JsonString(m.ChannelMode) +
                       ",\"sampleRate\":" + QByteArray::number(m.SampleRate) +
@@ -88,8 +100,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (options && a == "--") options = false;
-        else if (options && a == "--json") json = true;
+        if (options && a == "--")
+            options = false;
+        else if (options && a == "--json")
+            json = true;
         else if (options && (a == "-h" || a == "--help")) {
             Usage();
             return 2;
@@ -97,7 +111,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "velodra-info: unknown option %s\n", a.c_str());
             Usage();
             return 2;
-        } else files.push_back(a);
+        } else
+            files.push_back(a);
     }
     if (files.empty()) {
         Usage();

@@ -17,7 +17,8 @@ namespace {
 const std::string kHeader128 = MpegHeader(3, 1, 9, 0, 1);
 std::string Audio(int frames = 120) {
     std::string s;
-    for (int i = 0; i < frames; ++i) s += MpegFrame(kHeader128, 418);
+    for (int i = 0; i < frames; ++i)
+        s += MpegFrame(kHeader128, 418);
     return s;
 }
 
@@ -44,13 +45,16 @@ TEST(CleanTagText, Normalises) {
         {"", ""},
         {QString::fromUtf16(u"\u00E9t\u00E9"), QString::fromUtf16(u"\u00E9t\u00E9")},
     };
-    for (const auto& [in, out] : cases) EXPECT_EQ(CleanTagText(in), out) << in.toStdString();
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(CleanTagText(in), out) << in.toStdString();
 }
 
 TEST_F(MediaInfoFiles, Id3v2TitleAndAlbumOverId3v1) {
-    const std::string v2 = Id3v2(3, Frame23("TIT2", Text(0, "  New\tTitle ")) + Frame23("TALB", Text(1, "\xFF\xFE" + Utf16LE("Alb"))) +
+    const std::string v2 = Id3v2(3, Frame23("TIT2", Text(0, "  New\tTitle ")) +
+                                        Frame23("TALB", Text(1, "\xFF\xFE" + Utf16LE("Alb"))) +
                                         Frame23("TPE1", Text(0, "v2 artist")));
-    const auto info = Read("a.mp3", v2 + Audio() + Id3v1("Old", "Art  ist", "OldAlbum", "1999", "Com ", 5, 17));
+    const auto info =
+        Read("a.mp3", v2 + Audio() + Id3v1("Old", "Art  ist", "OldAlbum", "1999", "Com ", 5, 17));
     EXPECT_EQ(info.Title, "New Title");
     EXPECT_EQ(info.Album, "Alb");
     EXPECT_EQ(info.Artist, "Art ist"); // artist only from ID3v1
@@ -79,7 +83,8 @@ TEST_F(MediaInfoFiles, FailedId3v2OpenKeepsThePreviousStreamValues) {
     before.ChannelMode = "Dual Channel";
     before.BitRate = 99;
     before.SampleRate = 12345;
-    const std::string v2 = Id3v2(3, Frame23("TALB", Text(0, "Album")) + Frame23("TIT2", Text(7, "x")));
+    const std::string v2 =
+        Id3v2(3, Frame23("TALB", Text(0, "Album")) + Frame23("TIT2", Text(7, "x")));
     const auto info = Read("c.mp3", v2 + Audio() + Id3v1("Old", "A", "B", "", "", 0, 0), before);
     EXPECT_EQ(info.ChannelMode, "Dual Channel");
     EXPECT_EQ(info.BitRate, 99);
@@ -97,7 +102,8 @@ TEST_F(MediaInfoFiles, RateMarkersAndMissingFramesGiveZero) {
         std::uint16_t BitRate;
         std::uint32_t SampleRate;
     } cases[] = {
-        {"free format", std::string(200, 'x') + MpegFrame(MpegHeader(3, 1, 0, 0, 3), 500), 0, 44100},
+        {"free format", std::string(200, 'x') + MpegFrame(MpegHeader(3, 1, 0, 0, 3), 500), 0,
+         44100},
         {"invalid index", MpegFrame(MpegHeader(3, 1, 15, 0, 3), 500), 0, 44100},
         {"reserved rate", XingFrame(MpegHeader(3, 1, 9, 3, 3), 21, 10, 5000, 500), 128, 0},
         {"no frame", std::string(5000, 'x'), 0, 0},
@@ -152,7 +158,8 @@ TEST_F(MediaInfoFiles, Wma) {
 TEST_F(MediaInfoFiles, LongWmaRoundsToWholeSeconds) {
     // A sparse file of 314572800 bytes at 128000 bit/s lasts 19660.8 s.
     const std::string path = Dir / "long.wma";
-    testsupport::WriteFile(path, AsfHeader(AsfFileProperties(128000) + AsfStreamProperties(2, 44100, 16000), 2));
+    testsupport::WriteFile(
+        path, AsfHeader(AsfFileProperties(128000) + AsfStreamProperties(2, 44100, 16000), 2));
     ASSERT_EQ(truncate(path.c_str(), 314572800), 0);
     TMediaInfo info;
     info.FilePath = DecodeFileName(path);

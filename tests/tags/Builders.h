@@ -9,32 +9,43 @@ namespace build {
 
 inline std::string Bytes(std::initializer_list<int> list) {
     std::string s;
-    for (int b : list) s.push_back(static_cast<char>(b));
+    for (int b : list)
+        s.push_back(static_cast<char>(b));
     return s;
 }
 inline std::string BE32(std::uint32_t v) {
     return Bytes({int(v >> 24 & 0xFF), int(v >> 16 & 0xFF), int(v >> 8 & 0xFF), int(v & 0xFF)});
 }
-inline std::string BE24(std::uint32_t v) { return BE32(v).substr(1); }
-inline std::string BE16(std::uint32_t v) { return BE32(v).substr(2); }
+inline std::string BE24(std::uint32_t v) {
+    return BE32(v).substr(1);
+}
+inline std::string BE16(std::uint32_t v) {
+    return BE32(v).substr(2);
+}
 inline std::string Synchsafe(std::uint32_t v) {
     return Bytes({int(v >> 21 & 0x7F), int(v >> 14 & 0x7F), int(v >> 7 & 0x7F), int(v & 0x7F)});
 }
-inline std::string LE16(std::uint32_t v) { return Bytes({int(v & 0xFF), int(v >> 8 & 0xFF)}); }
-inline std::string LE32(std::uint32_t v) { return LE16(v & 0xFFFF) + LE16(v >> 16); }
+inline std::string LE16(std::uint32_t v) {
+    return Bytes({int(v & 0xFF), int(v >> 8 & 0xFF)});
+}
+inline std::string LE32(std::uint32_t v) {
+    return LE16(v & 0xFFFF) + LE16(v >> 16);
+}
 inline std::string LE64(std::uint64_t v) {
     return LE32(static_cast<std::uint32_t>(v)) + LE32(static_cast<std::uint32_t>(v >> 32));
 }
 // UTF-16LE of an ASCII text.
 inline std::string Utf16LE(const std::string& ascii, bool terminate = false) {
     std::string s;
-    for (char c : ascii) s += std::string{c, '\0'};
+    for (char c : ascii)
+        s += std::string{c, '\0'};
     if (terminate) s += std::string(2, '\0');
     return s;
 }
 inline std::string Utf16BE(const std::string& ascii) {
     std::string s;
-    for (char c : ascii) s += std::string{'\0', c};
+    for (char c : ascii)
+        s += std::string{'\0', c};
     return s;
 }
 
@@ -51,7 +62,8 @@ inline std::string Frame22(const std::string& id, const std::string& content) {
 }
 inline std::string Frame23(const std::string& id, const std::string& content, int status = 0,
                            int format = 0) {
-    return id + BE32(static_cast<std::uint32_t>(content.size())) + Bytes({status, format}) + content;
+    return id + BE32(static_cast<std::uint32_t>(content.size())) + Bytes({status, format}) +
+           content;
 }
 inline std::string Frame24(const std::string& id, const std::string& content, int status = 0,
                            int format = 0) {
@@ -59,7 +71,9 @@ inline std::string Frame24(const std::string& id, const std::string& content, in
            content;
 }
 inline std::string Frame(int major, const std::string& id, const std::string& content) {
-    return major == 2 ? Frame22(id, content) : major == 3 ? Frame23(id, content) : Frame24(id, content);
+    return major == 2   ? Frame22(id, content)
+           : major == 3 ? Frame23(id, content)
+                        : Frame24(id, content);
 }
 // Unsynchronisation as a writer applies it: a 0x00 after every 0xFF that is followed by
 // 0x00, a byte of 0xE0 or more, or nothing.
@@ -114,8 +128,9 @@ inline std::string MpegFrame(const std::string& header, std::size_t length) {
     return f;
 }
 // A first frame holding a Xing (or Info) header with frame and byte counts.
-inline std::string XingFrame(const std::string& header, std::size_t xingOffset, std::uint32_t frames,
-                             std::uint32_t bytes, std::size_t length, const char* magic = "Xing") {
+inline std::string XingFrame(const std::string& header, std::size_t xingOffset,
+                             std::uint32_t frames, std::uint32_t bytes, std::size_t length,
+                             const char* magic = "Xing") {
     std::string f = header;
     f.resize(xingOffset, '\0');
     f += std::string(magic, 4) + BE32(3) + BE32(frames) + BE32(bytes);
@@ -127,17 +142,18 @@ inline std::string XingFrame(const std::string& header, std::size_t xingOffset, 
 
 inline const std::string kAsfHeader = Bytes({0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6,
                                              0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
-inline const std::string kAsfFileProperties = Bytes({0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
-                                                     0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-inline const std::string kAsfStreamProperties = Bytes({0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF,
-                                                       0x11, 0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20,
-                                                       0x53, 0x65});
-inline const std::string kAsfContentDescription = Bytes({0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF,
-                                                         0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62,
-                                                         0xCE, 0x6C});
-inline const std::string kAsfExtendedContentDescription = Bytes({0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3,
-                                                                 0xD2, 0x11, 0x97, 0xF0, 0x00,
-                                                                 0xA0, 0xC9, 0x5E, 0xA8, 0x50});
+inline const std::string kAsfFileProperties =
+    Bytes({0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53,
+           0x65});
+inline const std::string kAsfStreamProperties =
+    Bytes({0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11, 0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53,
+           0x65});
+inline const std::string kAsfContentDescription =
+    Bytes({0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE,
+           0x6C});
+inline const std::string kAsfExtendedContentDescription =
+    Bytes({0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11, 0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8,
+           0x50});
 
 // An object: GUID, 64-bit size, payload.
 inline std::string AsfObject(const std::string& guid, const std::string& payload) {

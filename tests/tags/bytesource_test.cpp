@@ -34,7 +34,8 @@ TEST(ByteSource, MissingFileMessage) {
         OpenByteSource("/nonexistent/velodra");
         ADD_FAILURE() << "no error";
     } catch (const EByteSourceError& e) {
-        EXPECT_STREQ(e.what(), "Cannot open file \"/nonexistent/velodra\". No such file or directory");
+        EXPECT_STREQ(e.what(),
+                     "Cannot open file \"/nonexistent/velodra\". No such file or directory");
     }
 }
 
@@ -65,7 +66,8 @@ TEST(ByteSource, NotARegularFileReadsAsNothingAtOnce) {
 TEST(ByteSource, ReadersOnARealFile) {
     testsupport::TTempDir dir;
     const std::string path = dir / "t.mp3";
-    const std::string audio = MpegFrame(MpegHeader(3, 1, 9, 0), 418) + MpegFrame(MpegHeader(3, 1, 9, 0), 418);
+    const std::string audio =
+        MpegFrame(MpegHeader(3, 1, 9, 0), 418) + MpegFrame(MpegHeader(3, 1, 9, 0), 418);
     testsupport::WriteFile(path, Id3v2(3, Frame23("TIT2", Text(0, "Title"))) + audio +
                                      Id3v1("Old", "Artist", "", "", "", 2, 0));
     TJvID3v2 v2;

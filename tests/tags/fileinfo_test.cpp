@@ -18,7 +18,8 @@ TJvID3FileInfo Scan(const std::string& bytes, std::int64_t start = 0) {
 // Enough frames after the first one that the 52 header bytes are always there.
 std::string Stream(const std::string& header, std::size_t frameBytes, int frames) {
     std::string s;
-    for (int i = 0; i < frames; ++i) s += MpegFrame(header, frameBytes);
+    for (int i = 0; i < frames; ++i)
+        s += MpegFrame(header, frameBytes);
     return s;
 }
 } // namespace
@@ -34,7 +35,8 @@ class HeaderTables : public testing::TestWithParam<THeaderCase> {};
 
 TEST_P(HeaderTables, DecodesRateAndMode) {
     const auto& c = GetParam();
-    const auto info = Scan(Stream(MpegHeader(c.Version, c.Layer, c.BitRateIndex, c.RateIndex, c.ChannelMode), 100, 4));
+    const auto info = Scan(
+        Stream(MpegHeader(c.Version, c.Layer, c.BitRateIndex, c.RateIndex, c.ChannelMode), 100, 4));
     EXPECT_EQ(info.HeaderOffset, 0);
     EXPECT_EQ(info.BitRateKbps, c.BitRate);
     EXPECT_EQ(info.SampleRateHz, c.SampleRate);
@@ -45,28 +47,28 @@ TEST_P(HeaderTables, DecodesRateAndMode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, HeaderTables,
-    testing::Values(
-        THeaderCase{"Mpeg1Layer3", 3, 1, 9, 0, 1, 128, 44100, 1},
-        THeaderCase{"Mpeg1Layer3Top", 3, 1, 14, 1, 3, 320, 48000, 3},
-        THeaderCase{"Mpeg1Layer2", 3, 2, 14, 2, 2, 384, 32000, 2},
-        THeaderCase{"Mpeg1Layer1", 3, 3, 14, 0, 0, 448, 44100, 0},
-        THeaderCase{"Mpeg2Layer3", 2, 1, 8, 0, 3, 64, 22050, 3},
-        THeaderCase{"Mpeg2Layer1", 2, 3, 9, 1, 0, 144, 24000, 0},
-        THeaderCase{"Mpeg25Layer3", 0, 1, 1, 2, 3, 8, 8000, 3},
-        THeaderCase{"Mpeg25Layer2", 0, 2, 14, 1, 0, 160, 12000, 0},
-        THeaderCase{"FreeFormat", 3, 1, 0, 0, 1, -2, 44100, 1},
-        // The invalid index stops the decoding before the channel mode.
-        THeaderCase{"InvalidBitRateIndex", 3, 1, 15, 0, 3, -1, 44100, 0},
-        THeaderCase{"ReservedRateIndex", 3, 1, 9, 3, 0, 128, -1, 0},
-        // Layer 0 and the reserved version stop at once.
-        THeaderCase{"ReservedLayer", 3, 0, 9, 0, 3, 0, 0, 0},
-        THeaderCase{"ReservedVersion", 1, 1, 9, 0, 3, 0, 0, 0}),
+    testing::Values(THeaderCase{"Mpeg1Layer3", 3, 1, 9, 0, 1, 128, 44100, 1},
+                    THeaderCase{"Mpeg1Layer3Top", 3, 1, 14, 1, 3, 320, 48000, 3},
+                    THeaderCase{"Mpeg1Layer2", 3, 2, 14, 2, 2, 384, 32000, 2},
+                    THeaderCase{"Mpeg1Layer1", 3, 3, 14, 0, 0, 448, 44100, 0},
+                    THeaderCase{"Mpeg2Layer3", 2, 1, 8, 0, 3, 64, 22050, 3},
+                    THeaderCase{"Mpeg2Layer1", 2, 3, 9, 1, 0, 144, 24000, 0},
+                    THeaderCase{"Mpeg25Layer3", 0, 1, 1, 2, 3, 8, 8000, 3},
+                    THeaderCase{"Mpeg25Layer2", 0, 2, 14, 1, 0, 160, 12000, 0},
+                    THeaderCase{"FreeFormat", 3, 1, 0, 0, 1, -2, 44100, 1},
+                    // The invalid index stops the decoding before the channel mode.
+                    THeaderCase{"InvalidBitRateIndex", 3, 1, 15, 0, 3, -1, 44100, 0},
+                    THeaderCase{"ReservedRateIndex", 3, 1, 9, 3, 0, 128, -1, 0},
+                    // Layer 0 and the reserved version stop at once.
+                    THeaderCase{"ReservedLayer", 3, 0, 9, 0, 3, 0, 0, 0},
+                    THeaderCase{"ReservedVersion", 1, 1, 9, 0, 3, 0, 0, 0}),
     [](const auto& p) { return std::string(p.param.Name); });
 
 TEST(FileInfo, CbrLengthWithBothTags) {
     // 4096-byte tag body: header at 4106; ID3v1 at the end.
     const std::string audio = Stream(MpegHeader(3, 1, 9, 0), 417, 300);
-    const std::string file = Id3v2(3, std::string(4096, '\0')) + audio + Id3v1("t", "a", "b", "2000", "c", 1, 17);
+    const std::string file =
+        Id3v2(3, std::string(4096, '\0')) + audio + Id3v1("t", "a", "b", "2000", "c", 1, 17);
     TMemoryByteSource source(file);
     TJvID3FileInfo info;
     info.Read(source, 4106);
@@ -78,14 +80,16 @@ TEST(FileInfo, CbrLengthWithBothTags) {
     EXPECT_EQ(info.LengthSeconds, static_cast<std::int32_t>(info.AudioBytes * 8 / 128000));
     EXPECT_EQ(info.LengthSeconds, 7);
     EXPECT_EQ(info.FrameBytes, 418); // 144000 * 128 / 44100 = 417.96
-    EXPECT_EQ(info.FrameCount, static_cast<std::int32_t>(std::nearbyint(info.AudioBytes / 417.9591836734694)));
+    EXPECT_EQ(info.FrameCount,
+              static_cast<std::int32_t>(std::nearbyint(info.AudioBytes / 417.9591836734694)));
 }
 
 TEST(FileInfo, XingGivesTheAverageRateNotTheFirstFrames) {
     // First frame says 32 kbit/s; 1000 frames of 8000 bytes average 8000*44100/144000 = 2450 kbit/s
     // would be silly, so use numbers of a real VBR file: 500 frames, 250000 bytes.
     const std::string head = MpegHeader(3, 1, 1, 0, 1);
-    const std::string file = XingFrame(head, 36, 500, 250000, 104) + Stream(MpegHeader(3, 1, 9, 0), 417, 2);
+    const std::string file =
+        XingFrame(head, 36, 500, 250000, 104) + Stream(MpegHeader(3, 1, 9, 0), 417, 2);
     const auto info = Scan(file);
     EXPECT_TRUE(info.VbrHeader);
     EXPECT_EQ(info.FrameCount, 500);
@@ -106,12 +110,14 @@ TEST(FileInfo, XingOffsetsAndMagic) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Offset);
         const std::string head = MpegHeader(c.Version, 1, 5, 0, c.Mode);
-        const auto info = Scan(XingFrame(head, c.Offset, 100, 40000, 200, c.Magic) + std::string(100, '\0'));
+        const auto info =
+            Scan(XingFrame(head, c.Offset, 100, 40000, 200, c.Magic) + std::string(100, '\0'));
         EXPECT_TRUE(info.VbrHeader);
         EXPECT_EQ(info.FrameCount, 100);
         // The wrong offset for this mode finds nothing.
         const std::size_t wrong = c.Offset == 36 ? 21 : 36;
-        const auto miss = Scan(XingFrame(head, wrong, 100, 40000, 200, c.Magic) + std::string(100, '\0'));
+        const auto miss =
+            Scan(XingFrame(head, wrong, 100, 40000, 200, c.Magic) + std::string(100, '\0'));
         EXPECT_FALSE(miss.VbrHeader);
     }
 }
@@ -141,7 +147,8 @@ TEST(FileInfo, FrameSearch) {
     const auto offset = Scan(std::string(100, '\xFF') + audio, 100);
     EXPECT_EQ(offset.HeaderOffset, 100);
     // Nothing found, or fewer than 52 bytes after the header: reset values.
-    for (const std::string& none : {std::string(9000, 'x'), std::string("abc\xFF\xFB\x90\x40") + std::string(40, 'x')}) {
+    for (const std::string& none :
+         {std::string(9000, 'x'), std::string("abc\xFF\xFB\x90\x40") + std::string(40, 'x')}) {
         const auto info = Scan(none);
         EXPECT_EQ(info.HeaderOffset, -1);
         EXPECT_EQ(info.BitRateKbps, 0);
@@ -161,7 +168,8 @@ TEST(FileInfo, NoLengthWithoutAUsableRate) {
         // Xing frame counts over a reserved or undecoded rate: no division by zero.
         {"reserved rate with Xing", XingFrame(MpegHeader(3, 1, 9, 3), 36, 100, 40000, 200) + tail},
         {"reserved layer with Xing", XingFrame(MpegHeader(3, 0, 9, 0), 36, 100, 40000, 200) + tail},
-        {"reserved version with Xing", XingFrame(MpegHeader(1, 1, 9, 0), 21, 100, 40000, 200) + tail},
+        {"reserved version with Xing",
+         XingFrame(MpegHeader(1, 1, 9, 0), 21, 100, 40000, 200) + tail},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -70,9 +70,11 @@ TEST(Id3v1, NoTag) {
 
 TEST(Genres, TellingRows) {
     const std::pair<int, const char*> rows[] = {
-        {0, "Blues"}, {12, "Other"}, {17, "Rock"}, {67, "Psychedelic"}, {79, "Hard Rock"},
-        {80, "Folk"}, {123, "A capella"}, {144, "Trash Metal"}, {147, "SynthPop"},
-        {148, ""}, {255, ""}, {-1, ""}};
-    for (const auto& [n, name] : rows) EXPECT_EQ(GenreName(n), name) << n;
-    for (int n = 0; n < kGenreCount; ++n) EXPECT_FALSE(GenreName(n).empty()) << n;
+        {0, "Blues"},      {12, "Other"}, {17, "Rock"},       {67, "Psychedelic"},
+        {79, "Hard Rock"}, {80, "Folk"},  {123, "A capella"}, {144, "Trash Metal"},
+        {147, "SynthPop"}, {148, ""},     {255, ""},          {-1, ""}};
+    for (const auto& [n, name] : rows)
+        EXPECT_EQ(GenreName(n), name) << n;
+    for (int n = 0; n < kGenreCount; ++n)
+        EXPECT_FALSE(GenreName(n).empty()) << n;
 }

@@ -45,7 +45,8 @@ class TextEncoding : public testing::TestWithParam<TEncodingCase> {};
 
 TEST_P(TextEncoding, DecodesTitleAndKeepsReadingFrames) {
     const auto& c = GetParam();
-    const std::string body = Frame(c.Major, "TIT2", c.Content) + Frame(c.Major, "TALB", Text(0, "Alb"));
+    const std::string body =
+        Frame(c.Major, "TIT2", c.Content) + Frame(c.Major, "TALB", Text(0, "Alb"));
     auto tag = Read(Id3v2(c.Major, body) + kMpeg);
     EXPECT_EQ(tag->Texts.Title(), c.Title);
     EXPECT_EQ(tag->Texts.Album(), u"Alb");
@@ -54,21 +55,26 @@ TEST_P(TextEncoding, DecodesTitleAndKeepsReadingFrames) {
 INSTANTIATE_TEST_SUITE_P(
     Encodings, TextEncoding,
     testing::Values(
-        TEncodingCase{"Latin1IsWindows1252", 3, Text(0, "Caf\xE9 \x80\x99"), u"Caf\u00E9 \u20AC\u2122"},
+        TEncodingCase{"Latin1IsWindows1252", 3, Text(0, "Caf\xE9 \x80\x99"),
+                      u"Caf\u00E9 \u20AC\u2122"},
         TEncodingCase{"Latin1StopsAtZero", 3, Text(0, std::string("ab\0cd", 5)), u"ab"},
         TEncodingCase{"Utf16LittleEndianMark", 3, Text(1, "\xFF\xFE" + Utf16LE("Word")), u"Word"},
         TEncodingCase{"Utf16BigEndianMark", 3, Text(1, "\xFE\xFF" + Utf16BE("Word")), u"Word"},
-        TEncodingCase{"Utf16BadMarkIsEmpty", 3, Text(1, std::string("\0\0", 2) + Utf16LE("Word")), u""},
+        TEncodingCase{"Utf16BadMarkIsEmpty", 3, Text(1, std::string("\0\0", 2) + Utf16LE("Word")),
+                      u""},
         TEncodingCase{"Utf16OnlyOneByteIsEmpty", 3, Text(1, "\xFF"), u""},
         TEncodingCase{"Utf16StopsAtZeroUnit", 3,
                       Text(1, "\xFF\xFE" + Utf16LE("Ab", true) + Utf16LE("Cd")), u"Ab"},
-        TEncodingCase{"Utf16DropsOddTrailingByte", 3, Text(1, "\xFF\xFE" + Utf16LE("Ab") + "C"), u"Ab"},
+        TEncodingCase{"Utf16DropsOddTrailingByte", 3, Text(1, "\xFF\xFE" + Utf16LE("Ab") + "C"),
+                      u"Ab"},
         TEncodingCase{"Utf16BigEndianWithoutMark", 4, Text(2, Utf16BE("Word")), u"Word"},
-        TEncodingCase{"Utf8", 4, Text(3, "Gr\xC3\xBC\xC3\x9F \xF0\x9F\x8E\xB5"), u"Gr\u00FC\u00DF \U0001F3B5"},
+        TEncodingCase{"Utf8", 4, Text(3, "Gr\xC3\xBC\xC3\x9F \xF0\x9F\x8E\xB5"),
+                      u"Gr\u00FC\u00DF \U0001F3B5"},
         TEncodingCase{"Utf8FirstOfTwoStrings", 4, Text(3, std::string("One\0Two", 7)), u"One"},
         TEncodingCase{"Utf8TruncatedSequence", 4, Text(3, "a\xC3"), u"a\uFFFD"},
         TEncodingCase{"Utf8BadContinuationResumes", 4, Text(3, "\xE2(\xA1"), u"\uFFFD(\uFFFD"},
-        TEncodingCase{"Utf8FiveByteFormBeyondRange", 4, Text(3, "\xF8\x88\x80\x80\x80z"), u"\uFFFDz"},
+        TEncodingCase{"Utf8FiveByteFormBeyondRange", 4, Text(3, "\xF8\x88\x80\x80\x80z"),
+                      u"\uFFFDz"},
         TEncodingCase{"Utf8StrayLeadBytes", 4, Text(3, "\xFE\xFFx"), u"\uFFFD\uFFFDx"},
         TEncodingCase{"EmptyFrame", 3, "", u""}),
     [](const auto& p) { return std::string(p.param.Name); });
@@ -103,7 +109,8 @@ TEST(Id3v2, FourLetterNamesInA22TagAreNotFrames) {
 TEST(Id3v2, ExtendedHeaders) {
     const std::string frames = Frame23("TIT2", Text(0, "Title"));
     // 2.3 with CRC: size 10, flags 80 00, padding, CRC.
-    auto v23 = Read(Id3v2(3, BE32(10) + Bytes({0x80, 0}) + BE32(7) + BE32(0xCAFEBABE) + frames, 0x40));
+    auto v23 =
+        Read(Id3v2(3, BE32(10) + Bytes({0x80, 0}) + BE32(7) + BE32(0xCAFEBABE) + frames, 0x40));
     EXPECT_TRUE(v23->ExtendedHeader.Flags.Has(hefCRCDataPresent));
     EXPECT_EQ(v23->ExtendedHeader.SizeOfPadding, 7u);
     EXPECT_EQ(v23->ExtendedHeader.TotalFrameCRC, 0xCAFEBABEu);
@@ -142,9 +149,10 @@ TEST(Id3v2, IdentifierClassesAndWhereTheLoopStops) {
         {"lower-case identifier stops", title + Frame23("talb", Text(0, "x")) + album, 1, u""},
         {"padding stops", title + std::string(20, '\0') + album, 1, u""},
         {"unknown identifier is read on", title + Frame23("XYZ9", "data") + album, 3, u"Album"},
-        {"2.4 identifier in a 2.3 tag", title + Frame23("TDRC", Text(0, "2001")) + album, 3, u"Album"},
-        {"oversized frame ends the list", title + Frame23("TXXX", "") .substr(0, 4) + BE32(1000) +
-                                              Bytes({0, 0}) + album, 2, u""},
+        {"2.4 identifier in a 2.3 tag", title + Frame23("TDRC", Text(0, "2001")) + album, 3,
+         u"Album"},
+        {"oversized frame ends the list",
+         title + Frame23("TXXX", "").substr(0, 4) + BE32(1000) + Bytes({0, 0}) + album, 2, u""},
         {"too few bytes for a header", title + "TAL", 1, u""},
     };
     for (const auto& c : cases) {
@@ -162,7 +170,8 @@ TEST(Id3v2, IdentifierClassesAndWhereTheLoopStops) {
 }
 
 TEST(Id3v2, FirstOfTwoTitlesWinsAndAnEmptyTitleIsNotSkipped) {
-    auto two = Read(Id3v2(3, Frame23("TIT2", Text(0, "First")) + Frame23("TIT2", Text(0, "Second"))));
+    auto two =
+        Read(Id3v2(3, Frame23("TIT2", Text(0, "First")) + Frame23("TIT2", Text(0, "Second"))));
     EXPECT_EQ(two->Texts.Title(), u"First");
     auto empty = Read(Id3v2(4, Frame24("TIT2", "") + Frame24("TALB", Text(3, "Album"))));
     EXPECT_EQ(empty->Texts.Title(), u"");
@@ -177,7 +186,8 @@ TEST(Id3v2, ExtraFrameHeaderFieldsCountWithinTheFrameSize) {
     EXPECT_EQ(v23->Frames[0]->GroupID, 7);
     EXPECT_EQ(v23->Texts.Title(), u"Title");
     // 2.4 group + data length indicator.
-    const std::string odd24 = "TPE1" + Synchsafe(8) + Bytes({0, 0x41, 3}) + Synchsafe(2) + Text(0, "x") + "y";
+    const std::string odd24 =
+        "TPE1" + Synchsafe(8) + Bytes({0, 0x41, 3}) + Synchsafe(2) + Text(0, "x") + "y";
     auto v24 = Read(Id3v2(4, odd24 + Frame24("TIT2", Text(0, "Title"))));
     EXPECT_EQ(v24->Frames[0]->GroupID, 3);
     EXPECT_EQ(v24->Frames[0]->DataLength, 2u);
@@ -186,24 +196,30 @@ TEST(Id3v2, ExtraFrameHeaderFieldsCountWithinTheFrameSize) {
 
 TEST(Id3v2, Unsynchronisation) {
     // Tag-wide: FF 00 E0 inside a title reads as FF E0 (ÿà in Windows-1252).
-    auto tag = Read(Id3v2(3, Unsync(Frame23("TIT2", Text(0, "a\xFF\xE0" "b"))), 0x80));
+    auto tag = Read(Id3v2(3,
+                          Unsync(Frame23("TIT2", Text(0, "a\xFF\xE0"
+                                                         "b"))),
+                          0x80));
     EXPECT_EQ(tag->Texts.Title(), u"a\u00FF\u00E0b");
 
     // FF 00 00 gives FF 00; FF 00 FF 00 gives FF FF.
     std::vector<std::uint8_t> out;
     const std::string in = Bytes({0xFF, 0, 0, 0xFF, 0, 0xFF, 0, 1});
     std::size_t at = 0;
-    UnsyncDecode([&](std::uint8_t* b, std::size_t n) {
-        const std::size_t k = std::min(n, in.size() - at);
-        std::memcpy(b, in.data() + at, k);
-        at += k;
-        return k;
-    }, in.size(), out);
+    UnsyncDecode(
+        [&](std::uint8_t* b, std::size_t n) {
+            const std::size_t k = std::min(n, in.size() - at);
+            std::memcpy(b, in.data() + at, k);
+            at += k;
+            return k;
+        },
+        in.size(), out);
     EXPECT_EQ(out, (std::vector<std::uint8_t>{0xFF, 0, 0xFF, 0xFF, 1}));
 
     // 2.4 frame-level, in addition to nothing tag-wide.
-    auto frame24 = Read(Id3v2(4, Frame24("TIT2", Text(0, "x\xFF" + std::string(1, '\0') + "\xE1"), 0, 0x02) +
-                                      Frame24("TALB", Text(0, "Album"))));
+    auto frame24 =
+        Read(Id3v2(4, Frame24("TIT2", Text(0, "x\xFF" + std::string(1, '\0') + "\xE1"), 0, 0x02) +
+                          Frame24("TALB", Text(0, "Album"))));
     EXPECT_EQ(frame24->Texts.Title(), u"x\u00FF\u00E1");
     EXPECT_EQ(frame24->Texts.Album(), u"Album");
 }
@@ -228,14 +244,19 @@ TEST(Id3v2, FailuresEndTheWholeOpen) {
         std::string Bytes;
         const char* Message;
     } cases[] = {
-        {"text encoding 7", Id3v2(3, Frame23("TALB", Text(0, "Album")) + Frame23("TIT2", Text(7, "x"))) + kMpeg,
+        {"text encoding 7",
+         Id3v2(3, Frame23("TALB", Text(0, "Album")) + Frame23("TIT2", Text(7, "x"))) + kMpeg,
          "Unknown encoding"},
-        {"comment encoding 4", Id3v2(3, Frame23("COMM", Text(4, "eng"))) + kMpeg, "Unknown encoding"},
-        {"size past the end", Id3v2(3, Frame23("TIT2", Text(0, "x"))).substr(0, 15), "Stream read error"},
+        {"comment encoding 4", Id3v2(3, Frame23("COMM", Text(4, "eng"))) + kMpeg,
+         "Unknown encoding"},
+        {"size past the end", Id3v2(3, Frame23("TIT2", Text(0, "x"))).substr(0, 15),
+         "Stream read error"},
         {"size past the end, unsynchronised",
-         Id3v2(3, Frame23("TIT2", Text(0, "x")), 0x80).substr(0, 15), "Could not read data from stream"},
+         Id3v2(3, Frame23("TIT2", Text(0, "x")), 0x80).substr(0, 15),
+         "Could not read data from stream"},
         // 0x0FFFFFFF declared over a few bytes: refused before the body is allocated.
-        {"largest size", "ID3" + Bytes({3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}) + kMpeg, "Stream read error"},
+        {"largest size", "ID3" + Bytes({3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}) + kMpeg,
+         "Stream read error"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -274,11 +295,13 @@ TEST(Id3v2, WhereTheStreamScanStarts) {
 
 TEST(Id3v2, PicturesAreKeptPerTypeInMemory) {
     const std::string jpeg = Bytes({0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3});
-    const std::string body =
-        Frame23("APIC", Text(0, std::string("image/jpeg\0", 11)) + Bytes({3}) + std::string("front\0", 6) + jpeg) +
-        Frame23("APIC", Text(0, std::string("image/png\0", 10)) + Bytes({3}) + std::string("\0", 1) + "second") +
-        Frame23("APIC", Text(0, std::string("-->\0", 4)) + Bytes({4}) + std::string("\0", 1) + "http://x") +
-        Frame23("APIC", Text(9, "x"));
+    const std::string body = Frame23("APIC", Text(0, std::string("image/jpeg\0", 11)) + Bytes({3}) +
+                                                 std::string("front\0", 6) + jpeg) +
+                             Frame23("APIC", Text(0, std::string("image/png\0", 10)) + Bytes({3}) +
+                                                 std::string("\0", 1) + "second") +
+                             Frame23("APIC", Text(0, std::string("-->\0", 4)) + Bytes({4}) +
+                                                 std::string("\0", 1) + "http://x") +
+                             Frame23("APIC", Text(9, "x"));
     TJvID3v2 tag;
     // The last frame's bad encoding fails the open; without it the pictures load.
     EXPECT_EQ(OpenError(Id3v2(3, body), tag), "Unknown encoding");
@@ -291,7 +314,8 @@ TEST(Id3v2, PicturesAreKeptPerTypeInMemory) {
     EXPECT_TRUE(ok->Images[ptCoverBack].Empty()); // a link, not a picture
     EXPECT_TRUE(ok->Images[ptOther].Empty());
 
-    auto v22 = Read(Id3v2(2, Frame22("PIC", Text(0, "JPG") + Bytes({3}) + std::string("\0", 1) + jpeg)));
+    auto v22 =
+        Read(Id3v2(2, Frame22("PIC", Text(0, "JPG") + Bytes({3}) + std::string("\0", 1) + jpeg)));
     EXPECT_EQ(v22->Images[ptCoverFront].MIMEType, "JPG");
     EXPECT_FALSE(v22->Images[ptCoverFront].Empty());
 }
@@ -308,7 +332,9 @@ TEST(Id3v2, FileNameChangeClosesAndTextsNeedAnActiveTag) {
         tag.SetFileName("/nonexistent/velodra/file.mp3");
         ADD_FAILURE() << "opened a missing file";
     } catch (const EByteSourceError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"/nonexistent/velodra/file.mp3\". ", 0), 0u);
+        EXPECT_EQ(
+            std::string(e.what()).rfind("Cannot open file \"/nonexistent/velodra/file.mp3\". ", 0),
+            0u);
     }
     EXPECT_FALSE(tag.Active());
     EXPECT_TRUE(tag.Frames.empty());

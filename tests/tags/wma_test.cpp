@@ -14,7 +14,8 @@ struct TFormat {
     std::uint32_t ByteRate = 16000;
 };
 std::string Formats(const TFormat& f) {
-    return AsfFileProperties(f.MaxBitRate) + AsfStreamProperties(f.Channels, f.SampleRate, f.ByteRate);
+    return AsfFileProperties(f.MaxBitRate) +
+           AsfStreamProperties(f.Channels, f.SampleRate, f.ByteRate);
 }
 // A header with the given objects, padded with data bytes to a given file size.
 std::string File(const std::string& objects, int count, std::size_t size = 0) {
@@ -51,7 +52,9 @@ class WmaBounds : public testing::TestWithParam<TBoundCase> {};
 TEST_P(WmaBounds, ValidityTest) {
     const auto& c = GetParam();
     TWMAfile wma;
-    EXPECT_TRUE(Read(wma, File(Formats(c.Format) + AsfContentDescription(Utf16LE("T", true), "", "", "", ""), 3)));
+    EXPECT_TRUE(Read(
+        wma,
+        File(Formats(c.Format) + AsfContentDescription(Utf16LE("T", true), "", "", "", ""), 3)));
     EXPECT_EQ(wma.Valid, c.Valid);
     // An invalid header takes nothing, not even the title.
     EXPECT_EQ(wma.Title, c.Valid ? u"T" : u"");
@@ -107,9 +110,9 @@ TEST(Wma, LongFileDuration) {
 
 TEST(Wma, ContentDescriptionStrings) {
     const std::string longTitle(300, 'x');
-    const std::string cdo = AsfContentDescription(Utf16LE(longTitle), Utf16LE(" Artist ", true),
-                                                  Utf16LE("(c)", true), Utf16LE("\tComment", true),
-                                                  Utf16LE("PG", true));
+    const std::string cdo =
+        AsfContentDescription(Utf16LE(longTitle), Utf16LE(" Artist ", true), Utf16LE("(c)", true),
+                              Utf16LE("\tComment", true), Utf16LE("PG", true));
     TWMAfile wma;
     ASSERT_TRUE(Read(wma, File(Formats({}) + cdo + AsfContentDescription("", "", "", "", ""), 4)));
     ASSERT_TRUE(wma.Valid);
@@ -153,13 +156,16 @@ TEST(Wma, TrackText) {
         {" 7 ", 7}, {"7a", 0}, {"-3", -3}, {"", 0}, {"99999999999", 0}, {"+12", 12}};
     for (const auto& [text, track] : cases) {
         TWMAfile wma;
-        Read(wma, File(Formats({}) + AsfExtendedContentDescription({{"WM/TRACK", 0, Utf16LE(text, true)}}), 3));
+        Read(wma, File(Formats({}) +
+                           AsfExtendedContentDescription({{"WM/TRACK", 0, Utf16LE(text, true)}}),
+                       3));
         EXPECT_EQ(wma.Track, track) << text;
     }
 }
 
 TEST(Wma, BrokenFiles) {
-    const std::string good = File(Formats({}) + AsfContentDescription(Utf16LE("T", true), "", "", "", ""), 3);
+    const std::string good =
+        File(Formats({}) + AsfContentDescription(Utf16LE("T", true), "", "", "", ""), 3);
     struct TCase {
         const char* Name;
         std::string Bytes;
@@ -168,10 +174,12 @@ TEST(Wma, BrokenFiles) {
         {"not ASF", std::string(200, 'x'), true},
         {"header cut off", good.substr(0, good.size() - 5), false},
         {"count beyond the objects", File(Formats({}), 3), false},
-        {"object smaller than its header", File(AsfObject(kAsfFileProperties, "").substr(0, 16) + LE64(0) +
-                                                    Formats({}), 1000), false},
+        {"object smaller than its header",
+         File(AsfObject(kAsfFileProperties, "").substr(0, 16) + LE64(0) + Formats({}), 1000),
+         false},
         {"string past the end",
-         File(Formats({}) + AsfObject(kAsfContentDescription, LE16(50) + std::string(8, '\0')), 3), false},
+         File(Formats({}) + AsfObject(kAsfContentDescription, LE16(50) + std::string(8, '\0')), 3),
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
