@@ -322,4 +322,18 @@ TEST_F(GstDevice, NamesThatAreNotUtf8Open) {
     EXPECT_TRUE(d->DeviceOpen());
 }
 
+// Tests and tools choose the output through the environment; a missing one is named.
+TEST_F(GstDevice, TheAudioOutputComesFromTheEnvironment) {
+    ASSERT_EQ(setenv("VELODRA_AUDIO_SINK", "nosuchsink", 1), 0);
+    auto d = CreateGstMediaDevice();
+    unsetenv("VELODRA_AUDIO_SINK");
+    try {
+        d->Open(Path("short.mp3"));
+        ADD_FAILURE() << "opened without an audio output";
+    } catch (const EMediaDeviceError& e) {
+        EXPECT_TRUE(e.Message.contains(QStringLiteral("nosuchsink"))) << e.Message.toStdString();
+    }
+    EXPECT_FALSE(d->DeviceOpen());
+}
+
 } // namespace
