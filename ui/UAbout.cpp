@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 QString VersionText() { return QStringLiteral("3.4"); }
-QString CopyrightText() { return QStringLiteral("Copyright (c) 2026 the Velodra developers"); }
+QString CopyrightText() { return QStringLiteral("(c) 2026 the Velodra developers"); }
 QString CountryText() { return QStringLiteral("Made in Europe."); }
 QString ContactAddress() { return QStringLiteral("velodra@example.org"); }
 
