@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -240,12 +241,23 @@ TEST_F(LibraryTest, RootWithOrWithoutTrailingSlashGivesTheSameLibrary) {
 
 TEST(LibraryRootTest, TheFileSystemRootCanBeTheRootFolder) {
     if (geteuid() != 0) GTEST_SKIP() << "needs chroot";
-    TTempDir dir;
-    MakeTree(dir, {"x.mp3", "A/y.mp3"});
+    // The death-test child runs this body again: it takes the parent's tree instead of making
+    // one it could not remove after the chroot.
+    static const char* const kTreeVar = "VELODRA_TEST_CHROOT_TREE";
+    std::optional<TTempDir> made;
+    std::string tree;
+    if (const char* inherited = std::getenv(kTreeVar)) {
+        tree = inherited;
+    } else {
+        made.emplace();
+        MakeTree(*made, {"x.mp3", "A/y.mp3"});
+        tree = made->Path.string();
+        setenv(kTreeVar, tree.c_str(), 1);
+    }
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            if (chroot(dir.Path.c_str()) != 0 || chdir("/") != 0) _exit(3);
+            if (chroot(tree.c_str()) != 0 || chdir("/") != 0) _exit(3);
             TFormPlayer p(NoSound());
             p.LoadFolder("/", false);
             const bool ok = p.Files == List({"./A/y.mp3", "./x.mp3"}) &&
@@ -253,6 +265,7 @@ TEST(LibraryRootTest, TheFileSystemRootCanBeTheRootFolder) {
             _exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+    if (made) unsetenv(kTreeVar);
 }
 
 struct TErrorCase {
