@@ -17,7 +17,8 @@ mkdir -p "$lib/A/B" "$lib/Rock" "$lib/rock" "$lib/dir.mp3" "$lib/.hidden" "$lib/
          "$lib/caf"$'\xe9'
 touch "$lib/A/x.mp3" "$lib/A/B/y.mp3" "$lib/Rock/Song.mp3" "$lib/Rock/song.mp3" \
       "$lib/rock/a.MP3" "$lib/dir.mp3/in.mp3" "$lib/.hidden/h.mp3" "$lib/Only WMA/w.wma" \
-      "$lib/notes.txt" "$lib/x.mp3.bak" "$lib/caf"$'\xe9'/$'\xff'.mp3 "$lib/top.mp3"
+      "$lib/notes.txt" "$lib/x.mp3.bak" "$lib/caf"$'\xe9'/$'\xff'.mp3 "$lib/top.mp3" \
+      "$lib/"$'q"u\\o\tte.mp3'  # JSON must escape the quote, the backslash and the tab
 mkfifo "$lib/pipe.mp3"
 ln -s .. "$lib/A/loop"
 
@@ -32,13 +33,14 @@ expected="./.hidden
   "$'\xff'".mp3
 ./dir.mp3
   in.mp3
+.
+  "$'q"u\\o\tte.mp3'"
+  top.mp3
 ./rock
   a.MP3
 ./Rock
   Song.mp3
-  song.mp3
-.
-  top.mp3"
+  song.mp3"
 got=$(timeout 20 "$tool" "$lib")
 rc=$?
 [ $rc -eq 0 ] || fail "plain run exit $rc"
