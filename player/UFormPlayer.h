@@ -38,6 +38,8 @@ public:
     TMediaInfo MediaInfo;
 
     // Library operations (UFormPlayerLibrary.cpp). LoadFolder throws EVelodraError.
+    // Called while a scan runs (from its event processing), LoadFolder only aborts that scan:
+    // scans never nest; load again once Scanning() is false.
     void LoadFolder(const QString& root, bool includeWma);
     void FolderDisplayList(QStringList& list) const;
     void FilesInFolder(int folderIndex, QStringList& list) const;
