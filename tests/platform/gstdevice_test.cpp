@@ -23,14 +23,14 @@ using testsupport::TTempDir;
 
 namespace {
 
-struct TToneSpec {
+struct TTone {
     const char* Name;
     double Seconds;
     const char* Args;
 };
 
 // Tones of 2-7 s in the formats the player meets.
-const TToneSpec Tones[] = {
+const TTone Tones[] = {
     {"cbr.mp3", 3.0, "-c:a libmp3lame -b:a 128k"},
     {"vbr.mp3", 4.0, "-c:a libmp3lame -q:a 4"},
     {"mono22k.mp3", 2.5, "-c:a libmp3lame -b:a 32k -ar 22050 -ac 1"},
@@ -44,7 +44,7 @@ class GstDevice : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Dir = new TTempDir("velodra-gst");
-        for (const TToneSpec& t : Tones) {
+        for (const TTone& t : Tones) {
             ASSERT_TRUE(GenerateTone(*Dir / t.Name, t.Seconds, t.Args)) << t.Name;
             Seconds[t.Name] = t.Seconds;
         }
