@@ -24,6 +24,23 @@ TFileByteSource::~TFileByteSource() {
 std::size_t TFileByteSource::ReadAt(std::int64_t offset, void* buffer, std::size_t count) {
     if (offset < 0 || offset >= Size_ || count == 0) return 0;
     auto* out = static_cast<std::uint8_t*>(buffer);
+    if (count >= kCacheBytes) return ReadDirect(offset, out, count);
+    const auto cached = [&] {
+        return offset >= CacheOffset_ &&
+               static_cast<std::uint64_t>(offset - CacheOffset_) + count <= Cache_.size();
+    };
+    if (!cached()) {
+        Cache_.resize(kCacheBytes);
+        Cache_.resize(ReadDirect(offset, Cache_.data(), kCacheBytes));
+        CacheOffset_ = offset;
+    }
+    const std::size_t at = static_cast<std::size_t>(offset - CacheOffset_);
+    const std::size_t n = count < Cache_.size() - at ? count : Cache_.size() - at;
+    std::memcpy(out, Cache_.data() + at, n);
+    return n;
+}
+
+std::size_t TFileByteSource::ReadDirect(std::int64_t offset, std::uint8_t* out, std::size_t count) {
     std::size_t done = 0;
     while (done < count) {
         const ssize_t got = ::pread(Fd_, out + done, count - done,

@@ -51,9 +51,15 @@ private:
     friend std::unique_ptr<TByteSource> OpenByteSource(const std::string& path);
     TFileByteSource(int fd, std::int64_t size, std::string path)
         : Fd_(fd), Size_(size), Path_(std::move(path)) {}
+    std::size_t ReadDirect(std::int64_t offset, std::uint8_t* out, std::size_t count);
     int Fd_;
     std::int64_t Size_;
     std::string Path_;
+    // Small reads near each other (tag header, tag body, first audio block) come from one
+    // read of the file.
+    static constexpr std::size_t kCacheBytes = 8192;
+    std::vector<std::uint8_t> Cache_;
+    std::int64_t CacheOffset_ = 0;
 };
 
 // Opens path read-only without blocking. Something that is not a regular file (a pipe, a

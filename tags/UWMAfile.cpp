@@ -99,19 +99,28 @@ std::int32_t ToIntDef0(const std::u16string& s) {
     return static_cast<std::int32_t>(negative ? -v : v);
 }
 
-bool NameMatches(const std::u16string& raw, const char* name) {
+// The descriptor table entry a name selects (trimmed, ASCII letters upper-cased), or -1.
+int DescriptorIndex(const std::u16string& raw) {
     const std::u16string t = Trim(raw);
-    const std::size_t n = std::strlen(name);
-    if (t.size() != n) return false;
-    for (std::size_t i = 0; i < n; ++i) {
-        char16_t c = t[i];
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-        if (c != static_cast<unsigned char>(name[i])) return false;
+    for (int k = 0; k < kStringCount; ++k) {
+        const char* name = kDescriptorNames[k];
+        const std::size_t n = std::strlen(name);
+        if (t.size() != n) continue;
+        std::size_t i = 0;
+        for (; i < n; ++i) {
+            char16_t c = t[i];
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+            if (c != static_cast<unsigned char>(name[i])) break;
+        }
+        if (i == n) return k;
     }
-    return true;
+    return -1;
 }
 
-void ReadObject(TCursor& c, std::int64_t start, const TGuid& guid, TWmaHeaderData& d) {
+// Descriptors are read only while they start inside their object: objects do not overlap, so
+// a hostile header cannot have the same bytes parsed as descriptors over and over.
+void ReadObject(TCursor& c, std::int64_t start, std::int64_t end, const TGuid& guid,
+                TWmaHeaderData& d) {
     if (guid == kFilePropertiesObject) {
         c.Pos = start + 100;
         d.MaxBitRate = static_cast<std::int32_t>(c.U32());
@@ -135,7 +144,7 @@ void ReadObject(TCursor& c, std::int64_t start, const TGuid& guid, TWmaHeaderDat
     } else if (guid == kExtendedContentDescriptionObject) {
         c.Pos = start + 24;
         const std::uint16_t count = c.U16();
-        for (std::uint16_t i = 0; i < count; ++i) {
+        for (std::uint16_t i = 0; i < count && c.Pos < end; ++i) {
             const std::u16string name = c.String(c.U16());
             const std::uint16_t type = c.U16();
             const std::uint16_t length = c.U16();
@@ -144,8 +153,8 @@ void ReadObject(TCursor& c, std::int64_t start, const TGuid& guid, TWmaHeaderDat
                 continue;
             }
             std::u16string value = c.String(length);
-            for (int k = 0; k < kStringCount; ++k)
-                if (NameMatches(name, kDescriptorNames[k])) d.Strings[k] = value;
+            const int k = DescriptorIndex(name);
+            if (k >= 0) d.Strings[k] = std::move(value);
         }
     }
 }
@@ -203,7 +212,7 @@ bool TWMAfile::ReadFromSource(TByteSource& source) {
             const std::uint32_t size = c.U32();
             // An object smaller than its own header would be read again and again.
             if (size < 24) throw EPastEnd();
-            ReadObject(c, start, guid, d);
+            ReadObject(c, start, start + size, guid, d);
             c.Pos = start + size;
         }
     } catch (const std::exception&) {

@@ -151,6 +151,17 @@ TEST(Wma, ExtendedDescriptorsAndObjectOrder) {
     EXPECT_EQ(earlier.Album, u"Album");
 }
 
+TEST(Wma, DescriptorsOutsideTheirObjectAreNotRead) {
+    // An extended object that claims only its own header: what follows belongs to the next
+    // objects, not to it, so each byte is parsed once however many objects the header claims.
+    std::string ext = AsfExtendedContentDescription({{"WM/Genre", 0, Utf16LE("Jazz", true)}});
+    const std::string shortExt = ext.substr(0, 16) + LE64(24) + ext.substr(24);
+    TWMAfile wma;
+    EXPECT_TRUE(Read(wma, File(Formats({}) + shortExt, 3)));
+    EXPECT_TRUE(wma.Valid);
+    EXPECT_EQ(wma.Genre, u"");
+}
+
 TEST(Wma, TrackText) {
     const std::pair<const char*, std::int32_t> cases[] = {
         {" 7 ", 7}, {"7a", 0}, {"-3", -3}, {"", 0}, {"99999999999", 0}, {"+12", 12}};
