@@ -2,6 +2,8 @@
 // files are read, when a failed save is reported, and how the command line takes over.
 #include "WindowFixture.h"
 
+#include "platform/FileName.h"
+
 #include <QDir>
 #include <filesystem>
 
@@ -359,6 +361,42 @@ TEST_F(Settings, OtherSectionsSurviveAndStrayKeysGo) {
         EXPECT_NE(first, std::string::npos) << section;
         EXPECT_EQ(text.find(section, first + 1), std::string::npos) << section << " twice";
     }
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(Settings, MinimisedStartWhoseScanFailsIsRestoredBeforeTheErrorBox) {
+    std::filesystem::create_directories(Dir / "empty/sub");
+    WriteIni("[Last]\nRoot=" + (Dir / "empty") + "\nPlaying=1\n[Window]\nMinimized=1\n");
+    bool minimisedAtMessage = true;
+    SetMessageHandler([&](const TMessage& m) {
+        minimisedAtMessage = Window->Minimized || Window->isMinimized();
+        Messages.push_back(m);
+    });
+    ShowAndStart();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_TRUE(Messages[0].Text.startsWith(QStringLiteral("Could not find any audio file in ")))
+        << qPrintable(Messages[0].Text);
+    EXPECT_FALSE(minimisedAtMessage) << "the window comes back before the box";
+    EXPECT_FALSE(Player->IsPlaying());
+    EXPECT_TRUE(Window->isVisible());
+}
+
+TEST_F(Settings, RootWhoseNameIsNotUtf8ComesBackExactly) {
+    const std::string raw = Dir / "lib\xff\xfe-x";
+    WriteFile(raw + "/F0/t00.mp3", "x");
+    WriteFile(raw + "/F1/t00.mp3", "x");
+    const QString root = DecodeFileName(std::string_view(raw));
+    ShowAndStart();
+    Window->SetRootFolder(root);
+    Run(Form().ActNextFolder);
+    CloseWindow();
+    EXPECT_NE(IniText().find("Root=" + raw + "\n"), std::string::npos) << "the name's own bytes";
+
+    Restart();
+    ShowAndStart();
+    EXPECT_EQ(Player->RootFolder, root);
+    EXPECT_EQ(EncodeFileNameStd(Player->RootFolder), raw);
+    EXPECT_EQ(FolderIndex(), 1);
     EXPECT_TRUE(Messages.empty());
 }
 
