@@ -39,7 +39,7 @@ QByteArray B(const std::string& s) {
 
 const QColor kRed(220, 30, 40), kBlue(30, 60, 220);
 
-std::string Spec(QColor c) {
+std::string ColourArg(QColor c) {
     return "'rgb(" + std::to_string(c.red()) + "," + std::to_string(c.green()) + "," +
            std::to_string(c.blue()) + ")'";
 }
@@ -48,10 +48,10 @@ std::string Spec(QColor c) {
 std::string MakePicture(const TTempDir& dir, const std::string& name, int w, int h,
                         const std::string& options, QColor left = kRed, QColor right = kBlue) {
     const std::string path = dir / name;
-    const std::string cmd = "convert -size " + std::to_string(w) + "x" + std::to_string(h) +
-                            " xc:" + Spec(left) + " -fill " + Spec(right) + " -draw 'rectangle " +
-                            std::to_string(w / 2) + ",0 " + std::to_string(w) + "," +
-                            std::to_string(h) + "' " + options + " '" + path + "'";
+    const std::string cmd =
+        "convert -size " + std::to_string(w) + "x" + std::to_string(h) + " xc:" + ColourArg(left) +
+        " -fill " + ColourArg(right) + " -draw 'rectangle " + std::to_string(w / 2) + ",0 " +
+        std::to_string(w) + "," + std::to_string(h) + "' " + options + " '" + path + "'";
     if (std::system(cmd.c_str()) != 0 || !fs::exists(path)) return {};
     return path;
 }
