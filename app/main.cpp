@@ -2,6 +2,7 @@
 #include "platform/FileName.h"
 #include "platform/InstanceLock.h"
 #include "player/UFormPlayer.h"
+#include "ui/Fonts.h"
 #include "ui/UFormVelodra.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     // Arguments are file-name bytes: carried losslessly.
     for (int i = 1; i < argc; ++i) formVelodra->CommandLine << DecodeFileName(std::string_view(argv[i]));
     auto formPlayer = std::make_unique<TFormPlayer>();
+    formPlayer->setFont(DisplayFont(11)); // the loading window is drawn in the display's face
     formVelodra->SetFormPlayer(formPlayer.get());
     formVelodra->show();
     const int rc = QApplication::exec();
