@@ -28,6 +28,7 @@
 TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormVelodra) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("FormVelodra"));
+    move(199, 124); // the design position; the settings may move it
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
