@@ -307,6 +307,17 @@ TEST_F(JpegFailures, LoadsThroughANonUtf8Name) {
     EXPECT_EQ(LoadJpegScaled(Q(name), kCover).size(), QSize(300, 225));
 }
 
+TEST_F(JpegFailures, FilesOverTheByteCapAreNotRead) {
+    const std::string path = *Dir / "padded.jpg";
+    testsupport::WriteFile(path,
+                           std::string(Baseline.constData(), static_cast<size_t>(Baseline.size())));
+    // Zeros after the end marker do not disturb the decoder; only the size is refused.
+    fs::resize_file(path, static_cast<std::uintmax_t>(MaxJpegFileSize));
+    EXPECT_FALSE(LoadJpegScaled(Q(path), kCover).isNull());
+    fs::resize_file(path, static_cast<std::uintmax_t>(MaxJpegFileSize) + 1);
+    EXPECT_TRUE(LoadJpegScaled(Q(path), kCover).isNull());
+}
+
 // Damage that the decoder may or may not notice: never a crash, and a picture that does come
 // out has the size the header promised.
 TEST_F(JpegFailures, RandomDamageNeverCrashes) {
