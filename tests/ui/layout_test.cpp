@@ -394,4 +394,19 @@ TEST_F(Layout, TranslucentOnlyOnceThePointerHasLeft) {
     EXPECT_DOUBLE_EQ(Window->windowOpacity(), 1.0);
 }
 
+TEST_F(Layout, GrowingBackToFullHeightStaysOnTheScreen) {
+    const QRect area = Window->screen()->availableGeometry();
+    Run(Form().ActCompact);
+    ASSERT_EQ(Window->height(), 150);
+    // The compact window fits just above the bottom edge; the full one would not.
+    Window->move(area.left() + 40, area.bottom() - 160);
+    ASSERT_TRUE(area.contains(Window->frameGeometry()));
+    Run(Form().ActCompact);
+    EXPECT_EQ(Window->height(), 200);
+    EXPECT_TRUE(area.contains(Window->frameGeometry()))
+        << Window->frameGeometry().bottom() << " below " << area.bottom();
+    EXPECT_EQ(Window->frameGeometry().bottom(), area.bottom());
+    EXPECT_EQ(Window->x(), area.left() + 40) << "only moved as far as needed";
+}
+
 } // namespace
