@@ -11,10 +11,6 @@ namespace {
 const QString kLast = QStringLiteral("Last");
 const QString kConfig = QStringLiteral("Config");
 const QString kWindow = QStringLiteral("Window");
-// Where the window was designed to appear; the form file keeps no position for a top-level
-// window, so a first start (or a save while minimised) would otherwise put it at 0, 0.
-constexpr int kDesignLeft = 199;
-constexpr int kDesignTop = 124;
 } // namespace
 
 void TFormVelodra::LoadSettings() {
@@ -39,8 +35,8 @@ void TFormVelodra::LoadSettings() {
     default: break;
     }
 
-    move(ini.ReadInteger(kWindow, QStringLiteral("Left"), kDesignLeft),
-         ini.ReadInteger(kWindow, QStringLiteral("Top"), kDesignTop));
+    move(ini.ReadInteger(kWindow, QStringLiteral("Left"), x()),
+         ini.ReadInteger(kWindow, QStringLiteral("Top"), y()));
     if (ini.ReadBool(kWindow, QStringLiteral("Compact"), ui->ActCompact->isChecked()))
         Execute(ui->ActCompact);
     ui->ActMinimizeToTray->setChecked(
