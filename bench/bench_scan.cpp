@@ -25,21 +25,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-class TSilentDevice final : public TMediaDevice {
-public:
-    void Open(const QString&) override {}
-    void Close() override {}
-    bool DeviceOpen() const override { return false; }
-    void Play() override {}
-    void Pause() override {}
-    bool Resume() override { return false; }
-    void Stop() override {}
-    void Seek(std::int32_t) override {}
-    TMPModes Mode() override { return TMPModes::mpNotReady; }
-    std::int32_t Position() override { return 0; }
-    std::int32_t Length() override { return 0; }
-};
-
 void Touch(const std::string& path) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
@@ -204,7 +189,7 @@ int main(int argc, char** argv) {
     int libraryFiles = 0;
     for (int i = 0; i < runs; ++i) {
         for (bool shown : {true, false}) {
-            TFormPlayer player(std::make_unique<TSilentDevice>());
+            TFormPlayer player(CreateSilentMediaDevice());
             player.ShowsLoadWindow = shown;
             QElapsedTimer clock;
             clock.start();

@@ -45,3 +45,5 @@ public:
 
 // The real device over GStreamer.
 std::unique_ptr<TMediaDevice> CreateGstMediaDevice();
+// A device that plays nothing, for tools that only scan (the real one costs start-up time).
+std::unique_ptr<TMediaDevice> CreateSilentMediaDevice();

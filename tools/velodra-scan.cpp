@@ -2,6 +2,7 @@
 // the library: each folder key followed by its files in library order, or one JSON document.
 #include "platform/Error.h"
 #include "platform/FileName.h"
+#include "platform/MediaDevice.h"
 #include "player/UFormPlayer.h"
 
 #include <QApplication>
@@ -12,22 +13,6 @@
 #include <vector>
 
 namespace {
-// The scan plays nothing; the real audio device would only cost start-up time.
-class TSilentDevice final : public TMediaDevice {
-public:
-    void Open(const QString&) override {}
-    void Close() override {}
-    bool DeviceOpen() const override { return false; }
-    void Play() override {}
-    void Pause() override {}
-    bool Resume() override { return false; }
-    void Stop() override {}
-    void Seek(std::int32_t) override {}
-    TMPModes Mode() override { return TMPModes::mpNotReady; }
-    std::int32_t Position() override { return 0; }
-    std::int32_t Length() override { return 0; }
-};
-
 void Put(std::string& out, const QString& s) { out += EncodeFileNameStd(s); }
 
 // JSON string: a byte of a name that is not UTF-8 (carried as U+DC80 + byte) is written as its
@@ -89,7 +74,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietMessages);
     QApplication app(argc, argv);
-    TFormPlayer player(std::make_unique<TSilentDevice>());
+    TFormPlayer player(CreateSilentMediaDevice());
     player.ShowsLoadWindow = false;
     try {
         player.LoadFolder(root, includeWma);
