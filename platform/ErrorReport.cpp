@@ -1,6 +1,7 @@
 #include "platform/ErrorReport.h"
 
 #include "platform/Error.h"
+#include "platform/FileName.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -48,7 +49,8 @@ void Guarded(const std::function<void()>& fn) {
 }
 
 QString ForDisplay(const QString& text) {
-    QString s = text;
+    // Paths inside messages carry undecodable name bytes; show them as characters.
+    QString s = DisplayFileName(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return s;

@@ -25,5 +25,6 @@ void ReportError(const QString& text);
 // Runs fn and reports an EVelodraError (or any std::exception) that escapes it.
 void Guarded(const std::function<void()>& fn);
 
-// Carriage returns become line breaks only where text is presented.
+// Carriage returns become line breaks only where text is presented, and file-name bytes that
+// are not UTF-8 become their Windows-1252 characters.
 QString ForDisplay(const QString& text);
