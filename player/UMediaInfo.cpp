@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -61,11 +62,18 @@ QString CleanTagText(const QString& s) {
 }
 
 void ReadMp3Info(TMediaInfo& info) {
-    const std::string path = EncodeFileNameStd(info.FilePath);
+    // Both readers share one read-only open of the file. A file that cannot be opened reads as
+    // no ID3v1 tag, and its ID3v2 step ends at once.
+    std::unique_ptr<TByteSource> file;
+    try {
+        file = OpenByteSource(EncodeFileNameStd(info.FilePath));
+    } catch (...) {
+    }
+    TMemoryByteSource nothing;
+    TByteSource& source = file ? *file : nothing;
     try {
         TJvID3v1 v1;
-        v1.SetFileName(path);
-        v1.Open();
+        v1.OpenSource(source);
         info.Title = CleanTagText(FromAnsi(v1.SongName));
         info.Artist = CleanTagText(FromAnsi(v1.Artist));
         info.Album = CleanTagText(FromAnsi(v1.Album));
@@ -76,10 +84,10 @@ void ReadMp3Info(TMediaInfo& info) {
     } catch (...) {
         // A failed step keeps what it stored before the failure.
     }
+    if (!file) return;
     try {
         TJvID3v2 v2;
-        v2.SetFileName(path);
-        v2.Open();
+        v2.OpenSource(source);
         const TJvID3FileInfo& fi = v2.FileInfo;
         info.ChannelMode = QString::fromLatin1(kMp3ChannelModes[fi.ChannelModeIndex & 3]);
         info.Duration = fi.LengthSeconds;
