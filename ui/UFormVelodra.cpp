@@ -14,10 +14,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
@@ -80,6 +78,7 @@ void TFormVelodra::StartUp() {
     if (StartUpDone) return;
     StartUpDone = true;
     QCoreApplication::processEvents();
+    if (Closing) return; // closed while it finished painting
     LoadSettings();
     if (Minimized) showMinimized();
     else KeepOnScreen();
@@ -172,13 +171,12 @@ void TFormVelodra::KeepOnScreen() {
     if (!s) s = QGuiApplication::primaryScreen();
     if (!s) return;
     const QRect area = s->availableGeometry();
-    QRect frame = frameGeometry();
-    const QPoint offset = pos() - frame.topLeft();
+    QRect frame = frameGeometry(); // a window's pos() is its frame's corner
     if (frame.right() > area.right()) frame.moveRight(area.right());
     if (frame.bottom() > area.bottom()) frame.moveBottom(area.bottom());
     if (frame.left() < area.left()) frame.moveLeft(area.left());
     if (frame.top() < area.top()) frame.moveTop(area.top());
-    if (frame.topLeft() + offset != pos()) move(frame.topLeft() + offset);
+    if (frame.topLeft() != pos()) move(frame.topLeft());
 }
 
 // ---- tray ----
