@@ -79,6 +79,24 @@ protected:
     }
 };
 
+TEST_F(Layout, FixedSizeLabelsHoldTheirLongestTexts) {
+    Ui::TFormVelodra& f = Form();
+    // Times up to 99:59 in the 31 x 11 labels, in the face they are drawn with.
+    for (QLabel* l : {static_cast<QLabel*>(f.LblPosition), static_cast<QLabel*>(f.LblDuration),
+                      f.LblPosition2, f.LblDuration2}) {
+        SCOPED_TRACE(qPrintable(l->objectName()));
+        const QFontMetrics m(l->font());
+        for (const char* t : {"00:00", "88:88", "59:59"}) {
+            EXPECT_LE(m.horizontalAdvance(QString::fromLatin1(t)), l->width()) << t;
+        }
+        EXPECT_LE(m.ascent() + m.descent() - 2, l->height()) << "digits fit the label's height";
+    }
+    // The copyright line and the indicators fit the window.
+    EXPECT_LE(f.LblCopyright->width(), Window->width());
+    EXPECT_GE(f.LblCopyright->x(), 0);
+    EXPECT_LE(f.LblShuffle->x() + f.LblShuffle->width(), f.BvlDisplay->geometry().right());
+}
+
 TEST_F(Layout, FirstShowLaysOutTheDisplay) {
     Ui::TFormVelodra& f = Form();
     EXPECT_EQ(Window->size(), QSize(200, 200));
