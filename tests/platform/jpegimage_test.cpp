@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
+#include <algorithm>
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -208,6 +211,217 @@ TEST(JpegScans, AFewDozenScansDecodeAndHundredsAreRefused) {
     ASSERT_FALSE(fine.isNull());
     EXPECT_EQ(fine.size(), QSize(224, 224));
     EXPECT_TRUE(DecodeJpegScaled(EncodeManyScans(4), kCover).isNull()); // 253 scans
+}
+
+// Where each scan's entropy-coded data ends: the next marker that is neither a stuffed byte nor
+// a restart.
+std::vector<qsizetype> ScanEnds(const QByteArray& d) {
+    std::vector<qsizetype> ends;
+    const auto at = [&](qsizetype i) { return static_cast<unsigned char>(d[i]); };
+    qsizetype i = 2;
+    while (i + 3 < d.size() && at(i) == 0xFF && at(i + 1) != 0xD9) {
+        const qsizetype segment = i + 2 + (at(i + 2) << 8 | at(i + 3));
+        if (at(i + 1) != 0xDA) {
+            i = segment;
+            continue;
+        }
+        qsizetype j = segment;
+        while (j + 1 < d.size() &&
+               !(at(j) == 0xFF && at(j + 1) != 0 && (at(j + 1) < 0xD0 || at(j + 1) > 0xD7)))
+            ++j;
+        ends.push_back(j);
+        i = j;
+    }
+    return ends;
+}
+
+struct TDiff {
+    int Max = 0;
+    double Mean = 0;
+};
+
+TDiff Compare(const QImage& a, const QImage& b) {
+    TDiff d;
+    qint64 sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            for (int e : {std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                          std::abs(qBlue(p) - qBlue(q))}) {
+                d.Max = std::max(d.Max, e);
+                sum += e;
+            }
+        }
+    d.Mean = double(sum) / (3.0 * a.width() * a.height());
+    return d;
+}
+
+// A textured picture (plasma) written once as PNG, then as baseline and as progressive JPEG
+// with the same settings: the same coefficients, only their order in the file differs.
+struct TEighthCase {
+    const char* Name;
+    int Width, Height;
+    const char* Options;
+    int ExpectW, ExpectH;
+    int MaxDiff; // any one channel of any pixel
+};
+
+void PrintTo(const TEighthCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class JpegProgressiveEighth : public ::testing::TestWithParam<TEighthCase> {};
+
+TEST_P(JpegProgressiveEighth, MatchesTheSequentialDecodeOfTheSamePicture) {
+    const TEighthCase& c = GetParam();
+    TTempDir dir;
+    const std::string png = dir / "src.png", base = dir / "b.jpg", prog = dir / "p.jpg";
+    const std::string size = std::to_string(c.Width) + "x" + std::to_string(c.Height);
+    ASSERT_EQ(std::system(("convert -size " + size + " plasma:fractal -seed 7 '" + png + "'").c_str()),
+              0);
+    const std::string opts = std::string(" ") + c.Options + " ";
+    ASSERT_EQ(std::system(("convert '" + png + "'" + opts + "'" + base + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("convert '" + png + "'" + opts + "-interlace JPEG '" + prog + "'").c_str()),
+              0);
+    const QImage want = LoadJpegScaled(Q(base), kCover);
+    const QImage got = LoadJpegScaled(Q(prog), kCover);
+    ASSERT_FALSE(want.isNull());
+    ASSERT_FALSE(got.isNull());
+    ASSERT_EQ(want.size(), QSize(c.ExpectW, c.ExpectH));
+    ASSERT_EQ(got.size(), want.size());
+    EXPECT_EQ(got.format(), QImage::Format_RGB32);
+    const TDiff d = Compare(got, want);
+    EXPECT_LE(d.Max, c.MaxDiff);
+    EXPECT_LT(d.Mean, 1.5);
+    RecordProperty("max_diff", d.Max);
+    RecordProperty("mean_diff", std::to_string(d.Mean));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, JpegProgressiveEighth,
+    ::testing::Values(
+        TEighthCase{"full_chroma", 1600, 1600, "-quality 90", 200, 200, 4},
+        TEighthCase{"subsampled", 2000, 1600, "-quality 80 -sampling-factor 2x2", 250, 200, 12},
+        TEighthCase{"grayscale", 1700, 1600, "-quality 85 -colorspace Gray", 213, 200, 4},
+        TEighthCase{"cmyk", 1600, 1600, "-quality 90 -colorspace CMYK", 200, 200, 8}),
+    [](const auto& p) { return std::string(p.param.Name); });
+
+// A colour picture without subsampling whose DC arrives one component per scan, then the AC of each component.
+QByteArray EncodeSeparateDcScans(int w, int h) {
+    std::vector<jpeg_scan_info> script;
+    for (int ci = 0; ci < 3; ++ci)
+        script.push_back({1, {ci, 0, 0, 0}, 0, 0, 0, 0});
+    for (int ci = 0; ci < 3; ++ci)
+        script.push_back({1, {ci, 0, 0, 0}, 1, 63, 0, 0});
+    jpeg_compress_struct c;
+    jpeg_error_mgr e;
+    c.err = jpeg_std_error(&e);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = static_cast<JDIMENSION>(w);
+    c.image_height = static_cast<JDIMENSION>(h);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1; // no chroma subsampling
+    c.scan_info = script.data();
+    c.num_scans = static_cast<int>(script.size());
+    jpeg_start_compress(&c, TRUE);
+    std::vector<unsigned char> row(static_cast<size_t>(w) * 3);
+    while (c.next_scanline < c.image_height) {
+        for (int x = 0; x < w; ++x) {
+            row[x * 3] = static_cast<unsigned char>(x * 255 / w);
+            row[x * 3 + 1] = static_cast<unsigned char>(c.next_scanline * 255 / c.image_height);
+            row[x * 3 + 2] = static_cast<unsigned char>((x ^ c.next_scanline) & 0xFF);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+    std::free(out);
+    return bytes;
+}
+
+// At 1/8 a progressive file needs no more than its DC scans, plus a first pass over the AC of
+// subsampled chroma; at any other scale all of it.
+TEST(JpegProgressiveCut, PictureOnlyWhenEveryComponentsDcIsInAndTheScaleIsAnEighth) {
+    TTempDir dir;
+    const QByteArray im = B(ReadAll(MakePicture(dir, "p.jpg", 1600, 1600, "-interlace JPEG")));
+    const QByteArray sub = B(
+        ReadAll(MakePicture(dir, "s.jpg", 1600, 1600, "-interlace JPEG -sampling-factor 2x2")));
+    const QByteArray separate = EncodeSeparateDcScans(1600, 1600);
+    const std::vector<qsizetype> imEnds = ScanEnds(im), subEnds = ScanEnds(sub),
+                                 sepEnds = ScanEnds(separate);
+    // DC of all components first, then AC: the brightness's lowest, then each chroma's
+    ASSERT_GE(imEnds.size(), 2u);
+    ASSERT_GE(subEnds.size(), 4u);
+    ASSERT_EQ(sepEnds.size(), 6u);
+    const QSize twoEighths(400, 400);
+    const auto halves = [](const QImage& img) {
+        EXPECT_TRUE(Near(img.pixel(50, 100), kRed));
+        EXPECT_TRUE(Near(img.pixel(img.width() - 50, 100), kBlue));
+    };
+    const auto ramps = [](const QImage& img) { // red rises to the right, green downwards
+        const QRgb p = img.pixel(50, 150);
+        EXPECT_NEAR(qRed(p), 50 * 255 / 200, 3);
+        EXPECT_NEAR(qGreen(p), 150 * 255 / 200, 3);
+    };
+    const struct {
+        const char* Name;
+        QByteArray Data;
+        QSize Cover;
+        bool Picture;
+        std::function<void(const QImage&)> Check;
+    } cases[] = {
+        {"whole file", im, kCover, true, halves},
+        {"cut after the DC scan", im.left(imEnds[0]), kCover, true, halves},
+        {"cut after the second scan", im.left(imEnds[1]), kCover, true, halves},
+        {"cut inside the DC scan", im.left(imEnds[0] - 100), kCover, false, halves},
+        {"cut after the DC scan, 2/8", im.left(imEnds[0]), twoEighths, false, halves},
+        {"whole file, 2/8", im, twoEighths, true, halves},
+        {"subsampled, cut after the DC scan", sub.left(subEnds[0]), kCover, false, halves},
+        {"subsampled, one chroma's AC missing", sub.left(subEnds[2]), kCover, false, halves},
+        {"subsampled, both chroma's AC in", sub.left(subEnds[3]), kCover, true, halves},
+        {"first of three DC scans", separate.left(sepEnds[0]), kCover, false, ramps},
+        {"two of three DC scans", separate.left(sepEnds[1]), kCover, false, ramps},
+        {"all three DC scans", separate.left(sepEnds[2]), kCover, true, ramps},
+        {"separate DC scans, whole file", separate, kCover, true, ramps},
+    };
+    const QImage whole = DecodeJpegScaled(im, kCover);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QImage img = DecodeJpegScaled(c.Data, c.Cover);
+        ASSERT_EQ(!img.isNull(), c.Picture);
+        if (!img.isNull()) {
+            EXPECT_EQ(img.size(), c.Cover == kCover ? QSize(200, 200) : QSize(400, 400));
+            c.Check(img);
+        }
+    }
+    // What the DC scan gives is the whole picture's 1/8, not an early rough pass.
+    EXPECT_EQ(Compare(DecodeJpegScaled(im.left(imEnds[0]), kCover), whole).Max, 0);
+}
+
+// Beyond 1/8 a progressive file decodes exactly as its baseline twin: all scans, no shortcut.
+TEST(JpegProgressiveCut, OtherScalesDecodeAllScans) {
+    TTempDir dir;
+    const std::string png = dir / "src.png", base = dir / "b.jpg", prog = dir / "p.jpg";
+    ASSERT_EQ(std::system(("convert -size 1600x1600 plasma:fractal -seed 3 '" + png + "'").c_str()),
+              0);
+    ASSERT_EQ(std::system(("convert '" + png + "' -quality 90 '" + base + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("convert '" + png + "' -quality 90 -interlace JPEG '" + prog + "'").c_str()),
+              0);
+    for (const QSize cover : {QSize(400, 400), QSize(800, 800), QSize(1600, 1600)}) {
+        SCOPED_TRACE(cover.width());
+        const QImage want = LoadJpegScaled(Q(base), cover), got = LoadJpegScaled(Q(prog), cover);
+        ASSERT_FALSE(got.isNull());
+        ASSERT_EQ(got.size(), cover);
+        ASSERT_EQ(want.size(), cover);
+        EXPECT_EQ(Compare(got, want).Max, 0);
+    }
 }
 
 qsizetype FindMarker(const QByteArray& d, unsigned char second) {
