@@ -213,6 +213,14 @@ TEST(JpegScans, AFewDozenScansDecodeAndHundredsAreRefused) {
     EXPECT_TRUE(DecodeJpegScaled(EncodeManyScans(4), kCover).isNull()); // 253 scans
 }
 
+qsizetype FindMarker(const QByteArray& d, unsigned char second) {
+    for (qsizetype i = 2; i + 1 < d.size(); ++i)
+        if (static_cast<unsigned char>(d[i]) == 0xFF &&
+            static_cast<unsigned char>(d[i + 1]) == second)
+            return i;
+    return -1;
+}
+
 // Where each scan's entropy-coded data ends: the next marker that is neither a stuffed byte nor
 // a restart.
 std::vector<qsizetype> ScanEnds(const QByteArray& d) {
@@ -405,6 +413,38 @@ TEST(JpegProgressiveCut, PictureOnlyWhenEveryComponentsDcIsInAndTheScaleIsAnEigh
     EXPECT_EQ(Compare(DecodeJpegScaled(im.left(imEnds[0]), kCover), whole).Max, 0);
 }
 
+// Cuts and damage anywhere in a progressive file decoded at 1/8: never a crash, never a picture
+// of another size, and once the DC scan is whole always a picture.
+TEST(JpegProgressiveCut, CutsAndDamageAroundTheFirstScanAreSafe) {
+    TTempDir dir;
+    const QByteArray im = B(ReadAll(MakePicture(dir, "p.jpg", 1600, 1600, "-interlace JPEG")));
+    const std::vector<qsizetype> ends = ScanEnds(im);
+    ASSERT_GE(ends.size(), 2u);
+    const qsizetype sos = FindMarker(im, 0xDA);
+    ASSERT_GT(sos, 0);
+    for (qsizetype cut = sos; cut < ends[1] + 64 && cut <= im.size(); cut += 37) {
+        SCOPED_TRACE(cut);
+        const QImage img = DecodeJpegScaled(im.left(cut), kCover);
+        if (cut >= ends[0]) {
+            ASSERT_FALSE(img.isNull());
+        }
+        if (!img.isNull()) {
+            EXPECT_EQ(img.size(), QSize(200, 200));
+        }
+    }
+    std::mt19937 rng(17);
+    std::uniform_int_distribution<qsizetype> at(sos + 20, ends[0] - 1);
+    for (int round = 0; round < 40; ++round) {
+        QByteArray d = im;
+        for (int k = 0; k < 1 + round % 5; ++k)
+            d[at(rng)] = static_cast<char>(rng());
+        const QImage img = DecodeJpegScaled(d, kCover);
+        if (!img.isNull()) {
+            EXPECT_EQ(img.size(), QSize(200, 200)) << "round " << round;
+        }
+    }
+}
+
 // Beyond 1/8 a progressive file decodes exactly as its baseline twin: all scans, no shortcut.
 TEST(JpegProgressiveCut, OtherScalesDecodeAllScans) {
     TTempDir dir;
@@ -422,14 +462,6 @@ TEST(JpegProgressiveCut, OtherScalesDecodeAllScans) {
         ASSERT_EQ(want.size(), cover);
         EXPECT_EQ(Compare(got, want).Max, 0);
     }
-}
-
-qsizetype FindMarker(const QByteArray& d, unsigned char second) {
-    for (qsizetype i = 2; i + 1 < d.size(); ++i)
-        if (static_cast<unsigned char>(d[i]) == 0xFF &&
-            static_cast<unsigned char>(d[i + 1]) == second)
-            return i;
-    return -1;
 }
 
 // The frame header's height and width, big-endian after length and precision.
