@@ -18,6 +18,7 @@ constexpr qint64 MaxJpegOutputPixels = 40'000'000;
 // QImage::Format_RGB32 (grayscale, CMYK and YCCK converted, Adobe's inverted CMYK included).
 // Any failure gives a null image and reports nothing: a missing or non-regular file, one above
 // MaxJpegFileSize, not a JPEG, damaged or truncated data, a declared size above the limits,
-// more than 200 scans.
+// more than 200 scans. A progressive file decoded at 1/8 is read only as far as its first scans
+// (the ones that hold what 1/8 uses), so damage or a cut after them still gives a picture.
 QImage LoadJpegScaled(const QString& path, QSize cover);
 QImage DecodeJpegScaled(const QByteArray& data, QSize cover);
