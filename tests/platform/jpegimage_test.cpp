@@ -115,8 +115,11 @@ INSTANTIATE_TEST_SUITE_P(
                      kRed, kBlue}),
     [](const auto& p) { return std::string(p.param.Name); });
 
-// A CMYK JPEG written here: with Adobe's marker the inks are stored inverted, without it as is.
-QByteArray EncodeCmyk(int w, int h, const unsigned char (&pixel)[4], bool adobe, bool ycck) {
+// Encodes a w x h picture in memory with libjpeg: configure adjusts the defaults, fill writes
+// row y (w * components bytes).
+QByteArray EncodeJpeg(int w, int h, int components, J_COLOR_SPACE space,
+                      const std::function<void(jpeg_compress_struct&)>& configure,
+                      const std::function<void(int, unsigned char*)>& fill) {
     jpeg_compress_struct c;
     jpeg_error_mgr e;
     c.err = jpeg_std_error(&e);
@@ -126,16 +129,14 @@ QByteArray EncodeCmyk(int w, int h, const unsigned char (&pixel)[4], bool adobe,
     jpeg_mem_dest(&c, &out, &size);
     c.image_width = static_cast<JDIMENSION>(w);
     c.image_height = static_cast<JDIMENSION>(h);
-    c.input_components = 4;
-    c.in_color_space = JCS_CMYK;
+    c.input_components = components;
+    c.in_color_space = space;
     jpeg_set_defaults(&c);
-    if (ycck) jpeg_set_colorspace(&c, JCS_YCCK);
-    c.write_Adobe_marker = adobe ? TRUE : FALSE;
+    configure(c);
     jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(w) * 4);
-    for (int x = 0; x < w; ++x)
-        std::copy(pixel, pixel + 4, row.begin() + x * 4);
+    std::vector<unsigned char> row(static_cast<size_t>(w) * static_cast<size_t>(components));
     while (c.next_scanline < c.image_height) {
+        fill(static_cast<int>(c.next_scanline), row.data());
         JSAMPROW r = row.data();
         jpeg_write_scanlines(&c, &r, 1);
     }
@@ -144,6 +145,19 @@ QByteArray EncodeCmyk(int w, int h, const unsigned char (&pixel)[4], bool adobe,
     QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
     std::free(out);
     return bytes;
+}
+
+// A CMYK JPEG written here: with Adobe's marker the inks are stored inverted, without it as is.
+QByteArray EncodeCmyk(int w, int h, const unsigned char (&pixel)[4], bool adobe, bool ycck) {
+    return EncodeJpeg(
+        w, h, 4, JCS_CMYK,
+        [&](jpeg_compress_struct& c) {
+            if (ycck) jpeg_set_colorspace(&c, JCS_YCCK);
+            c.write_Adobe_marker = adobe ? TRUE : FALSE;
+        },
+        [&](int, unsigned char* row) {
+            for (int x = 0; x < w; ++x) std::copy(pixel, pixel + 4, row + x * 4);
+        });
 }
 
 TEST(JpegCmyk, InvertedAdobeAndPlainInksBothGiveTheColour) {
@@ -178,32 +192,15 @@ QByteArray EncodeManyScans(int passes) {
     for (int k = 1; k < 64; ++k)
         for (int p = passes - 1; p >= 0; --p)
             script.push_back({1, {0, 0, 0, 0}, k, k, p == passes - 1 ? 0 : p + 1, p});
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = c.image_height = 256;
-    c.input_components = 1;
-    c.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    c.scan_info = script.data();
-    c.num_scans = static_cast<int>(script.size());
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(256);
-    while (c.next_scanline < c.image_height) {
-        for (int x = 0; x < 256; ++x)
-            row[x] = static_cast<unsigned char>((x * c.next_scanline) & 0xFF);
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
-    std::free(out);
-    return bytes;
+    return EncodeJpeg(
+        256, 256, 1, JCS_GRAYSCALE,
+        [&](jpeg_compress_struct& c) {
+            c.scan_info = script.data();
+            c.num_scans = static_cast<int>(script.size());
+        },
+        [](int y, unsigned char* row) {
+            for (int x = 0; x < 256; ++x) row[x] = static_cast<unsigned char>((x * y) & 0xFF);
+        });
 }
 
 TEST(JpegScans, AFewDozenScansDecodeAndHundredsAreRefused) {
@@ -321,37 +318,20 @@ QByteArray EncodeSeparateDcScans(int w, int h) {
         script.push_back({1, {ci, 0, 0, 0}, 0, 0, 0, 0});
     for (int ci = 0; ci < 3; ++ci)
         script.push_back({1, {ci, 0, 0, 0}, 1, 63, 0, 0});
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = static_cast<JDIMENSION>(w);
-    c.image_height = static_cast<JDIMENSION>(h);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1; // no chroma subsampling
-    c.scan_info = script.data();
-    c.num_scans = static_cast<int>(script.size());
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(w) * 3);
-    while (c.next_scanline < c.image_height) {
-        for (int x = 0; x < w; ++x) {
-            row[x * 3] = static_cast<unsigned char>(x * 255 / w);
-            row[x * 3 + 1] = static_cast<unsigned char>(c.next_scanline * 255 / c.image_height);
-            row[x * 3 + 2] = static_cast<unsigned char>((x ^ c.next_scanline) & 0xFF);
-        }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
-    std::free(out);
-    return bytes;
+    return EncodeJpeg(
+        w, h, 3, JCS_RGB,
+        [&](jpeg_compress_struct& c) {
+            c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1; // no subsampling
+            c.scan_info = script.data();
+            c.num_scans = static_cast<int>(script.size());
+        },
+        [&](int y, unsigned char* row) {
+            for (int x = 0; x < w; ++x) {
+                row[x * 3] = static_cast<unsigned char>(x * 255 / w);
+                row[x * 3 + 1] = static_cast<unsigned char>(y * 255 / h);
+                row[x * 3 + 2] = static_cast<unsigned char>((x ^ y) & 0xFF);
+            }
+        });
 }
 
 // At 1/8 a progressive file needs no more than its DC scans, plus a first pass over the AC of
