@@ -23,6 +23,8 @@ using testsupport::TTempDir;
 
 namespace {
 
+using testsupport::WaitFor;
+
 struct TTone {
     const char* Name;
     double Seconds;
@@ -62,15 +64,6 @@ protected:
         return CreateGstMediaDevice(o);
     }
 
-    // Polls until pred holds; false after the time limit.
-    static bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            if (pred()) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return pred();
-    }
 
     // Plays until the position has reached ms; fails the test when it doesn't get there.
     static void PlayTo(TMediaDevice& d, std::int32_t ms) {

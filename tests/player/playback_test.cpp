@@ -26,6 +26,8 @@ using testsupport::TScriptedMediaDevice;
 
 namespace {
 
+using testsupport::WaitFor;
+
 QApplication& App() {
     static int argc = 1;
     static char name[] = "playback_test";
@@ -416,14 +418,6 @@ protected:
         // In the library's order.
         Player->Files = {QStringLiteral("./lib/junk.mp3"), QStringLiteral("./lib/tagged.mp3"),
                          QStringLiteral("./lib/tone.wma")};
-    }
-    static bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            if (pred()) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return pred();
     }
 
     static testsupport::TTempDir* Dir;
