@@ -503,15 +503,7 @@ void TJvID3Controller::SetActive(bool value) {
         return;
     }
     if (Reading_) throw EJvID3Error("Already reading or writing");
-    std::unique_ptr<TByteSource> source;
-    {
-        Reading_ = true;
-        struct TEndRead {
-            bool& Flag;
-            ~TEndRead() { Flag = false; }
-        } end{Reading_};
-        source = OpenByteSource(FileName_);
-    }
+    const std::unique_ptr<TByteSource> source = OpenByteSource(FileName_);
     OpenSource(*source);
 }
 
