@@ -292,7 +292,7 @@ bool TFormVelodra::DragsWindow(const QPoint& clientPos) const {
     for (; w && w != this; w = w->parentWidget()) {
         if (qobject_cast<const TClickLabel*>(w) || w == ui->ProgressBar1 ||
             w == ui->edFolder || w == ui->edFile || w == ui->ToolBar1 ||
-            w->parentWidget() == ui->ToolBar1 || w->inherits("QComboBoxPrivateContainer"))
+            w->parentWidget() == ui->ToolBar1)
             return false;
     }
     return true;

@@ -1,6 +1,5 @@
 #pragma once
 // The main window: the two lists, the display, the commands, the timer, the tray icon.
-#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -54,7 +53,6 @@ public:
     // Start-up and close
     void FormShow();
     void StartUp();
-    bool StartedUp() const { return StartUpDone; }
 
     // Playlist
     void SetRootFolder(const QString& root);
