@@ -96,11 +96,14 @@ void TFormVelodra::SetUpCommands() {
         {ui->BtnNextFile, ui->ActNextFile},   {ui->BtnNextFolder, ui->ActNextFolder}};
     for (const auto& [button, action] : buttons) button->setDefaultAction(action);
 
-    connect(ui->LblPosition, &TClickLabel::Click, this, [this] { Execute(ui->ActReversedElasped); });
-    connect(ui->LblLoop, &TClickLabel::Click, this, [this] { Execute(ui->ActLoop); });
-    connect(ui->LblShuffle, &TClickLabel::Click, this, [this] { Guarded([&] { Execute(ui->ActShuffle); }); });
-    connect(ui->LblTitle, &TClickLabel::Click, this, [this] { Guarded([&] { Execute(ui->ActCompact); }); });
-    connect(ui->LblDuration, &TClickLabel::Click, this, [this] { Guarded([&] { Execute(ui->ActAbout); }); });
+    // The clickable labels run their commands exactly as a menu entry does.
+    const std::pair<TClickLabel*, QAction*> labels[] = {{ui->LblPosition, ui->ActReversedElasped},
+                                                        {ui->LblLoop, ui->ActLoop},
+                                                        {ui->LblShuffle, ui->ActShuffle},
+                                                        {ui->LblTitle, ui->ActCompact},
+                                                        {ui->LblDuration, ui->ActAbout}};
+    for (const auto& [label, action] : labels)
+        connect(label, &TClickLabel::Click, action, &QAction::trigger);
     connect(ui->LblCopyright, &TClickLabel::Click, this, [] { StartMail(); });
 
     connect(ui->edFolder, &QComboBox::activated, this, [this] {
