@@ -1,6 +1,7 @@
 #include "platform/JpegImage.h"
 
 #include "platform/FileName.h"
+#include "platform/JpegDc.h"
 
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t first
@@ -191,6 +192,63 @@ bool ReadPixels(jpeg_decompress_struct* cinfo, TErrorManager* err, uchar* bits,
     return jpeg_finish_decompress(cinfo) == TRUE;
 }
 
+// At 1/8 the common layouts come from their DC coefficients by the shortcut; it leaves
+// everything else, and anything it finds irregular, to libjpeg.
+bool ReadDcOnly(const jpeg_decompress_struct& cinfo, QImage& image) {
+    if (cinfo.scale_num * 8 != cinfo.scale_denom || cinfo.arith_code || cinfo.data_precision != 8)
+        return false;
+    const int n = cinfo.num_components;
+    if (!(n == 3 && cinfo.jpeg_color_space == JCS_YCbCr) &&
+        !(n == 1 && cinfo.jpeg_color_space == JCS_GRAYSCALE))
+        return false;
+    if (cinfo.comps_in_scan != n || cinfo.Ss != 0 || cinfo.Ah != 0) return false;
+    if (cinfo.progressive_mode ? cinfo.Se != 0 : (cinfo.Se != DCTSIZE2 - 1 || cinfo.Al != 0))
+        return false;
+    TJpegDcScan scan;
+    scan.Width = static_cast<int>(cinfo.image_width);
+    scan.Height = static_cast<int>(cinfo.image_height);
+    scan.Components = n;
+    scan.Progressive = cinfo.progressive_mode;
+    scan.Al = cinfo.Al;
+    scan.RestartInterval = static_cast<int>(cinfo.restart_interval);
+    TJpegHuffmanTable dc[3], ac[3];
+    for (int c = 0; c < n; ++c) {
+        const jpeg_component_info* comp = cinfo.comp_info + c;
+        if (cinfo.cur_comp_info[c] != comp) return false; // scan order differs from the frame's
+        const JQUANT_TBL* quant = cinfo.quant_tbl_ptrs[comp->quant_tbl_no];
+        const JHUFF_TBL* dcTable = cinfo.dc_huff_tbl_ptrs[comp->dc_tbl_no];
+        const JHUFF_TBL* acTable = cinfo.ac_huff_tbl_ptrs[comp->ac_tbl_no];
+        if (!quant || !dcTable || (!scan.Progressive && !acTable)) return false;
+        TJpegDcComponent& out = scan.Comp[c];
+        out.H = comp->h_samp_factor;
+        out.V = comp->v_samp_factor;
+        out.Quant = quant->quantval;
+        std::memcpy(dc[c].Counts, dcTable->bits + 1, 16);
+        std::memcpy(dc[c].Symbols, dcTable->huffval, 256);
+        out.Dc = &dc[c];
+        if (acTable) {
+            std::memcpy(ac[c].Counts, acTable->bits + 1, 16);
+            std::memcpy(ac[c].Symbols, acTable->huffval, 256);
+            out.Ac = &ac[c];
+        }
+    }
+    QImage result(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+                  QImage::Format_RGB32);
+    if (result.isNull() || result.width() != (scan.Width + 7) / 8 ||
+        result.height() != (scan.Height + 7) / 8)
+        return false;
+    const uint8_t* data = cinfo.src->next_input_byte;
+    const size_t size = cinfo.src->bytes_in_buffer;
+    size_t end = 0;
+    if (!DecodeJpegDcScan(scan, data, size, reinterpret_cast<uint32_t*>(result.bits()),
+                          static_cast<size_t>(result.bytesPerLine()) / 4, &end))
+        return false;
+    // A sequential file is whole only with its end marker next; a progressive one needs no more.
+    if (!scan.Progressive && !(end + 1 < size && data[end + 1] == 0xD9)) return false;
+    image = std::move(result);
+    return true;
+}
+
 bool ReadCapped(const QString& path, QByteArray& out) {
     const QByteArray name = EncodeFileName(path);
     // O_NONBLOCK: a FIFO named folder.jpg must not hang the window.
@@ -214,9 +272,7 @@ bool ReadCapped(const QString& path, QByteArray& out) {
     return ok;
 }
 
-} // namespace
-
-QImage DecodeJpegScaled(const QByteArray& data, QSize cover) {
+QImage Decode(const QByteArray& data, QSize cover, bool shortcut) {
     if (data.isEmpty()) return {};
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
@@ -234,12 +290,25 @@ QImage DecodeJpegScaled(const QByteArray& data, QSize cover) {
                    reinterpret_cast<const unsigned char*>(data.constData()),
                    static_cast<unsigned long>(data.size()), cover.width(), cover.height())) {
         const JDIMENSION w = cinfo.output_width, h = cinfo.output_height;
-        image = QImage(static_cast<int>(w), static_cast<int>(h), QImage::Format_RGB32);
-        if (image.isNull() || !ReadPixels(&cinfo, &err, image.bits(), image.bytesPerLine(), w, h))
-            image = QImage();
+        if (!shortcut || !ReadDcOnly(cinfo, image)) {
+            image = QImage(static_cast<int>(w), static_cast<int>(h), QImage::Format_RGB32);
+            if (image.isNull() ||
+                !ReadPixels(&cinfo, &err, image.bits(), image.bytesPerLine(), w, h))
+                image = QImage();
+        }
     }
     jpeg_destroy_decompress(&cinfo);
     return image;
+}
+
+} // namespace
+
+QImage DecodeJpegScaled(const QByteArray& data, QSize cover) {
+    return Decode(data, cover, true);
+}
+
+QImage DecodeJpegScaledByLibjpeg(const QByteArray& data, QSize cover) {
+    return Decode(data, cover, false);
 }
 
 QImage LoadJpegScaled(const QString& path, QSize cover) {

@@ -20,5 +20,10 @@ constexpr qint64 MaxJpegOutputPixels = 40'000'000;
 // MaxJpegFileSize, not a JPEG, damaged or truncated data, a declared size above the limits,
 // more than 200 scans. A progressive file decoded at 1/8 is read only as far as its first scans
 // (the ones that hold what 1/8 uses), so damage or a cut after them still gives a picture.
+// At 1/8 most files (baseline or progressive, grey or YCbCr, the chroma full or 4:2:0 in a
+// baseline file) take a shortcut over their DC coefficients that libjpeg's own reduced decode
+// would spend three times as long on; a progressive file then needs just its first scan.
 QImage LoadJpegScaled(const QString& path, QSize cover);
 QImage DecodeJpegScaled(const QByteArray& data, QSize cover);
+// The same with libjpeg doing all of the decoding, for comparisons.
+QImage DecodeJpegScaledByLibjpeg(const QByteArray& data, QSize cover);
