@@ -7,8 +7,10 @@
 #include <cstring>
 #include <memory>
 #include <numbers>
-#include <thread>
 #include <vector>
+
+#include <pthread.h>
+#include <sched.h>
 
 namespace {
 
@@ -64,6 +66,8 @@ bool BuildTable(const TJpegHuffmanTable& t, bool dc, THuffman& h) {
     int index = 0;
     for (int length = 1; length <= 16; ++length) {
         const int n = t.Counts[length - 1];
+        // Checked before the codes go into Fast: an overfull length would write past its end.
+        if (code + n >= (int32_t{1} << length)) return false;
         h.Offset[length] = index - code;
         h.MaxCode[length] = n ? code + n - 1 : -1;
         for (int i = 0; i < n; ++i, ++index, ++code) {
@@ -75,7 +79,6 @@ bool BuildTable(const TJpegHuffmanTable& t, bool dc, THuffman& h) {
                 std::fill(h.Fast + (code << shift), h.Fast + ((code + 1) << shift), e);
             }
         }
-        if (code >= (int32_t{1} << length)) return false;
         code <<= 1;
     }
     return true;
@@ -227,9 +230,19 @@ bool DecodeDc(const THuffman& h, TBits& bits, int& pred) {
     return pred >= -32768 && pred <= 32767;
 }
 
-uint8_t DcPixel(int pred, int al, int step) {
-    const int64_t dc = (int64_t{pred} << al) * step;
-    return static_cast<uint8_t>(std::clamp<int64_t>(((dc + 4) >> 3) + 128, 0, 255));
+uint8_t Clamp(int v) {
+    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
+
+// Sample values this far out only come from damaged data, where libjpeg's range limiting
+// wraps instead of clamping: the shortcut leaves them to it.
+constexpr int kSampleLimit = 256;
+
+bool DcPixel(int pred, int al, int step, uint8_t& out) {
+    const int64_t value = (((int64_t{pred} << al) * step) + 4) >> 3;
+    if (value < -kSampleLimit || value >= kSampleLimit) return false;
+    out = Clamp(static_cast<int>(value) + 128);
+    return true;
 }
 
 bool SkipAc(const THuffman& h, TBits& bits) {
@@ -276,10 +289,6 @@ bool DecodeAc(const THuffman& h, TBits& bits, const uint16_t* quant, int* coef) 
     return true;
 }
 
-uint8_t Clamp(int v) {
-    return static_cast<uint8_t>(std::clamp(v, 0, 255));
-}
-
 // The mean of each 4 x 4 quarter of a block's inverse DCT. Only the coefficients 0, 1, 3, 5
 // and 7 of each direction contribute: the even ones average out over half a block.
 struct TQuarterWeights {
@@ -299,23 +308,42 @@ struct TQuarterWeights {
     }
 };
 
-void QuarterMeans(const int* coef, uint8_t out[2][2]) {
+// What the AC coefficients (coef[0] is left out) add to each quarter, top left first.
+void QuarterAc(const int* coef, float out[4]) {
     static const TQuarterWeights w;
     float rows[5][2];
     for (int m = 0; m < 5; ++m) {
         const int* row = coef + TQuarterWeights::kUsed[m] * 8;
         for (int half = 0; half < 2; ++half) {
             float sum = 0;
-            for (int n = 0; n < 5; ++n) sum += w.W[n][half] * static_cast<float>(row[TQuarterWeights::kUsed[n]]);
-            rows[m][half] = sum;
+            for (int n = 1; n < 5; ++n)
+                sum += w.W[n][half] * static_cast<float>(row[TQuarterWeights::kUsed[n]]);
+            rows[m][half] = m == 0 ? sum : sum + w.W[0][half] * static_cast<float>(row[0]);
         }
     }
     for (int yHalf = 0; yHalf < 2; ++yHalf)
         for (int xHalf = 0; xHalf < 2; ++xHalf) {
             float sum = 0;
             for (int m = 0; m < 5; ++m) sum += w.W[m][yHalf] * rows[m][xHalf];
-            out[yHalf][xHalf] = Clamp(static_cast<int>(std::floor(sum / 4 + 0.5f)) + 128);
+            out[yHalf * 2 + xHalf] = sum;
         }
+}
+
+// The four pixels of a block from its AC part and its dequantised DC. The DC comes last, so a
+// block decoded from a guess, whose DC is known only later, comes out the same.
+bool QuarterPixels(const float ac[4], int dc, uint8_t* at, size_t width) {
+    uint8_t out[4];
+    for (int q = 0; q < 4; ++q) {
+        // C(0) squared is one half: the DC's share of every quarter is dc / 2 before the / 4.
+        const float value = std::floor((ac[q] + static_cast<float>(dc) * 0.5f) / 4 + 0.5f);
+        if (!(value >= -kSampleLimit && value < kSampleLimit)) return false;
+        out[q] = Clamp(static_cast<int>(value) + 128);
+    }
+    at[0] = out[0];
+    at[1] = out[1];
+    at[width] = out[2];
+    at[width + 1] = out[3];
+    return true;
 }
 
 // libjpeg's fixed-point YCbCr to RGB.
@@ -358,10 +386,13 @@ struct TGuess {
     size_t StartBit = 0, LimitBit = 0;
     const THuffman* Dc[3] = {};
     const THuffman* Ac[3] = {};
+    const uint16_t* Quant[3] = {};
+    bool Quarters[3] = {}; // 4:2:0 chroma
     const std::vector<TSlot>* Slots = nullptr;
     size_t Capacity = 0;
     std::unique_ptr<uint32_t[]> Pos; // where each block starts
     std::unique_ptr<int32_t[]> Pred; // its component's DC prediction after it, wrapping
+    std::unique_ptr<float[]> Ac4;    // with quarters: their AC parts, four per block
     std::vector<uint32_t> Errors;    // where blocks with a bad code start
     std::atomic<size_t> Published{0}; // blocks whose records are complete
     std::atomic<bool> Finished{false}, Cancel{false};
@@ -383,7 +414,15 @@ struct TGuess {
                 Pos[i] = static_cast<uint32_t>(pos);
                 const int c = (*Slots)[i % slots].Comp;
                 int diff = 0;
-                if (!DcDifference(*Dc[c], bits, diff) || !SkipAc(*Ac[c], bits)) {
+                bool ok = DcDifference(*Dc[c], bits, diff);
+                if (ok && Quarters[c]) {
+                    int coef[64] = {};
+                    ok = DecodeAc(*Ac[c], bits, Quant[c], coef);
+                    QuarterAc(coef, Ac4.get() + 4 * i);
+                } else if (ok) {
+                    ok = SkipAc(*Ac[c], bits);
+                }
+                if (!ok) {
                     Errors.push_back(static_cast<uint32_t>(pos));
                     bits.Drop(1); // a failed lookup follows a refill: bits are there
                 }
@@ -398,13 +437,35 @@ struct TGuess {
     }
 };
 
-// Joins the guessing thread on every way out, telling it to stop first.
+// The guess's thread, joined on every way out and told to stop first.
 struct TGuessThread {
     TGuess* Guess = nullptr;
-    std::thread Thread;
+    pthread_t Thread{};
+
+    // On another core than this one: left to the scheduler, a new thread here waited a whole
+    // tick (3 to 4 ms) on this core before it moved, and the first half was done by then.
+    bool Start(TGuess* guess) {
+        pthread_attr_t attr;
+        if (pthread_attr_init(&attr) != 0) return false;
+        cpu_set_t cpus;
+        const int self = sched_getcpu();
+        if (self >= 0 && sched_getaffinity(0, sizeof cpus, &cpus) == 0 && CPU_COUNT(&cpus) > 1) {
+            CPU_CLR(self, &cpus);
+            pthread_attr_setaffinity_np(&attr, sizeof cpus, &cpus);
+        }
+        const auto run = [](void* g) -> void* {
+            static_cast<TGuess*>(g)->Run();
+            return nullptr;
+        };
+        const bool started = pthread_create(&Thread, &attr, run, guess) == 0;
+        pthread_attr_destroy(&attr);
+        if (started) Guess = guess;
+        return started;
+    }
     void Join() {
-        if (!Thread.joinable()) return;
-        Thread.join();
+        if (!Guess) return;
+        pthread_join(Thread, nullptr);
+        Guess = nullptr;
     }
     ~TGuessThread() {
         if (Guess) Guess->Cancel = true;
@@ -412,21 +473,36 @@ struct TGuessThread {
     }
 };
 
+bool SeveralCores() {
+    cpu_set_t cpus;
+    return sched_getaffinity(0, sizeof cpus, &cpus) == 0 && CPU_COUNT(&cpus) > 1;
+}
+
 } // namespace
+
+TJpegDcHalves& JpegDcHalves() {
+    thread_local TJpegDcHalves halves;
+    return halves;
+}
 
 bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size, uint32_t* out,
                       size_t stride, size_t* end) {
+    TJpegDcHalves& halves = JpegDcHalves();
+    halves.Started = halves.Taken = false;
     const int n = scan.Components;
     if ((n != 1 && n != 3) || scan.Width <= 0 || scan.Height <= 0) return false;
     if (scan.Al < 0 || scan.Al > 13 || scan.RestartInterval < 0) return false;
-    int hMax = 1, vMax = 1;
+    int hMax = 1, vMax = 1, blocks = 0;
     for (int c = 0; c < n; ++c) {
         const TJpegDcComponent& comp = scan.Comp[c];
         if (comp.H < 1 || comp.H > 4 || comp.V < 1 || comp.V > 4) return false;
         if (!comp.Quant || !comp.Dc || (!scan.Progressive && !comp.Ac)) return false;
         hMax = std::max(hMax, comp.H);
         vMax = std::max(vMax, comp.V);
+        blocks += comp.H * comp.V;
     }
+    // The format's own limit, which the padding after the data counts on.
+    if (n > 1 && blocks > 10) return false;
 
     // Geometry: one block per MCU for a single component, else the interleaved MCU grid.
     const size_t outW = static_cast<size_t>(scan.Width + 7) / 8,
@@ -477,8 +553,8 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
     const auto originOf = [&](int c, size_t mx, size_t my) {
         return planes[c].Pixels.data() + my * stepY[c] + mx * stepX[c];
     };
-    bool allFull = true;
-    for (int c = 0; c < n; ++c) allFull = allFull && planes[c].Factor == 1;
+    bool quarters = false;
+    for (int c = 0; c < n; ++c) quarters = quarters || planes[c].Factor == 2;
     const size_t nslots = slots.size();
 
     int coef[64];
@@ -493,8 +569,8 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
         // A long scan without restarts: its second half on another core.
         std::unique_ptr<TGuess> guess;
         TGuessThread guessThread;
-        if (seg.Starts.size() == 1 && !scan.Progressive && allFull && segBytes >= kGuessMinBytes &&
-            std::thread::hardware_concurrency() > 1) {
+        if (seg.Starts.size() == 1 && !scan.Progressive && segBytes >= kGuessMinBytes &&
+            (halves.GuessFirst || SeveralCores())) {
             guess = std::make_unique<TGuess>();
             guess->Bytes = seg.Bytes.data();
             guess->StartBit = segBytes / 2 * 8;
@@ -502,17 +578,19 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
             for (int c = 0; c < n; ++c) {
                 guess->Dc[c] = &dcTables[c];
                 guess->Ac[c] = &acTables[c];
+                guess->Quant[c] = scan.Comp[c].Quant;
+                guess->Quarters[c] = planes[c].Factor == 2;
             }
             guess->Slots = &slots;
             guess->Capacity = mcus * nslots + 1;
             guess->Pos.reset(new uint32_t[guess->Capacity]);
             guess->Pred.reset(new int32_t[guess->Capacity]);
-            try {
-                guessThread.Thread = std::thread(&TGuess::Run, guess.get());
-                guessThread.Guess = guess.get();
-            } catch (const std::system_error&) {
+            if (quarters) guess->Ac4.reset(new float[4 * guess->Capacity]);
+            if (halves.GuessFirst)
+                guess->Run();
+            else if (!guessThread.Start(guess.get()))
                 guess.reset();
-            }
+            halves.Started = guess != nullptr;
         }
         bool watching = guess != nullptr;
         size_t guessAt = 0; // the first record not yet passed
@@ -544,7 +622,14 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
                     const int c = slot.Comp;
                     const int value = static_cast<int32_t>(static_cast<uint32_t>(g.Pred[i + k]) + delta[c]);
                     if (value < -32768 || value > 32767) return false;
-                    originOf(c, mx, my)[slot.Offset] = DcPixel(value, scan.Al, scan.Comp[c].Quant[0]);
+                    uint8_t* at = originOf(c, mx, my) + slot.Offset;
+                    const bool ok =
+                        planes[c].Factor == 1
+                            ? DcPixel(value, scan.Al, scan.Comp[c].Quant[0], *at)
+                            : QuarterPixels(g.Ac4.get() + 4 * (i + k),
+                                            Dequantise(value, scan.Comp[c].Quant[0]), at,
+                                            planes[c].Width);
+                    if (!ok) return false;
                 }
                 if (++mx == mcusX) {
                     mx = 0;
@@ -570,7 +655,7 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
                     while (guessAt < records && guess->Pos[guessAt] < pos) ++guessAt;
                     if (guessAt < records && guess->Pos[guessAt] == pos && guessAt % nslots == 0) {
                         if (takeGuess(mcu, guessAt)) {
-                            done = true;
+                            halves.Taken = done = true;
                             break;
                         }
                         watching = false; // it did not hold: on alone
@@ -585,18 +670,15 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
                 uint8_t* at = origin[c] + slot.Offset;
                 if (planes[c].Factor == 1) {
                     if (!scan.Progressive && !SkipAc(acTables[c], bits)) return false;
-                    *at = DcPixel(pred[c], scan.Al, scan.Comp[c].Quant[0]);
+                    if (!DcPixel(pred[c], scan.Al, scan.Comp[c].Quant[0], *at)) return false;
                 } else {
                     std::memset(coef, 0, sizeof coef);
-                    coef[0] = Dequantise(pred[c], scan.Comp[c].Quant[0]);
                     if (!DecodeAc(acTables[c], bits, scan.Comp[c].Quant, coef)) return false;
-                    uint8_t q[2][2];
-                    QuarterMeans(coef, q);
-                    const size_t w = planes[c].Width;
-                    at[0] = q[0][0];
-                    at[1] = q[0][1];
-                    at[w] = q[1][0];
-                    at[w + 1] = q[1][1];
+                    float ac[4];
+                    QuarterAc(coef, ac);
+                    if (!QuarterPixels(ac, Dequantise(pred[c], scan.Comp[c].Quant[0]), at,
+                                       planes[c].Width))
+                        return false;
                 }
             }
             if (bits.Consumed() > segBytes * 8) return false; // ran past its data

@@ -2,7 +2,7 @@
 // A 1/8 picture straight from the DC coefficients of a Huffman-coded JPEG scan: each 8 x 8
 // block becomes one pixel. A reduced decode costs what its entropy decoding costs; skipping the
 // AC coefficients by table, without storing them, takes well under half of libjpeg's time.
-// Standard C++ only, so the fuzzer can take it on its own.
+// Neither Qt nor libjpeg, so the fuzzer can take it on its own.
 #include <cstddef>
 #include <cstdint>
 
@@ -40,3 +40,12 @@ struct TJpegDcScan {
 // scan.
 bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size, uint32_t* out,
                       size_t stride, size_t* end);
+
+// For tests. Whether the last call on this thread had the second half of its scan decoded from
+// a guess on another core, and whether that guess was taken; with GuessFirst the guess runs to
+// its end before the first half starts, so that whether it is taken depends on the data alone.
+struct TJpegDcHalves {
+    bool GuessFirst = false;
+    bool Started = false, Taken = false;
+};
+TJpegDcHalves& JpegDcHalves();

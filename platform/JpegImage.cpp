@@ -272,7 +272,8 @@ bool ReadCapped(const QString& path, QByteArray& out) {
     return ok;
 }
 
-QImage Decode(const QByteArray& data, QSize cover, bool shortcut) {
+QImage Decode(const QByteArray& data, QSize cover, bool shortcut, TJpegRoute* route) {
+    if (route) *route = TJpegRoute::Failed;
     if (data.isEmpty()) return {};
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
@@ -290,11 +291,15 @@ QImage Decode(const QByteArray& data, QSize cover, bool shortcut) {
                    reinterpret_cast<const unsigned char*>(data.constData()),
                    static_cast<unsigned long>(data.size()), cover.width(), cover.height())) {
         const JDIMENSION w = cinfo.output_width, h = cinfo.output_height;
-        if (!shortcut || !ReadDcOnly(cinfo, image)) {
+        if (shortcut && ReadDcOnly(cinfo, image)) {
+            if (route) *route = TJpegRoute::DcShortcut;
+        } else {
             image = QImage(static_cast<int>(w), static_cast<int>(h), QImage::Format_RGB32);
             if (image.isNull() ||
                 !ReadPixels(&cinfo, &err, image.bits(), image.bytesPerLine(), w, h))
                 image = QImage();
+            else if (route)
+                *route = TJpegRoute::Libjpeg;
         }
     }
     jpeg_destroy_decompress(&cinfo);
@@ -303,16 +308,17 @@ QImage Decode(const QByteArray& data, QSize cover, bool shortcut) {
 
 } // namespace
 
-QImage DecodeJpegScaled(const QByteArray& data, QSize cover) {
-    return Decode(data, cover, true);
+QImage DecodeJpegScaled(const QByteArray& data, QSize cover, TJpegRoute* route) {
+    return Decode(data, cover, true, route);
 }
 
 QImage DecodeJpegScaledByLibjpeg(const QByteArray& data, QSize cover) {
-    return Decode(data, cover, false);
+    return Decode(data, cover, false, nullptr);
 }
 
-QImage LoadJpegScaled(const QString& path, QSize cover) {
+QImage LoadJpegScaled(const QString& path, QSize cover, TJpegRoute* route) {
+    if (route) *route = TJpegRoute::Failed;
     QByteArray data;
     if (!ReadCapped(path, data)) return {};
-    return DecodeJpegScaled(data, cover);
+    return DecodeJpegScaled(data, cover, route);
 }

@@ -23,7 +23,9 @@ constexpr qint64 MaxJpegOutputPixels = 40'000'000;
 // At 1/8 most files (baseline or progressive, grey or YCbCr, the chroma full or 4:2:0 in a
 // baseline file) take a shortcut over their DC coefficients that libjpeg's own reduced decode
 // would spend three times as long on; a progressive file then needs just its first scan.
-QImage LoadJpegScaled(const QString& path, QSize cover);
-QImage DecodeJpegScaled(const QByteArray& data, QSize cover);
+// Which way a decode went, for tests and the benchmark.
+enum class TJpegRoute { Failed, DcShortcut, Libjpeg };
+QImage LoadJpegScaled(const QString& path, QSize cover, TJpegRoute* route = nullptr);
+QImage DecodeJpegScaled(const QByteArray& data, QSize cover, TJpegRoute* route = nullptr);
 // The same with libjpeg doing all of the decoding, for comparisons.
 QImage DecodeJpegScaledByLibjpeg(const QByteArray& data, QSize cover);

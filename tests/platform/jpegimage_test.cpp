@@ -1,5 +1,6 @@
 #include "platform/FileName.h"
 #include "platform/JpegImage.h"
+#include "support/JpegEncode.h"
 #include "support/TestAudio.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include <jpeglib.h>
 
 namespace fs = std::filesystem;
+using testsupport::EncodeJpeg;
 using testsupport::TTempDir;
 
 namespace {
@@ -114,38 +116,6 @@ INSTANTIATE_TEST_SUITE_P(
         TPictureCase{"cmyk_progressive", 1000, 1000, "-colorspace CMYK -interlace JPEG", 250, 250,
                      kRed, kBlue}),
     [](const auto& p) { return std::string(p.param.Name); });
-
-// Encodes a w x h picture in memory with libjpeg: configure adjusts the defaults, fill writes
-// row y (w * components bytes).
-QByteArray EncodeJpeg(int w, int h, int components, J_COLOR_SPACE space,
-                      const std::function<void(jpeg_compress_struct&)>& configure,
-                      const std::function<void(int, unsigned char*)>& fill) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr e;
-    c.err = jpeg_std_error(&e);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &out, &size);
-    c.image_width = static_cast<JDIMENSION>(w);
-    c.image_height = static_cast<JDIMENSION>(h);
-    c.input_components = components;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    configure(c);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(static_cast<size_t>(w) * static_cast<size_t>(components));
-    while (c.next_scanline < c.image_height) {
-        fill(static_cast<int>(c.next_scanline), row.data());
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
-    std::free(out);
-    return bytes;
-}
 
 // A CMYK JPEG written here: with Adobe's marker the inks are stored inverted, without it as is.
 QByteArray EncodeCmyk(int w, int h, const unsigned char (&pixel)[4], bool adobe, bool ycck) {
