@@ -15,6 +15,8 @@
 namespace {
 
 constexpr int kLookahead = 12;
+// DC codes are short: a small table keeps the lookups in fewer cache lines.
+constexpr int kDcLookahead = 9;
 constexpr int kSkipBits = 12; // 13 and 14 measured slower: the tables outgrow the L1 cache
 static_assert(kSkipBits >= kLookahead);
 // Beyond the last byte: an MCU of up to 10 blocks may read ahead 64 codes of up to 31 bits each
@@ -34,6 +36,7 @@ constexpr std::array<uint8_t, 80> kNatural = {
 // block), 10-14 the code's own length, 15 set. Longer codes go the canonical way.
 struct THuffman {
     uint16_t Fast[1 << kLookahead] = {};
+    uint16_t Small[1 << kDcLookahead] = {}; // the same for codes up to kDcLookahead bits
     // For skipping AC coefficients: as many whole codes with their extra bits as the lookahead
     // holds, in one step. Bits 0-3 their total length, 4-10 how far they move the coefficient
     // index, 11 set when the last one ends the block, 15 set; 0 where not even one fits.
@@ -77,6 +80,11 @@ bool BuildTable(const TJpegHuffmanTable& t, bool dc, THuffman& h) {
                 const int shift = kLookahead - length;
                 const uint16_t e = Entry(length, symbol, dc);
                 std::fill(h.Fast + (code << shift), h.Fast + ((code + 1) << shift), e);
+            }
+            if (length <= kDcLookahead) {
+                const int shift = kDcLookahead - length;
+                std::fill(h.Small + (code << shift), h.Small + ((code + 1) << shift),
+                          Entry(length, symbol, dc));
             }
         }
         code <<= 1;
@@ -171,9 +179,9 @@ struct TBits {
 };
 
 // A code longer than the lookahead: its length and symbol, or length 0 for a bad code.
-int SlowDecode(const THuffman& h, const TBits& bits, int& symbol) {
+int SlowDecode(const THuffman& h, const TBits& bits, int from, int& symbol) {
     const uint32_t peek = bits.Peek(16);
-    for (int length = kLookahead + 1; length <= 16; ++length) {
+    for (int length = from; length <= 16; ++length) {
         const int32_t code = static_cast<int32_t>(peek >> (16 - length));
         if (code <= h.MaxCode[length]) {
             symbol = h.Symbols[(code + h.Offset[length]) & 0xFF];
@@ -188,8 +196,16 @@ inline uint16_t NextEntry(const THuffman& h, TBits& bits, bool dc) {
     const uint16_t e = h.Fast[bits.Peek(kLookahead)];
     if (e) return e;
     int symbol = 0;
-    const int length = SlowDecode(h, bits, symbol);
+    const int length = SlowDecode(h, bits, kLookahead + 1, symbol);
     return length ? Entry(length, symbol, dc) : 0;
+}
+
+inline uint16_t NextDcEntry(const THuffman& h, TBits& bits) {
+    const uint16_t e = h.Small[bits.Peek(kDcLookahead)];
+    if (e) return e;
+    int symbol = 0;
+    const int length = SlowDecode(h, bits, kDcLookahead + 1, symbol);
+    return length ? Entry(length, symbol, true) : 0;
 }
 
 // Hostile values and steps would overflow the sums; real ones stay far below the cap.
@@ -214,7 +230,7 @@ inline int TakeValue(TBits& bits, int s) {
 // The difference to the previous DC of the component.
 bool DcDifference(const THuffman& h, TBits& bits, int& diff) {
     bits.Refill();
-    const uint16_t e = NextEntry(h, bits, true);
+    const uint16_t e = NextDcEntry(h, bits);
     if (!e) return false;
     const int length = e >> 10 & 31, total = e & 31, s = total - length;
     const uint64_t word = bits.Buf;
@@ -376,8 +392,8 @@ struct TSlot {
 // Scans at least this long are decoded in two halves at once.
 constexpr size_t kGuessMinBytes = 256 * 1024;
 
-// The second half of a long scan, decoded on another core from a guess: from its middle byte on
-// as if an MCU began there. Huffman codes fall into step after a few dozen; once a block of the
+// The second half of a long scan, decoded on another core from a guess: from a byte a little past
+// its middle on as if an MCU began there. Huffman codes fall into step after a few dozen; once a block of the
 // guess starts exactly where the true decode starts an MCU, and as the first block of its MCU,
 // everything after it is the true decode, its DC predictions off by one constant per component.
 // Bad codes before that point are stepped over bit by bit.
@@ -441,17 +457,23 @@ struct TGuess {
 struct TGuessThread {
     TGuess* Guess = nullptr;
     pthread_t Thread{};
+    cpu_set_t Cpus{}; // where the calling thread may run
+    bool Pinned = false;
 
-    // On another core than this one: left to the scheduler, a new thread here waited a whole
-    // tick (3 to 4 ms) on this core before it moved, and the first half was done by then.
+    // The two halves on two cores, each kept on its own for the few milliseconds of the decode:
+    // left to the scheduler, a new thread here waited a whole tick (3 to 4 ms) on this core
+    // before it moved, or the two shared one core later on, which took longer than one alone.
     bool Start(TGuess* guess) {
         pthread_attr_t attr;
         if (pthread_attr_init(&attr) != 0) return false;
-        cpu_set_t cpus;
         const int self = sched_getcpu();
-        if (self >= 0 && sched_getaffinity(0, sizeof cpus, &cpus) == 0 && CPU_COUNT(&cpus) > 1) {
-            CPU_CLR(self, &cpus);
-            pthread_attr_setaffinity_np(&attr, sizeof cpus, &cpus);
+        if (self >= 0 && sched_getaffinity(0, sizeof Cpus, &Cpus) == 0 && CPU_COUNT(&Cpus) > 1) {
+            cpu_set_t others = Cpus, mine;
+            CPU_CLR(self, &others);
+            CPU_ZERO(&mine);
+            CPU_SET(self, &mine);
+            if (pthread_attr_setaffinity_np(&attr, sizeof others, &others) == 0)
+                Pinned = pthread_setaffinity_np(pthread_self(), sizeof mine, &mine) == 0;
         }
         const auto run = [](void* g) -> void* {
             static_cast<TGuess*>(g)->Run();
@@ -470,6 +492,7 @@ struct TGuessThread {
     ~TGuessThread() {
         if (Guess) Guess->Cancel = true;
         Join();
+        if (Pinned) pthread_setaffinity_np(pthread_self(), sizeof Cpus, &Cpus); // as before
     }
 };
 
@@ -570,10 +593,12 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
         std::unique_ptr<TGuess> guess;
         TGuessThread guessThread;
         if (seg.Starts.size() == 1 && !scan.Progressive && segBytes >= kGuessMinBytes &&
+            !halves.OneCore &&
             (halves.GuessFirst || SeveralCores())) {
             guess = std::make_unique<TGuess>();
             guess->Bytes = seg.Bytes.data();
-            guess->StartBit = segBytes / 2 * 8;
+            // Past the middle: the guess keeps records and so runs about a quarter slower.
+            guess->StartBit = segBytes / 20 * 11 * 8;
             guess->LimitBit = segBytes * 8;
             for (int c = 0; c < n; ++c) {
                 guess->Dc[c] = &dcTables[c];
@@ -656,6 +681,8 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
                     if (guessAt < records && guess->Pos[guessAt] == pos && guessAt % nslots == 0) {
                         if (takeGuess(mcu, guessAt)) {
                             halves.Taken = done = true;
+                            halves.TakenAt = mcu;
+                            halves.Mcus = mcus;
                             break;
                         }
                         watching = false; // it did not hold: on alone

@@ -41,11 +41,14 @@ struct TJpegDcScan {
 bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size, uint32_t* out,
                       size_t stride, size_t* end);
 
-// For tests. Whether the last call on this thread had the second half of its scan decoded from
-// a guess on another core, and whether that guess was taken; with GuessFirst the guess runs to
-// its end before the first half starts, so that whether it is taken depends on the data alone.
+// For tests and the benchmark. Whether the last call on this thread had the second half of its
+// scan decoded from a guess on another core, and whether that guess was taken; with GuessFirst
+// the guess runs to its end before the first half starts, so that whether it is taken depends
+// on the data alone; with OneCore there is no guess.
 struct TJpegDcHalves {
     bool GuessFirst = false;
+    bool OneCore = false;
     bool Started = false, Taken = false;
+    size_t TakenAt = 0, Mcus = 0; // the MCU from which on the guess was used, of all
 };
 TJpegDcHalves& JpegDcHalves();
