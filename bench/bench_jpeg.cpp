@@ -1,6 +1,6 @@
 // Folder pictures: decoding at the covering DCT scale against a full decode by Qt's own loader.
 // Usage: bench_jpeg [runs] [extra.jpg ...]   (generates with ImageMagick first: a 4000 x 3000
-// baseline with full and with 4:2:0 chroma, the same picture progressive, with and without
+// baseline with full and with 4:2:0 chroma, with restart markers, the same picture progressive, with and without
 // chroma subsampling, a 1000 x 1000 progressive and a smooth 4000 x 3000 picture)
 // A progressive file decoded at 1/8 needs only its first scans; each picture says which way
 // it went: the DC shortcut (in two halves when the second half was decoded on another core
@@ -8,6 +8,7 @@
 #include "platform/FileName.h"
 #include "platform/JpegDc.h"
 #include "platform/JpegImage.h"
+#include "support/JpegEncode.h"
 #include "support/TestAudio.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -204,6 +206,24 @@ int main(int argc, char** argv) {
 
     const TResult large = Measure("4000x3000 baseline", big, runs);
     const TResult large420 = Measure("4000x3000 baseline 4:2:0", big420, runs);
+    // The same picture with a restart marker every MCU row, as cameras write them (ImageMagick
+    // cannot): written here with libjpeg from the decoded baseline picture.
+    const std::string bigRestarts = dir / "big-restarts.jpg";
+    {
+        const QImage rgb = QImage(DecodeFileName(std::string_view(big))).convertToFormat(QImage::Format_RGB888);
+        const QByteArray jpeg = testsupport::EncodeJpeg(
+            rgb.width(), rgb.height(), 3, JCS_RGB,
+            [](jpeg_compress_struct& c) {
+                jpeg_set_quality(&c, 90, TRUE);
+                c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
+                c.restart_in_rows = 1;
+            },
+            [&](int y, unsigned char* row) {
+                std::memcpy(row, rgb.constScanLine(y), static_cast<size_t>(rgb.width()) * 3);
+            });
+        std::ofstream(bigRestarts, std::ios::binary).write(jpeg.constData(), jpeg.size());
+    }
+    const TResult largeRestarts = Measure("4000x3000 baseline, restarts", bigRestarts, runs);
     const TResult largeProg = Measure("4000x3000 progressive", bigProg, runs);
     const TResult largeSub = Measure("4000x3000 progressive 4:2:0", bigSub, runs);
     // Decoded at 2/8, which uses AC coefficients: all scans are read.
@@ -232,6 +252,7 @@ int main(int argc, char** argv) {
                     r.Full.Cpu / r.Scaled.Cpu, verdict(r.Full.Wall >= 5 * r.Scaled.Wall));
     };
     ratio("baseline 4000x3000 4:2:0", large420);
+    ratio("baseline 4000x3000 with restarts", largeRestarts);
     ratio("progressive 4000x3000", largeProg);
     ratio("progressive 4000x3000 4:2:0", largeSub);
     ratio("progressive 1000x1000", small);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -453,17 +454,19 @@ struct TGuess {
     }
 };
 
-// The guess's thread, joined on every way out and told to stop first.
-struct TGuessThread {
-    TGuess* Guess = nullptr;
+// A second thread, joined on every way out and told to stop first.
+struct TSecondCore {
+    std::function<void()> Body;
+    std::atomic<bool>* Cancel = nullptr;
+    bool Running = false;
     pthread_t Thread{};
     cpu_set_t Cpus{}; // where the calling thread may run
     bool Pinned = false;
 
-    // The two halves on two cores, each kept on its own for the few milliseconds of the decode:
-    // left to the scheduler, a new thread here waited a whole tick (3 to 4 ms) on this core
-    // before it moved, or the two shared one core later on, which took longer than one alone.
-    bool Start(TGuess* guess) {
+    // The two on two cores, each kept on its own for the few milliseconds of the decode: left
+    // to the scheduler, a new thread here waited a whole tick (3 to 4 ms) on this core before
+    // it moved, or the two shared one core later on, which took longer than one alone.
+    bool Start(std::function<void()> body, std::atomic<bool>* cancel) {
         pthread_attr_t attr;
         if (pthread_attr_init(&attr) != 0) return false;
         const int self = sched_getcpu();
@@ -475,22 +478,23 @@ struct TGuessThread {
             if (pthread_attr_setaffinity_np(&attr, sizeof others, &others) == 0)
                 Pinned = pthread_setaffinity_np(pthread_self(), sizeof mine, &mine) == 0;
         }
-        const auto run = [](void* g) -> void* {
-            static_cast<TGuess*>(g)->Run();
+        Body = std::move(body);
+        Cancel = cancel;
+        const auto run = [](void* me) -> void* {
+            static_cast<TSecondCore*>(me)->Body();
             return nullptr;
         };
-        const bool started = pthread_create(&Thread, &attr, run, guess) == 0;
+        Running = pthread_create(&Thread, &attr, run, this) == 0;
         pthread_attr_destroy(&attr);
-        if (started) Guess = guess;
-        return started;
+        return Running;
     }
     void Join() {
-        if (!Guess) return;
+        if (!Running) return;
         pthread_join(Thread, nullptr);
-        Guess = nullptr;
+        Running = false;
     }
-    ~TGuessThread() {
-        if (Guess) Guess->Cancel = true;
+    ~TSecondCore() {
+        if (Running && Cancel) *Cancel = true;
         Join();
         if (Pinned) pthread_setaffinity_np(pthread_self(), sizeof Cpus, &Cpus); // as before
     }
@@ -580,8 +584,9 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
     for (int c = 0; c < n; ++c) quarters = quarters || planes[c].Factor == 2;
     const size_t nslots = slots.size();
 
-    int coef[64];
-    for (size_t s = 0; s < seg.Starts.size(); ++s) {
+    // One restart interval, or the whole scan without restarts.
+    const auto decodeSegment = [&](size_t s) -> bool {
+        int coef[64];
         const size_t segBytes =
             (s + 1 < seg.Starts.size() ? seg.Starts[s + 1] : seg.Bytes.size() - kPadding) -
             seg.Starts[s];
@@ -591,7 +596,7 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
 
         // A long scan without restarts: its second half on another core.
         std::unique_ptr<TGuess> guess;
-        TGuessThread guessThread;
+        TSecondCore guessThread;
         if (seg.Starts.size() == 1 && !scan.Progressive && segBytes >= kGuessMinBytes &&
             !halves.OneCore &&
             (halves.GuessFirst || SeveralCores())) {
@@ -613,7 +618,7 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
             if (quarters) guess->Ac4.reset(new float[4 * guess->Capacity]);
             if (halves.GuessFirst)
                 guess->Run();
-            else if (!guessThread.Start(guess.get()))
+            else if (!guessThread.Start([g = guess.get()] { g->Run(); }, &guess->Cancel))
                 guess.reset();
             halves.Started = guess != nullptr;
         }
@@ -718,8 +723,39 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
             }
         }
         // The interval must end in its last byte: what is left are padding bits only.
-        if (!done && (bits.Consumed() + 7) / 8 != segBytes) return false;
+        return done || (bits.Consumed() + 7) / 8 == segBytes;
+    };
+
+    // Restart intervals are independent: the later half of them on another core.
+    const size_t segments = seg.Starts.size();
+    size_t split = segments;
+    std::atomic<bool> secondCancel{false};
+    bool secondOk = true;
+    TSecondCore second; // after what it uses: joined before they go
+    if (segments >= 4 && seg.Bytes.size() >= kGuessMinBytes + kPadding && !halves.OneCore &&
+        (halves.GuessFirst || SeveralCores())) {
+        split = segments / 2;
+        const auto rest = [&, split] {
+            for (size_t s = split; s < segments && !secondCancel.load(std::memory_order_relaxed); ++s)
+                if (!decodeSegment(s)) {
+                    secondOk = false;
+                    return;
+                }
+        };
+        if (halves.GuessFirst) {
+            rest();
+            halves.Started = true;
+        } else if (second.Start(rest, &secondCancel)) {
+            halves.Started = true;
+        } else {
+            split = segments;
+        }
     }
+    for (size_t s = 0; s < split; ++s)
+        if (!decodeSegment(s)) return false;
+    second.Join();
+    if (!secondOk) return false;
+    if (split < segments) halves.Taken = true;
 
     static const TColourTables t;
     for (size_t y = 0; y < outH; ++y) {

@@ -41,14 +41,15 @@ struct TJpegDcScan {
 bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size, uint32_t* out,
                       size_t stride, size_t* end);
 
-// For tests and the benchmark. Whether the last call on this thread had the second half of its
-// scan decoded from a guess on another core, and whether that guess was taken; with GuessFirst
-// the guess runs to its end before the first half starts, so that whether it is taken depends
-// on the data alone; with OneCore there is no guess.
+// For tests and the benchmark. Whether the last call on this thread had another core decode a
+// later part of the scan (its second half from a guess, or the later half of the restart
+// intervals), and whether that part was used. With GuessFirst that part runs first on this
+// thread, so that whether a guess is taken depends on the data alone; with OneCore one core
+// does all.
 struct TJpegDcHalves {
     bool GuessFirst = false;
     bool OneCore = false;
     bool Started = false, Taken = false;
-    size_t TakenAt = 0, Mcus = 0; // the MCU from which on the guess was used, of all
+    size_t TakenAt = 0, Mcus = 0; // the MCU from which on a guess was used, of all
 };
 TJpegDcHalves& JpegDcHalves();

@@ -170,6 +170,11 @@ INSTANTIATE_TEST_SUITE_P(
                           p.Sampling = TSampling::Sub420, p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40;
                       }),
                       TJpegRoute::DcShortcut, 2, 1 << 19},
+        TShortcutCase{"long_scan_restarts",
+                      With([](TPicture& p) {
+                          p.RestartInterval = 9, p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40;
+                      }),
+                      TJpegRoute::DcShortcut, 0, 1 << 20},
         TShortcutCase{"long_scan_grey",
                       With([](TPicture& p) {
                           p.Components = 1, p.Width = 3000, p.Height = 2000, p.Quality = 95, p.Noise = 40;
@@ -295,6 +300,11 @@ INSTANTIATE_TEST_SUITE_P(
         TDamageCase{"full_chroma", With([](TPicture& p) { p.Width = 1700, p.Height = 1650; }), 0},
         TDamageCase{"chroma_420", With([](TPicture& p) { p.Sampling = TSampling::Sub420; }), 2},
         TDamageCase{"restarts", With([](TPicture& p) { p.RestartInterval = 7; }), 0},
+        TDamageCase{"long_scan_restarts",
+                    With([](TPicture& p) {
+                        p.RestartInterval = 9, p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40;
+                    }),
+                    0, true},
         TDamageCase{"long_scan", With([](TPicture& p) { p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40; }), 0, true},
         TDamageCase{"long_scan_420",
                     With([](TPicture& p) {
