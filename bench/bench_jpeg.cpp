@@ -1,10 +1,10 @@
 // Folder pictures: decoding at the covering DCT scale against a full decode by Qt's own loader.
 // Usage: bench_jpeg [runs] [extra.jpg ...]   (generates with ImageMagick first: a 4000 x 3000
-// baseline with full and with 4:2:0 chroma, with restart markers, the same picture progressive, with and without
-// chroma subsampling, a 1000 x 1000 progressive and a smooth 4000 x 3000 picture)
+// baseline with full and with 4:2:0 chroma and with restart markers, the same picture
+// progressive with and without chroma subsampling, a 1000 x 1000 progressive and a smooth
+// 4000 x 3000 picture)
 // A progressive file decoded at 1/8 needs only its first scans; each picture says which way
-// it went: the DC shortcut (in two halves when the second half was decoded on another core
-// from a guess that was taken) or libjpeg.
+// it went: the DC shortcut (on two cores when another core's part was used) or libjpeg.
 #include "platform/FileName.h"
 #include "platform/JpegDc.h"
 #include "platform/JpegImage.h"
@@ -22,10 +22,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -105,7 +105,7 @@ void ReadCoefficients(const QByteArray& data) {
 const char* RouteName(TJpegRoute route) {
     switch (route) {
     case TJpegRoute::DcShortcut:
-        return JpegDcHalves().Taken ? "DC shortcut in two halves" : "DC shortcut";
+        return JpegDcHalves().Taken ? "DC shortcut on two cores" : "DC shortcut";
     case TJpegRoute::Libjpeg:
         return "libjpeg";
     case TJpegRoute::Failed:
@@ -149,14 +149,15 @@ TResult Measure(const std::string& label, const std::string& path, int runs) {
     QFile file(name);
     file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
-    r.Libjpeg = MedianMs(runs, [&] { sink = sink + DecodeJpegScaledByLibjpeg(bytes, kCover).width(); });
+    r.Libjpeg =
+        MedianMs(runs, [&] { sink = sink + DecodeJpegScaledByLibjpeg(bytes, kCover).width(); });
     r.Entropy = MedianMs(runs, [&] { ReadCoefficients(bytes); });
     JpegDcHalves().OneCore = true;
     r.OneCore = MedianMs(runs, [&] { sink = sink + LoadJpegScaled(name, kCover).width(); });
     JpegDcHalves().OneCore = false;
     const auto fileBytes = std::filesystem::file_size(path);
-    const bool eighth = probe.width() == (full.width() + 7) / 8 &&
-                        probe.height() == (full.height() + 7) / 8;
+    const bool eighth =
+        probe.width() == (full.width() + 7) / 8 && probe.height() == (full.height() + 7) / 8;
     const bool progressive = IsProgressive(path);
     std::printf("%-34s %5dx%-5d %6.2f MB  decoded at %4dx%-4d  %s, %s, %s\n", label.c_str(),
                 full.width(), full.height(), fileBytes / 1e6, probe.width(), probe.height(),
@@ -164,8 +165,8 @@ TResult Measure(const std::string& label, const std::string& path, int runs) {
                 progressive && eighth ? "first scans only" : "all scans", routeName.c_str());
     PrintRow("decode only", r.Scaled, r.Full);
     PrintRow("stretched 200", r.ScaledShown, r.FullShown);
-    std::printf("  %-14s wall: scaled on one core %7.2f ms (%4.1fx faster than Qt full)\n", "for reference",
-                r.OneCore.Wall, r.Full.Wall / r.OneCore.Wall);
+    std::printf("  %-14s wall: scaled on one core %7.2f ms (%4.1fx faster than Qt full)\n",
+                "for reference", r.OneCore.Wall, r.Full.Wall / r.OneCore.Wall);
     std::printf("  %-14s wall: libjpeg alone at the same scale %7.2f ms (%4.1fx slower than the "
                 "above), all coefficients without IDCT %7.2f ms (%4.1fx faster than Qt full)\n",
                 "", r.Libjpeg.Wall, r.Libjpeg.Wall / r.Scaled.Wall, r.Entropy.Wall,
@@ -210,7 +211,8 @@ int main(int argc, char** argv) {
     // cannot): written here with libjpeg from the decoded baseline picture.
     const std::string bigRestarts = dir / "big-restarts.jpg";
     {
-        const QImage rgb = QImage(DecodeFileName(std::string_view(big))).convertToFormat(QImage::Format_RGB888);
+        const QImage rgb =
+            QImage(DecodeFileName(std::string_view(big))).convertToFormat(QImage::Format_RGB888);
         const QByteArray jpeg = testsupport::EncodeJpeg(
             rgb.width(), rgb.height(), 3, JCS_RGB,
             [](jpeg_compress_struct& c) {

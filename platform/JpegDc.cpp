@@ -56,14 +56,16 @@ uint16_t Entry(int length, int symbol, bool dc) {
         advance = r + 1;
     else if (r == 15)
         advance = 16; // sixteen zeros
-    return static_cast<uint16_t>(0x8000 | length << 10 | advance << 5 | (length + (dc ? symbol : s)));
+    return static_cast<uint16_t>(0x8000 | length << 10 | advance << 5 |
+                                 (length + (dc ? symbol : s)));
 }
 
 // The rules libjpeg applies: no more than 256 codes, no length overfull, and the code of all
 // ones unused; DC symbols are bit counts up to 15.
 bool BuildTable(const TJpegHuffmanTable& t, bool dc, THuffman& h) {
     int total = 0;
-    for (int n : t.Counts) total += n;
+    for (int n : t.Counts)
+        total += n;
     if (total > 256) return false;
     std::memcpy(h.Symbols, t.Symbols, sizeof h.Symbols);
     int32_t code = 0;
@@ -115,8 +117,8 @@ void BuildSkipTable(THuffman& h) {
                 break;
             }
         }
-        h.Skip[i] = used ? static_cast<uint16_t>(0x8000 | (end ? 0x800 : 0) | advance << 4 | used)
-                         : 0;
+        h.Skip[i] =
+            used ? static_cast<uint16_t>(0x8000 | (end ? 0x800 : 0) | advance << 4 | used) : 0;
     }
 }
 
@@ -137,7 +139,8 @@ bool Unstuff(const uint8_t* data, size_t size, int restartInterval, TSegments& s
         const size_t ff = static_cast<size_t>(static_cast<const uint8_t*>(hit) - data);
         seg.Bytes.insert(seg.Bytes.end(), data + i, data + ff);
         size_t j = ff + 1;
-        while (j < size && data[j] == 0xFF) ++j; // fill bytes
+        while (j < size && data[j] == 0xFF)
+            ++j; // fill bytes
         if (j >= size) return false;
         const uint8_t code = data[j];
         if (code == 0x00) {
@@ -176,7 +179,9 @@ struct TBits {
         Buf <<= n;
         Count -= n;
     }
-    size_t Consumed() const { return static_cast<size_t>(P - Start) * 8 - static_cast<size_t>(Count); }
+    size_t Consumed() const {
+        return static_cast<size_t>(P - Start) * 8 - static_cast<size_t>(Count);
+    }
 };
 
 // A code longer than the lookahead: its length and symbol, or length 0 for a bad code.
@@ -341,7 +346,8 @@ void QuarterAc(const int* coef, float out[4]) {
     for (int yHalf = 0; yHalf < 2; ++yHalf)
         for (int xHalf = 0; xHalf < 2; ++xHalf) {
             float sum = 0;
-            for (int m = 0; m < 5; ++m) sum += w.W[m][yHalf] * rows[m][xHalf];
+            for (int m = 0; m < 5; ++m)
+                sum += w.W[m][yHalf] * rows[m][xHalf];
             out[yHalf * 2 + xHalf] = sum;
         }
 }
@@ -384,6 +390,23 @@ struct TPlane {
     int Factor = 1; // output pixels per block and direction: 1, or 2 for 4:2:0 chroma
 };
 
+// A block's AC coefficients: skipped, or for 4:2:0 chroma (quarters given) their share of the
+// four quarters.
+bool BlockAc(const THuffman& h, TBits& bits, const uint16_t* quant, float* quarters) {
+    if (!quarters) return SkipAc(h, bits);
+    int coef[64] = {};
+    if (!DecodeAc(h, bits, quant, coef)) return false;
+    QuarterAc(coef, quarters);
+    return true;
+}
+
+// A block's pixels in its plane from its DC prediction (and the AC share of its quarters).
+bool BlockPixels(const TPlane& p, int pred, int al, const uint16_t* quant, const float* quarters,
+                 uint8_t* at) {
+    if (p.Factor == 1) return DcPixel(pred, al, quant[0], *at);
+    return QuarterPixels(quarters, Dequantise(pred, quant[0]), at, p.Width);
+}
+
 // One block of an MCU in stream order: its component and its place relative to the MCU's corner.
 struct TSlot {
     int Comp;
@@ -394,10 +417,10 @@ struct TSlot {
 constexpr size_t kGuessMinBytes = 256 * 1024;
 
 // The second half of a long scan, decoded on another core from a guess: from a byte a little past
-// its middle on as if an MCU began there. Huffman codes fall into step after a few dozen; once a block of the
-// guess starts exactly where the true decode starts an MCU, and as the first block of its MCU,
-// everything after it is the true decode, its DC predictions off by one constant per component.
-// Bad codes before that point are stepped over bit by bit.
+// its middle on as if an MCU began there. Huffman codes fall into step after a few dozen; once a
+// block of the guess starts exactly where the true decode starts an MCU, and as the first block of
+// its MCU, everything after it is the true decode, its DC predictions off by one constant per
+// component. Bad codes before that point are stepped over bit by bit.
 struct TGuess {
     const uint8_t* Bytes = nullptr; // the scan's first byte
     size_t StartBit = 0, LimitBit = 0;
@@ -407,10 +430,10 @@ struct TGuess {
     bool Quarters[3] = {}; // 4:2:0 chroma
     const std::vector<TSlot>* Slots = nullptr;
     size_t Capacity = 0;
-    std::unique_ptr<uint32_t[]> Pos; // where each block starts
-    std::unique_ptr<int32_t[]> Pred; // its component's DC prediction after it, wrapping
-    std::unique_ptr<float[]> Ac4;    // with quarters: their AC parts, four per block
-    std::vector<uint32_t> Errors;    // where blocks with a bad code start
+    std::unique_ptr<uint32_t[]> Pos;  // where each block starts
+    std::unique_ptr<int32_t[]> Pred;  // its component's DC prediction after it, wrapping
+    std::unique_ptr<float[]> Ac4;     // with quarters: their AC parts, four per block
+    std::vector<uint32_t> Errors;     // where blocks with a bad code start
     std::atomic<size_t> Published{0}; // blocks whose records are complete
     std::atomic<bool> Finished{false}, Cancel{false};
     bool Failed = false;
@@ -431,15 +454,8 @@ struct TGuess {
                 Pos[i] = static_cast<uint32_t>(pos);
                 const int c = (*Slots)[i % slots].Comp;
                 int diff = 0;
-                bool ok = DcDifference(*Dc[c], bits, diff);
-                if (ok && Quarters[c]) {
-                    int coef[64] = {};
-                    ok = DecodeAc(*Ac[c], bits, Quant[c], coef);
-                    QuarterAc(coef, Ac4.get() + 4 * i);
-                } else if (ok) {
-                    ok = SkipAc(*Ac[c], bits);
-                }
-                if (!ok) {
+                if (!DcDifference(*Dc[c], bits, diff) ||
+                    !BlockAc(*Ac[c], bits, Quant[c], Quarters[c] ? Ac4.get() + 4 * i : nullptr)) {
                     Errors.push_back(static_cast<uint32_t>(pos));
                     bits.Drop(1); // a failed lookup follows a refill: bits are there
                 }
@@ -466,7 +482,12 @@ struct TSecondCore {
     // The two on two cores, each kept on its own for the few milliseconds of the decode: left
     // to the scheduler, a new thread here waited a whole tick (3 to 4 ms) on this core before
     // it moved, or the two shared one core later on, which took longer than one alone.
-    bool Start(std::function<void()> body, std::atomic<bool>* cancel) {
+    // With `here` (tests) the body runs to its end on this thread instead.
+    bool Start(std::function<void()> body, std::atomic<bool>* cancel, bool here) {
+        if (here) {
+            body();
+            return true;
+        }
         pthread_attr_t attr;
         if (pthread_attr_init(&attr) != 0) return false;
         const int self = sched_getcpu();
@@ -572,7 +593,8 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
                      v = n > 1 ? static_cast<size_t>(scan.Comp[c].V) : 1,
                      f = static_cast<size_t>(p.Factor);
         for (size_t by = 0; by < v; ++by)
-            for (size_t bx = 0; bx < h; ++bx) slots.push_back({c, by * f * p.Width + bx * f});
+            for (size_t bx = 0; bx < h; ++bx)
+                slots.push_back({c, by * f * p.Width + bx * f});
         stepX[c] = h * f;
         stepY[c] = v * f * p.Width;
     }
@@ -580,13 +602,14 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
     const auto originOf = [&](int c, size_t mx, size_t my) {
         return planes[c].Pixels.data() + my * stepY[c] + mx * stepX[c];
     };
-    bool quarters = false;
-    for (int c = 0; c < n; ++c) quarters = quarters || planes[c].Factor == 2;
+    bool anyQuarters = false;
+    for (int c = 0; c < n; ++c)
+        anyQuarters = anyQuarters || planes[c].Factor == 2;
     const size_t nslots = slots.size();
+    const bool twoCores = !halves.OneCore && (halves.GuessFirst || SeveralCores());
 
     // One restart interval, or the whole scan without restarts.
     const auto decodeSegment = [&](size_t s) -> bool {
-        int coef[64];
         const size_t segBytes =
             (s + 1 < seg.Starts.size() ? seg.Starts[s + 1] : seg.Bytes.size() - kPadding) -
             seg.Starts[s];
@@ -597,9 +620,7 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
         // A long scan without restarts: its second half on another core.
         std::unique_ptr<TGuess> guess;
         TSecondCore guessThread;
-        if (seg.Starts.size() == 1 && !scan.Progressive && segBytes >= kGuessMinBytes &&
-            !halves.OneCore &&
-            (halves.GuessFirst || SeveralCores())) {
+        if (seg.Starts.size() == 1 && !scan.Progressive && segBytes >= kGuessMinBytes && twoCores) {
             guess = std::make_unique<TGuess>();
             guess->Bytes = seg.Bytes.data();
             // Past the middle: the guess keeps records and so runs about a quarter slower.
@@ -615,10 +636,9 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
             guess->Capacity = mcus * nslots + 1;
             guess->Pos.reset(new uint32_t[guess->Capacity]);
             guess->Pred.reset(new int32_t[guess->Capacity]);
-            if (quarters) guess->Ac4.reset(new float[4 * guess->Capacity]);
-            if (halves.GuessFirst)
-                guess->Run();
-            else if (!guessThread.Start([g = guess.get()] { g->Run(); }, &guess->Cancel))
+            if (anyQuarters) guess->Ac4.reset(new float[4 * guess->Capacity]);
+            if (!guessThread.Start([g = guess.get()] { g->Run(); }, &guess->Cancel,
+                                   halves.GuessFirst))
                 guess.reset();
             halves.Started = guess != nullptr;
         }
@@ -650,16 +670,13 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
                 for (size_t k = 0; k < nslots; ++k) {
                     const TSlot& slot = slots[k];
                     const int c = slot.Comp;
-                    const int value = static_cast<int32_t>(static_cast<uint32_t>(g.Pred[i + k]) + delta[c]);
+                    const int value =
+                        static_cast<int32_t>(static_cast<uint32_t>(g.Pred[i + k]) + delta[c]);
                     if (value < -32768 || value > 32767) return false;
-                    uint8_t* at = originOf(c, mx, my) + slot.Offset;
-                    const bool ok =
-                        planes[c].Factor == 1
-                            ? DcPixel(value, scan.Al, scan.Comp[c].Quant[0], *at)
-                            : QuarterPixels(g.Ac4.get() + 4 * (i + k),
-                                            Dequantise(value, scan.Comp[c].Quant[0]), at,
-                                            planes[c].Width);
-                    if (!ok) return false;
+                    const float* quarters = g.Ac4 ? g.Ac4.get() + 4 * (i + k) : nullptr;
+                    if (!BlockPixels(planes[c], value, scan.Al, scan.Comp[c].Quant, quarters,
+                                     originOf(c, mx, my) + slot.Offset))
+                        return false;
                 }
                 if (++mx == mcusX) {
                     mx = 0;
@@ -672,7 +689,8 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
         size_t mx = first % mcusX, my = first / mcusX;
         uint8_t* origin[3] = {};
         const auto placeRow = [&] {
-            for (int c = 0; c < n; ++c) origin[c] = originOf(c, mx, my);
+            for (int c = 0; c < n; ++c)
+                origin[c] = originOf(c, mx, my);
         };
         placeRow();
         bool done = false;
@@ -682,12 +700,11 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
                 if (pos >= guess->StartBit) {
                     const bool finished = guess->Finished.load(std::memory_order_acquire);
                     const size_t records = guess->Published.load(std::memory_order_acquire);
-                    while (guessAt < records && guess->Pos[guessAt] < pos) ++guessAt;
+                    while (guessAt < records && guess->Pos[guessAt] < pos)
+                        ++guessAt;
                     if (guessAt < records && guess->Pos[guessAt] == pos && guessAt % nslots == 0) {
                         if (takeGuess(mcu, guessAt)) {
                             halves.Taken = done = true;
-                            halves.TakenAt = mcu;
-                            halves.Mcus = mcus;
                             break;
                         }
                         watching = false; // it did not hold: on alone
@@ -698,20 +715,15 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
             }
             for (const TSlot& slot : slots) {
                 const int c = slot.Comp;
+                float ac[4];
+                float* quarters = planes[c].Factor == 2 ? ac : nullptr;
                 if (!DecodeDc(dcTables[c], bits, pred[c])) return false;
-                uint8_t* at = origin[c] + slot.Offset;
-                if (planes[c].Factor == 1) {
-                    if (!scan.Progressive && !SkipAc(acTables[c], bits)) return false;
-                    if (!DcPixel(pred[c], scan.Al, scan.Comp[c].Quant[0], *at)) return false;
-                } else {
-                    std::memset(coef, 0, sizeof coef);
-                    if (!DecodeAc(acTables[c], bits, scan.Comp[c].Quant, coef)) return false;
-                    float ac[4];
-                    QuarterAc(coef, ac);
-                    if (!QuarterPixels(ac, Dequantise(pred[c], scan.Comp[c].Quant[0]), at,
-                                       planes[c].Width))
-                        return false;
-                }
+                // A progressive DC scan holds no AC coefficients.
+                if (!scan.Progressive && !BlockAc(acTables[c], bits, scan.Comp[c].Quant, quarters))
+                    return false;
+                if (!BlockPixels(planes[c], pred[c], scan.Al, scan.Comp[c].Quant, quarters,
+                                 origin[c] + slot.Offset))
+                    return false;
             }
             if (bits.Consumed() > segBytes * 8) return false; // ran past its data
             if (++mx == mcusX) {
@@ -719,7 +731,8 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
                 ++my;
                 placeRow();
             } else {
-                for (int c = 0; c < n; ++c) origin[c] += stepX[c];
+                for (int c = 0; c < n; ++c)
+                    origin[c] += stepX[c];
             }
         }
         // The interval must end in its last byte: what is left are padding bits only.
@@ -732,24 +745,18 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
     std::atomic<bool> secondCancel{false};
     bool secondOk = true;
     TSecondCore second; // after what it uses: joined before they go
-    if (segments >= 4 && seg.Bytes.size() >= kGuessMinBytes + kPadding && !halves.OneCore &&
-        (halves.GuessFirst || SeveralCores())) {
+    if (segments >= 4 && seg.Bytes.size() >= kGuessMinBytes + kPadding && twoCores) {
         split = segments / 2;
         const auto rest = [&, split] {
-            for (size_t s = split; s < segments && !secondCancel.load(std::memory_order_relaxed); ++s)
+            for (size_t s = split; s < segments && !secondCancel.load(std::memory_order_relaxed);
+                 ++s)
                 if (!decodeSegment(s)) {
                     secondOk = false;
                     return;
                 }
         };
-        if (halves.GuessFirst) {
-            rest();
-            halves.Started = true;
-        } else if (second.Start(rest, &secondCancel)) {
-            halves.Started = true;
-        } else {
-            split = segments;
-        }
+        halves.Started = second.Start(rest, &secondCancel, halves.GuessFirst);
+        if (!halves.Started) split = segments;
     }
     for (size_t s = 0; s < split; ++s)
         if (!decodeSegment(s)) return false;
@@ -762,7 +769,8 @@ bool DecodeJpegDcScan(const TJpegDcScan& scan, const uint8_t* data, size_t size,
         uint32_t* row = out + y * stride;
         const uint8_t* lum = planes[0].Pixels.data() + y * planes[0].Width;
         if (n == 1) {
-            for (size_t x = 0; x < outW; ++x) row[x] = 0xFF000000u | lum[x] * 0x010101u;
+            for (size_t x = 0; x < outW; ++x)
+                row[x] = 0xFF000000u | lum[x] * 0x010101u;
             continue;
         }
         const uint8_t* cb = planes[1].Pixels.data() + y * planes[1].Width;

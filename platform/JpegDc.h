@@ -13,7 +13,7 @@ struct TJpegHuffmanTable {
 };
 
 struct TJpegDcComponent {
-    int H = 1, V = 1;          // sampling factors
+    int H = 1, V = 1;                // sampling factors
     const uint16_t* Quant = nullptr; // 64 steps in natural (row by row) order
     const TJpegHuffmanTable* Dc = nullptr;
     const TJpegHuffmanTable* Ac = nullptr; // unused by a progressive DC scan
@@ -50,6 +50,5 @@ struct TJpegDcHalves {
     bool GuessFirst = false;
     bool OneCore = false;
     bool Started = false, Taken = false;
-    size_t TakenAt = 0, Mcus = 0; // the MCU from which on a guess was used, of all
 };
 TJpegDcHalves& JpegDcHalves();

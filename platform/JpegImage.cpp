@@ -212,6 +212,11 @@ bool ReadDcOnly(const jpeg_decompress_struct& cinfo, QImage& image) {
     scan.Al = cinfo.Al;
     scan.RestartInterval = static_cast<int>(cinfo.restart_interval);
     TJpegHuffmanTable dc[3], ac[3];
+    const auto copy = [](const JHUFF_TBL& from, TJpegHuffmanTable& to) {
+        std::memcpy(to.Counts, from.bits + 1, sizeof to.Counts);
+        std::memcpy(to.Symbols, from.huffval, sizeof to.Symbols);
+        return &to;
+    };
     for (int c = 0; c < n; ++c) {
         const jpeg_component_info* comp = cinfo.comp_info + c;
         if (cinfo.cur_comp_info[c] != comp) return false; // scan order differs from the frame's
@@ -223,14 +228,8 @@ bool ReadDcOnly(const jpeg_decompress_struct& cinfo, QImage& image) {
         out.H = comp->h_samp_factor;
         out.V = comp->v_samp_factor;
         out.Quant = quant->quantval;
-        std::memcpy(dc[c].Counts, dcTable->bits + 1, 16);
-        std::memcpy(dc[c].Symbols, dcTable->huffval, 256);
-        out.Dc = &dc[c];
-        if (acTable) {
-            std::memcpy(ac[c].Counts, acTable->bits + 1, 16);
-            std::memcpy(ac[c].Symbols, acTable->huffval, 256);
-            out.Ac = &ac[c];
-        }
+        out.Dc = copy(*dcTable, dc[c]);
+        if (acTable) out.Ac = copy(*acTable, ac[c]);
     }
     QImage result(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
                   QImage::Format_RGB32);

@@ -22,7 +22,7 @@ constexpr qint64 MaxJpegOutputPixels = 40'000'000;
 // (the ones that hold what 1/8 uses), so damage or a cut after them still gives a picture.
 // At 1/8 most files (baseline or progressive, grey or YCbCr, the chroma full or 4:2:0 in a
 // baseline file) take a shortcut over their DC coefficients that libjpeg's own reduced decode
-// would spend three times as long on; a progressive file then needs just its first scan.
+// spends two to ten times as long on; a progressive file then needs just its first scan.
 // Which way a decode went, for tests and the benchmark.
 enum class TJpegRoute { Failed, DcShortcut, Libjpeg };
 QImage LoadJpegScaled(const QString& path, QSize cover, TJpegRoute* route = nullptr);

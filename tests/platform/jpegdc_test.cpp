@@ -27,7 +27,8 @@ unsigned char Texture(int x, int y, int channel, int noise) {
     h *= 0x5bd1e995u;
     h ^= h >> 15;
     const double wave = 70 * std::sin(x / 37.0 + channel) * std::cos(y / 23.0 - channel);
-    const int v = 128 + static_cast<int>(wave) + (noise ? static_cast<int>(h % (2u * noise + 1)) - noise : 0);
+    const int v =
+        128 + static_cast<int>(wave) + (noise ? static_cast<int>(h % (2u * noise + 1)) - noise : 0);
     return static_cast<unsigned char>(std::clamp(v, 0, 255));
 }
 
@@ -142,13 +143,13 @@ INSTANTIATE_TEST_SUITE_P(
         TShortcutCase{"full_chroma", TPicture{}, TJpegRoute::DcShortcut, 0},
         TShortcutCase{"odd_size", With([](TPicture& p) { p.Width = 1601, p.Height = 1603; }),
                       TJpegRoute::DcShortcut, 0},
-        TShortcutCase{"grey", With([](TPicture& p) { p.Components = 1; }), TJpegRoute::DcShortcut, 0},
+        TShortcutCase{"grey", With([](TPicture& p) { p.Components = 1; }), TJpegRoute::DcShortcut,
+                      0},
         TShortcutCase{"all_2x1", With([](TPicture& p) { p.Sampling = TSampling::FullWide; }),
                       TJpegRoute::DcShortcut, 0},
         TShortcutCase{"chroma_420", With([](TPicture& p) { p.Sampling = TSampling::Sub420; }),
                       TJpegRoute::DcShortcut, 2},
-        TShortcutCase{"chroma_420_odd_size",
-                      With([](TPicture& p) {
+        TShortcutCase{"chroma_420_odd_size", With([](TPicture& p) {
                           p.Sampling = TSampling::Sub420, p.Width = 1609, p.Height = 1617;
                       }),
                       TJpegRoute::DcShortcut, 2},
@@ -163,38 +164,43 @@ INSTANTIATE_TEST_SUITE_P(
                       With([](TPicture& p) { p.Progressive = true, p.Components = 1; }),
                       TJpegRoute::DcShortcut, 0},
         // Long scans: the second half is decoded at the same time from a guess.
-        TShortcutCase{"long_scan", With([](TPicture& p) { p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40; }),
+        TShortcutCase{"long_scan", With([](TPicture& p) {
+                          p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40;
+                      }),
                       TJpegRoute::DcShortcut, 0, 1 << 20},
-        TShortcutCase{"long_scan_420",
-                      With([](TPicture& p) {
-                          p.Sampling = TSampling::Sub420, p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40;
+        TShortcutCase{"long_scan_420", With([](TPicture& p) {
+                          p.Sampling = TSampling::Sub420, p.Width = 2400, p.Height = 1800,
+                          p.Quality = 95, p.Noise = 40;
                       }),
                       TJpegRoute::DcShortcut, 2, 1 << 19},
-        TShortcutCase{"long_scan_restarts",
-                      With([](TPicture& p) {
-                          p.RestartInterval = 9, p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40;
+        TShortcutCase{"long_scan_restarts", With([](TPicture& p) {
+                          p.RestartInterval = 9, p.Width = 2400, p.Height = 1800, p.Quality = 95,
+                          p.Noise = 40;
                       }),
                       TJpegRoute::DcShortcut, 0, 1 << 20},
-        TShortcutCase{"long_scan_grey",
-                      With([](TPicture& p) {
-                          p.Components = 1, p.Width = 3000, p.Height = 2000, p.Quality = 95, p.Noise = 40;
+        TShortcutCase{"long_scan_grey", With([](TPicture& p) {
+                          p.Components = 1, p.Width = 3000, p.Height = 2000, p.Quality = 95,
+                          p.Noise = 40;
                       }),
                       TJpegRoute::DcShortcut, 0, 1 << 19},
         // Left to libjpeg.
-        TShortcutCase{"progressive_420",
-                      With([](TPicture& p) { p.Progressive = true, p.Sampling = TSampling::Sub420; }),
+        TShortcutCase{"progressive_420", With([](TPicture& p) {
+                          p.Progressive = true, p.Sampling = TSampling::Sub420;
+                      }),
                       TJpegRoute::Libjpeg, 0},
         TShortcutCase{"chroma_422", With([](TPicture& p) { p.Sampling = TSampling::Sub422; }),
                       TJpegRoute::Libjpeg, 0},
         TShortcutCase{"rgb_in_file", With([](TPicture& p) { p.RgbInFile = true; }),
                       TJpegRoute::Libjpeg, 0},
-        TShortcutCase{"too_small_for_an_eighth", With([](TPicture& p) { p.Width = 1200, p.Height = 1200; }),
+        TShortcutCase{"too_small_for_an_eighth",
+                      With([](TPicture& p) { p.Width = 1200, p.Height = 1200; }),
                       TJpegRoute::Libjpeg, 0}),
     [](const auto& p) { return std::string(p.param.Name); });
 
 qsizetype FindMarker(const QByteArray& d, unsigned char second, qsizetype from = 2) {
     for (qsizetype i = from; i + 1 < d.size(); ++i)
-        if (static_cast<unsigned char>(d[i]) == 0xFF && static_cast<unsigned char>(d[i + 1]) == second)
+        if (static_cast<unsigned char>(d[i]) == 0xFF &&
+            static_cast<unsigned char>(d[i + 1]) == second)
             return i;
     return -1;
 }
@@ -281,10 +287,12 @@ TEST_P(JpegShortcutDamage, AgreesWithLibjpegOnDamagedData) {
     const qsizetype sof = std::max(FindMarker(im, 0xC0), FindMarker(im, 0xC2));
     ASSERT_GT(sof, 0);
     QByteArray oversampled = im;
-    for (int k = 0; k < static_cast<unsigned char>(im[sof + 9]); ++k) oversampled[sof + 11 + 3 * k] = 0x44;
+    for (int k = 0; k < static_cast<unsigned char>(im[sof + 9]); ++k)
+        oversampled[sof + 11 + 3 * k] = 0x44;
     cases.emplace_back("sampling beyond the format's limit", oversampled);
 
-    for (const auto& [what, d] : cases) ExpectAgreement(d, c.Tolerance, what, shortcuts, halves);
+    for (const auto& [what, d] : cases)
+        ExpectAgreement(d, c.Tolerance, what, shortcuts, halves);
     // Flipped bits mostly leave a decodable scan: the shortcut must have taken some of them.
     EXPECT_GT(shortcuts, 5);
     if (c.Halves) {
@@ -300,15 +308,18 @@ INSTANTIATE_TEST_SUITE_P(
         TDamageCase{"full_chroma", With([](TPicture& p) { p.Width = 1700, p.Height = 1650; }), 0},
         TDamageCase{"chroma_420", With([](TPicture& p) { p.Sampling = TSampling::Sub420; }), 2},
         TDamageCase{"restarts", With([](TPicture& p) { p.RestartInterval = 7; }), 0},
-        TDamageCase{"long_scan_restarts",
-                    With([](TPicture& p) {
-                        p.RestartInterval = 9, p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40;
+        TDamageCase{"long_scan_restarts", With([](TPicture& p) {
+                        p.RestartInterval = 9, p.Width = 2400, p.Height = 1800, p.Quality = 95,
+                        p.Noise = 40;
                     }),
                     0, true},
-        TDamageCase{"long_scan", With([](TPicture& p) { p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40; }), 0, true},
-        TDamageCase{"long_scan_420",
-                    With([](TPicture& p) {
-                        p.Sampling = TSampling::Sub420, p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40;
+        TDamageCase{"long_scan", With([](TPicture& p) {
+                        p.Width = 2400, p.Height = 1800, p.Quality = 95, p.Noise = 40;
+                    }),
+                    0, true},
+        TDamageCase{"long_scan_420", With([](TPicture& p) {
+                        p.Sampling = TSampling::Sub420, p.Width = 2400, p.Height = 1800,
+                        p.Quality = 95, p.Noise = 40;
                     }),
                     2, true},
         TDamageCase{"progressive", With([](TPicture& p) { p.Progressive = true; }), 0}),

@@ -14,8 +14,8 @@ namespace testsupport {
 // Encodes a w x h picture in memory with libjpeg: configure adjusts the defaults, fill writes
 // row y (w * components bytes).
 inline QByteArray EncodeJpeg(int w, int h, int components, J_COLOR_SPACE space,
-                      const std::function<void(jpeg_compress_struct&)>& configure,
-                      const std::function<void(int, unsigned char*)>& fill) {
+                             const std::function<void(jpeg_compress_struct&)>& configure,
+                             const std::function<void(int, unsigned char*)>& fill) {
     jpeg_compress_struct c;
     jpeg_error_mgr e;
     c.err = jpeg_std_error(&e);
