@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
 
     auto formVelodra = std::make_unique<TFormVelodra>();
     // Arguments are file-name bytes: carried losslessly.
-    for (int i = 1; i < argc; ++i) formVelodra->CommandLine << DecodeFileName(std::string_view(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        formVelodra->CommandLine << DecodeFileName(std::string_view(argv[i]));
     auto formPlayer = std::make_unique<TFormPlayer>();
     formPlayer->setFont(DisplayFont(11)); // the loading window is drawn in the display's face
     formVelodra->SetFormPlayer(formPlayer.get());

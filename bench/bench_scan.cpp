@@ -1,7 +1,6 @@
 // The library scan on a generated tree of 100,000 audio files, side by side in one run:
-//   velodra-scan --include-wma ROOT       vs  find ROOT -type f ( -iname *.mp3 -o -iname *.wma ) | sort -f
-//   the scan with the loading window      vs  velodra-scan
-//   peak memory of velodra-scan
+//   velodra-scan --include-wma ROOT       vs  find ROOT -type f ( -iname *.mp3 -o -iname *.wma ) |
+//   sort -f the scan with the loading window      vs  velodra-scan peak memory of velodra-scan
 // Usage: bench_scan [--files N] [--runs N] [--keep] [--scan PATH-TO-velodra-scan]
 // The tree goes under /tmp and is removed at the end (unless --keep).
 #include "platform/MediaDevice.h"
@@ -94,7 +93,8 @@ struct TRun {
 // Runs argv with stdout to /dev/null; wall time and the child's own peak memory.
 TRun Spawn(const std::vector<std::string>& args) {
     std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     QElapsedTimer clock;
     clock.start();
@@ -132,12 +132,17 @@ int main(int argc, char** argv) {
     bool keep = false;
     std::string scanTool = DefaultScanTool();
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--files") && i + 1 < argc) files = std::atoi(argv[++i]);
-        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--scan") && i + 1 < argc) scanTool = argv[++i];
-        else if (!std::strcmp(argv[i], "--keep")) keep = true;
+        if (!std::strcmp(argv[i], "--files") && i + 1 < argc)
+            files = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (!std::strcmp(argv[i], "--scan") && i + 1 < argc)
+            scanTool = argv[++i];
+        else if (!std::strcmp(argv[i], "--keep"))
+            keep = true;
         else {
-            std::fprintf(stderr, "usage: bench_scan [--files N] [--runs N] [--keep] [--scan PATH]\n");
+            std::fprintf(stderr,
+                         "usage: bench_scan [--files N] [--runs N] [--keep] [--scan PATH]\n");
             return 2;
         }
     }
@@ -159,7 +164,8 @@ int main(int argc, char** argv) {
                 static_cast<double>(gen.elapsed()) / 1000.0);
     std::printf("locale LC_ALL=%s, %d runs each, medians\n", std::getenv("LC_ALL"), runs);
 
-    const std::string findCmd = "find '" + root + "' -type f \\( -iname '*.mp3' -o -iname '*.wma' \\)";
+    const std::string findCmd =
+        "find '" + root + "' -type f \\( -iname '*.mp3' -o -iname '*.wma' \\)";
     const std::string floorCmd = findCmd + " | sort -f";
     const std::vector<std::string> floorArgs{"sh", "-c", floorCmd};
     // The same with byte order instead of the locale's: a stricter floor.
@@ -194,7 +200,8 @@ int main(int argc, char** argv) {
             QElapsedTimer clock;
             clock.start();
             player.LoadFolder(QString::fromStdString(root), true);
-            (shown ? windowed : headless).push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+            (shown ? windowed : headless)
+                .push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
             libraryFiles = player.TotalFileCount();
         }
     }

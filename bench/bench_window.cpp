@@ -22,7 +22,9 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 using Clock = std::chrono::steady_clock;
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -30,7 +32,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     testsupport::TTempDir dir("velodra-bench-window");
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir / "config"));
-    SetMessageHandler([](const TMessage& m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.Text)); });
+    SetMessageHandler(
+        [](const TMessage& m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.Text)); });
 
     constexpr int kFolders = 2000, kPerFolder = 50;
     std::printf("generating %d files in %d folders...\n", kFolders * kPerFolder, kFolders);
@@ -80,8 +83,10 @@ int main(int argc, char** argv) {
     const double change = Median(changes), tick = Median(ticks);
     std::printf("folder change (edFolderChange), median of %zu: %.3f ms (target < 10 ms)\n",
                 changes.size(), change);
-    std::printf("timer tick while playing, median of %zu: %.4f ms (target < 0.2 ms), worst %.3f ms\n",
-                ticks.size(), tick, *std::max_element(ticks.begin(), ticks.end()));
-    std::printf("device opens: %d\n", static_cast<int>(dev->Log.filter(QStringLiteral("Open ")).size()));
+    std::printf(
+        "timer tick while playing, median of %zu: %.4f ms (target < 0.2 ms), worst %.3f ms\n",
+        ticks.size(), tick, *std::max_element(ticks.begin(), ticks.end()));
+    std::printf("device opens: %d\n",
+                static_cast<int>(dev->Log.filter(QStringLiteral("Open ")).size()));
     return 0;
 }

@@ -29,10 +29,12 @@ bool TDirWalker::Read(const QByteArray& dir, std::vector<QString>& files,
     if (!d) return false;
     TDirCloser closer{d};
     const int fd = dirfd(d);
-    struct stat self{};
+    struct stat self {};
     if (fstat(fd, &self) != 0) return false;
-    if (!Visited.insert({static_cast<std::uint64_t>(self.st_dev),
-                         static_cast<std::uint64_t>(self.st_ino)}).second)
+    if (!Visited
+             .insert(
+                 {static_cast<std::uint64_t>(self.st_dev), static_cast<std::uint64_t>(self.st_ino)})
+             .second)
         return false;
 
     while (const dirent* e = readdir(d)) {
@@ -41,25 +43,32 @@ bool TDirWalker::Read(const QByteArray& dir, std::vector<QString>& files,
         TKind kind = TKind::Other;
         bool link = e->d_type == DT_LNK;
         switch (e->d_type) {
-        case DT_REG: kind = TKind::File; break;
-        case DT_DIR: kind = TKind::Dir; break;
+        case DT_REG:
+            kind = TKind::File;
+            break;
+        case DT_DIR:
+            kind = TKind::Dir;
+            break;
         case DT_LNK:
         case DT_UNKNOWN: {
             // Links are followed: a link to a file is a file, a link to a directory is walked.
-            struct stat st{};
+            struct stat st {};
             if (fstatat(fd, name, &st, 0) == 0) kind = KindOfMode(st.st_mode);
             if (e->d_type == DT_UNKNOWN && kind == TKind::Dir) {
-                struct stat own{};
+                struct stat own {};
                 link = fstatat(fd, name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
             }
             break;
         }
-        default: break; // pipes, sockets, devices are never audio
+        default:
+            break; // pipes, sockets, devices are never audio
         }
         if (kind == TKind::Other) continue;
         QString decoded = DecodeFileName(std::string_view(name, std::strlen(name)));
-        if (kind == TKind::File) files.push_back(std::move(decoded));
-        else (link && linkedDirs ? *linkedDirs : dirs).push_back(std::move(decoded));
+        if (kind == TKind::File)
+            files.push_back(std::move(decoded));
+        else
+            (link && linkedDirs ? *linkedDirs : dirs).push_back(std::move(decoded));
     }
     return true;
 }

@@ -5,8 +5,7 @@
 
 class EVelodraError : public std::exception {
 public:
-    explicit EVelodraError(QString message)
-        : Message(std::move(message)), Utf8(Message.toUtf8()) {}
+    explicit EVelodraError(QString message) : Message(std::move(message)), Utf8(Message.toUtf8()) {}
     const char* what() const noexcept override { return Utf8.constData(); }
     QString Message;
 

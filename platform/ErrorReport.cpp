@@ -30,8 +30,10 @@ TMessageHandler SetMessageHandler(TMessageHandler handler) {
 
 void ShowMessage(TMsgIcon icon, const QString& caption, const QString& text) {
     const TMessage m{icon, caption, text};
-    if (Handler()) Handler()(m);
-    else ShowBox(m);
+    if (Handler())
+        Handler()(m);
+    else
+        ShowBox(m);
 }
 
 void ReportError(const QString& text) {

@@ -5,18 +5,33 @@
 namespace {
 constexpr char16_t kEscapeBase = 0xDC80;
 
-bool IsEscape(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+bool IsEscape(char16_t c) {
+    return c >= 0xDC80 && c <= 0xDCFF;
+}
 
 // Length of the valid UTF-8 sequence at p (0 when invalid), and its code point.
 int Utf8Sequence(const unsigned char* p, size_t left, char32_t& cp) {
     const unsigned char b0 = p[0];
     int len;
     char32_t min;
-    if (b0 < 0x80) { cp = b0; return 1; }
-    if ((b0 & 0xE0) == 0xC0) { len = 2; cp = b0 & 0x1F; min = 0x80; }
-    else if ((b0 & 0xF0) == 0xE0) { len = 3; cp = b0 & 0x0F; min = 0x800; }
-    else if ((b0 & 0xF8) == 0xF0) { len = 4; cp = b0 & 0x07; min = 0x10000; }
-    else return 0;
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b0 & 0x1F;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b0 & 0x0F;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b0 & 0x07;
+        min = 0x10000;
+    } else
+        return 0;
     if (left < static_cast<size_t>(len)) return 0;
     for (int i = 1; i < len; ++i) {
         if ((p[i] & 0xC0) != 0x80) return 0;
@@ -92,8 +107,8 @@ QString DisplayFileName(const QString& name) {
     QString out = name;
     for (qsizetype i = 0; i < out.size(); ++i) {
         const char16_t c = out.at(i).unicode();
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < out.size() &&
-            out.at(i + 1).unicode() >= 0xDC00 && out.at(i + 1).unicode() <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < out.size() && out.at(i + 1).unicode() >= 0xDC00 &&
+            out.at(i + 1).unicode() <= 0xDFFF) {
             ++i; // a real pair
         } else if (IsEscape(c)) {
             out[i] = QChar(Cp1252ToChar(static_cast<std::uint8_t>(0x80 + (c - kEscapeBase))));

@@ -17,4 +17,6 @@ public:
 };
 } // namespace
 
-std::unique_ptr<TMediaDevice> CreateSilentMediaDevice() { return std::make_unique<TSilentDevice>(); }
+std::unique_ptr<TMediaDevice> CreateSilentMediaDevice() {
+    return std::make_unique<TSilentDevice>();
+}

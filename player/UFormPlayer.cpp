@@ -34,4 +34,6 @@ TFormPlayer::~TFormPlayer() {
     if (Device) Device->Close();
 }
 
-void TFormPlayer::Button1Click() { AbortRequested = true; }
+void TFormPlayer::Button1Click() {
+    AbortRequested = true;
+}

@@ -34,12 +34,14 @@ public:
     QStringList Sorted(const TCollation& collation) {
         std::vector<TCollation::TKey> keys;
         keys.reserve(Paths.size());
-        for (QString& p : Paths) keys.push_back(collation.Key(p));
+        for (QString& p : Paths)
+            keys.push_back(collation.Key(p));
         Paths.clear();
         Paths.shrink_to_fit();
-        std::sort(keys.begin(), keys.end(), [](const TCollation::TKey& a, const TCollation::TKey& b) {
-            return TCollation::CompareKeys(a, b) < 0;
-        });
+        std::sort(keys.begin(), keys.end(),
+                  [](const TCollation::TKey& a, const TCollation::TKey& b) {
+                      return TCollation::CompareKeys(a, b) < 0;
+                  });
         QStringList out;
         out.reserve(static_cast<qsizetype>(keys.size()));
         for (TCollation::TKey& k : keys)
@@ -75,7 +77,7 @@ bool IsAudioName(const QString& name, bool includeWma) {
 }
 
 bool IsExistingDirectory(const QString& path) {
-    struct stat st{};
+    struct stat st {};
     return stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -107,7 +109,8 @@ void TFormPlayer::LoadFolder(const QString& root, bool includeWma) {
     }
     // Paths are built as prefix + "/" + name; the file-system root has the empty prefix.
     QString prefix = root;
-    while (prefix.endsWith(QLatin1Char('/'))) prefix.chop(1);
+    while (prefix.endsWith(QLatin1Char('/')))
+        prefix.chop(1);
     const bool isFsRoot = prefix.isEmpty() && !root.isEmpty();
     const QString folder = isFsRoot ? QStringLiteral("/") : prefix;
     if (folder.isEmpty() || !IsExistingDirectory(folder))
@@ -144,7 +147,8 @@ void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, bool inc
     std::vector<QString> linked;
     Walker->Read(EncodeFileName(folder.isEmpty() ? QStringLiteral("/") : folder), files, dirs,
                  &linked);
-    for (const QString& name : linked) list.LinkedDirs.push_back(folder + QLatin1Char('/') + name);
+    for (const QString& name : linked)
+        list.LinkedDirs.push_back(folder + QLatin1Char('/') + name);
     bool counted = false;
     for (const QString& name : files) {
         if (AbortRequested) return;
@@ -229,7 +233,9 @@ std::int32_t TFormPlayer::FileCountInFolder(int folderIndex) const {
     return n;
 }
 
-std::int32_t TFormPlayer::TotalFileCount() const { return static_cast<std::int32_t>(Files.size()); }
+std::int32_t TFormPlayer::TotalFileCount() const {
+    return static_cast<std::int32_t>(Files.size());
+}
 
 QString TFormPlayer::FolderPath(int folderIndex) const {
     if (folderIndex < 0 || folderIndex >= Folders.size()) return QString();

@@ -13,7 +13,9 @@
 #include <vector>
 
 namespace {
-void Put(std::string& out, const QString& s) { out += EncodeFileNameStd(s); }
+void Put(std::string& out, const QString& s) {
+    out += EncodeFileNameStd(s);
+}
 
 // JSON string: a byte of a name that is not UTF-8 (carried as U+DC80 + byte) is written as its
 // \u escape, so the document stays valid UTF-8 and the name can be turned back into bytes.
@@ -24,7 +26,8 @@ void PutJson(std::string& out, const QString& s) {
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = s.at(i).unicode();
         const bool high = c >= 0xD800 && c <= 0xDBFF;
-        if (high && i + 1 < n && s.at(i + 1).unicode() >= 0xDC00 && s.at(i + 1).unicode() <= 0xDFFF) {
+        if (high && i + 1 < n && s.at(i + 1).unicode() >= 0xDC00 &&
+            s.at(i + 1).unicode() <= 0xDFFF) {
             out += EncodeFileNameStd(s.mid(i, 2));
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -60,9 +63,12 @@ int main(int argc, char** argv) {
     QString root;
     bool haveRoot = false, includeWma = false, json = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--include-wma") == 0) includeWma = true;
-        else if (std::strcmp(argv[i], "--json") == 0) json = true;
-        else if (std::strncmp(argv[i], "--", 2) == 0 || haveRoot) return Usage();
+        if (std::strcmp(argv[i], "--include-wma") == 0)
+            includeWma = true;
+        else if (std::strcmp(argv[i], "--json") == 0)
+            json = true;
+        else if (std::strncmp(argv[i], "--", 2) == 0 || haveRoot)
+            return Usage();
         else {
             root = DecodeFileName(std::string_view(argv[i]));
             haveRoot = true;
@@ -86,7 +92,8 @@ int main(int argc, char** argv) {
     // Group the files by folder in one pass (FilesInFolder walks all files on every call).
     QHash<QString, qsizetype> index;
     index.reserve(player.Folders.size());
-    for (qsizetype i = 0; i < player.Folders.size(); ++i) index.insert(player.Folders.at(i), i);
+    for (qsizetype i = 0; i < player.Folders.size(); ++i)
+        index.insert(player.Folders.at(i), i);
     std::vector<std::vector<QStringView>> names(static_cast<size_t>(player.Folders.size()));
     for (const QString& key : player.Files) {
         const qsizetype slash = key.lastIndexOf(QLatin1Char('/'));

@@ -12,7 +12,9 @@ static void InitResourceOnce() {
     (void)done;
 }
 
-void InitVelodraResources() { InitResourceOnce(); }
+void InitVelodraResources() {
+    InitResourceOnce();
+}
 
 namespace {
 

@@ -8,10 +8,18 @@
 #include <QStandardPaths>
 #include <sys/stat.h>
 
-QString VersionText() { return QStringLiteral("3.4"); }
-QString CopyrightText() { return QStringLiteral("(c) 2026 the Velodra developers"); }
-QString CountryText() { return QStringLiteral("Made in Europe."); }
-QString ContactAddress() { return QStringLiteral("velodra@example.org"); }
+QString VersionText() {
+    return QStringLiteral("3.4");
+}
+QString CopyrightText() {
+    return QStringLiteral("(c) 2026 the Velodra developers");
+}
+QString CountryText() {
+    return QStringLiteral("Made in Europe.");
+}
+QString ContactAddress() {
+    return QStringLiteral("velodra@example.org");
+}
 
 qint64 FileSizeOf(const QString& path) {
     if (path.isEmpty()) return -1;
@@ -26,7 +34,8 @@ QString StripTrailingZeros(const QString& text) {
     const QString sep = QLocale().decimalPoint();
     if (sep.isEmpty() || !text.contains(sep)) return text;
     QString s = text;
-    while (s.endsWith(QLatin1Char('0'))) s.chop(1);
+    while (s.endsWith(QLatin1Char('0')))
+        s.chop(1);
     if (s.endsWith(sep)) s.chop(sep.size());
     return s;
 }
@@ -45,7 +54,8 @@ QString FormatFileSize(qint64 count) {
     };
     for (const TUnit& u : units)
         if (count >= u.Threshold)
-            return StripTrailingZeros(QLocale().toString(static_cast<double>(count) / u.Divisor, 'f', 2)) +
+            return StripTrailingZeros(
+                       QLocale().toString(static_cast<double>(count) / u.Divisor, 'f', 2)) +
                    QLatin1String(u.Name);
     return QString::number(count) + QStringLiteral(" B");
 }
@@ -71,8 +81,9 @@ QString NamePart(const QString& path) {
 QString BuildAboutText(const TAboutInput& in) {
     QStringList lines;
     lines << in.BaseCaption << QStringLiteral("version ") + VersionText() << QString()
-          << QStringLiteral("Folder oriented audio files player. Supports MP3 and WMA.") << QString()
-          << QStringLiteral("please, send donation.") << QString() << CopyrightText() << CountryText();
+          << QStringLiteral("Folder oriented audio files player. Supports MP3 and WMA.")
+          << QString() << QStringLiteral("please, send donation.") << QString() << CopyrightText()
+          << CountryText();
     if (in.IsOpen) {
         const TMediaInfo& m = in.Info;
         const QLocale locale;
@@ -90,13 +101,15 @@ QString BuildAboutText(const TAboutInput& in) {
         if (!m.ChannelMode.isEmpty()) add("Channel: ", m.ChannelMode);
         if (m.SampleRate > 0) add("Sample rate: ", SampleRateText(m.SampleRate));
         if (m.BitRate > 0) add("Bit rate: ", QString::number(m.BitRate) + QStringLiteral(" kbps"));
-        add("Duration: ", QStringLiteral("%1m %2s").arg(m.Duration / 60000).arg((m.Duration % 60000) / 1000));
+        add("Duration: ",
+            QStringLiteral("%1m %2s").arg(m.Duration / 60000).arg((m.Duration % 60000) / 1000));
         if (in.FolderText != QStringLiteral(".")) add("Folder: ", in.FolderText);
         add("File: ", DisplayFileName(NamePart(m.FilePath)));
         add("Size: ", FormatFileSize(FileSizeOf(m.FilePath)));
         add("Root: ", DisplayFileName(in.RootFolder));
-        add("Count: ", QStringLiteral("%1 folders, %2 files")
-                           .arg(locale.toString(in.FolderCount), locale.toString(in.TotalFileCount)));
+        add("Count: ",
+            QStringLiteral("%1 folders, %2 files")
+                .arg(locale.toString(in.FolderCount), locale.toString(in.TotalFileCount)));
         if (!m.Comment.isEmpty()) add("Comment: ", m.Comment);
     }
     return lines.join(QLatin1Char('\r'));
@@ -104,8 +117,8 @@ QString BuildAboutText(const TAboutInput& in) {
 
 QStringList MixerCandidates() {
     return {QStringLiteral("pavucontrol"), QStringLiteral("pavucontrol-qt"),
-            QStringLiteral("gnome-control-center sound"), QStringLiteral("kcmshell6 kcm_pulseaudio"),
-            QStringLiteral("kcmshell5 kcm_pulseaudio")};
+            QStringLiteral("gnome-control-center sound"),
+            QStringLiteral("kcmshell6 kcm_pulseaudio"), QStringLiteral("kcmshell5 kcm_pulseaudio")};
 }
 
 bool StartMixer() {
@@ -120,7 +133,10 @@ bool StartMixer() {
 }
 
 QUrl MailUrl() {
-    return QUrl(QStringLiteral("mailto:") + ContactAddress() + QStringLiteral("?subject=[Velodra]"));
+    return QUrl(QStringLiteral("mailto:") + ContactAddress() +
+                QStringLiteral("?subject=[Velodra]"));
 }
 
-void StartMail() { QDesktopServices::openUrl(MailUrl()); }
+void StartMail() {
+    QDesktopServices::openUrl(MailUrl());
+}

@@ -10,11 +10,11 @@
 // What the main window knows when the about box opens.
 struct TAboutInput {
     QString BaseCaption = QStringLiteral("Velodra");
-    bool IsOpen = false;  // a file is open in the player
-    TMediaInfo Info;      // MediaInfo of the open file
-    QString FolderText;   // edFolder's text: the selected folder as the list shows it
-    QString RootFolder;   // lossless file-name text
-    int FolderCount = 0;  // entries of edFolder
+    bool IsOpen = false; // a file is open in the player
+    TMediaInfo Info;     // MediaInfo of the open file
+    QString FolderText;  // edFolder's text: the selected folder as the list shows it
+    QString RootFolder;  // lossless file-name text
+    int FolderCount = 0; // entries of edFolder
     int TotalFileCount = 0;
 };
 

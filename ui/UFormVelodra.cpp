@@ -46,7 +46,9 @@ TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormV
     FormCreate();
 }
 
-TFormVelodra::~TFormVelodra() { RemoveTrayIcon(); }
+TFormVelodra::~TFormVelodra() {
+    RemoveTrayIcon();
+}
 
 void TFormVelodra::FormCreate() {
     BaseCaption = windowTitle();
@@ -71,7 +73,8 @@ void TFormVelodra::FormShow() {
     CurFileIndex = -1;
     Rng.seed(static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch()));
     // The heavy work runs from the event loop, once the window is on screen; once per process.
-    QMetaObject::invokeMethod(this, [this] { StartUp(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { StartUp(); }, Qt::QueuedConnection);
 }
 
 void TFormVelodra::StartUp() {
@@ -80,8 +83,10 @@ void TFormVelodra::StartUp() {
     QCoreApplication::processEvents();
     if (Closing) return; // closed while it finished painting
     LoadSettings();
-    if (Minimized) showMinimized();
-    else KeepOnScreen();
+    if (Minimized)
+        showMinimized();
+    else
+        KeepOnScreen();
     if (!CommandLine.isEmpty()) {
         const QString param = CommandLine.first();
         if (IsDirectory(param)) {
@@ -162,8 +167,10 @@ void TFormVelodra::changeEvent(QEvent* e) {
     const auto* change = static_cast<QWindowStateChangeEvent*>(e);
     const bool was = change->oldState() & Qt::WindowMinimized;
     const bool now = windowState() & Qt::WindowMinimized;
-    if (now && !was) ApplicationMinimize();
-    else if (was && !now) ApplicationRestore();
+    if (now && !was)
+        ApplicationMinimize();
+    else if (was && !now)
+        ApplicationRestore();
 }
 
 void TFormVelodra::KeepOnScreen() {
@@ -234,7 +241,12 @@ void TFormVelodra::ApplicationMinimize() {
     if (ui->ActMinimizeToTray->isChecked() && QSystemTrayIcon::isSystemTrayAvailable()) {
         AddTrayIcon();
         // Hidden, the window leaves the task bar; the tray icon brings it back.
-        QMetaObject::invokeMethod(this, [this] { if (TrayIcon) hide(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (TrayIcon) hide();
+            },
+            Qt::QueuedConnection);
     }
     Minimized = true;
 }
@@ -290,9 +302,8 @@ void TFormVelodra::DropPath(const QString& path) {
 bool TFormVelodra::DragsWindow(const QPoint& clientPos) const {
     const QWidget* w = childAt(clientPos);
     for (; w && w != this; w = w->parentWidget()) {
-        if (qobject_cast<const TClickLabel*>(w) || w == ui->ProgressBar1 ||
-            w == ui->edFolder || w == ui->edFile || w == ui->ToolBar1 ||
-            w->parentWidget() == ui->ToolBar1)
+        if (qobject_cast<const TClickLabel*>(w) || w == ui->ProgressBar1 || w == ui->edFolder ||
+            w == ui->edFile || w == ui->ToolBar1 || w->parentWidget() == ui->ToolBar1)
             return false;
     }
     return true;

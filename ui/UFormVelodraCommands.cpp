@@ -89,12 +89,16 @@ void TFormVelodra::SetUpCommands() {
         });
     }
 
-    const std::pair<QToolButton*, QAction*> buttons[] = {
-        {ui->BtnPlay, ui->ActPlay},           {ui->BtnPause, ui->ActPause},
-        {ui->BtnStop, ui->ActStop},           {ui->BtnLoad, ui->ActLoad},
-        {ui->BtnPrevFolder, ui->ActPrevFolder}, {ui->BtnPrevFile, ui->ActPrevFile},
-        {ui->BtnNextFile, ui->ActNextFile},   {ui->BtnNextFolder, ui->ActNextFolder}};
-    for (const auto& [button, action] : buttons) button->setDefaultAction(action);
+    const std::pair<QToolButton*, QAction*> buttons[] = {{ui->BtnPlay, ui->ActPlay},
+                                                         {ui->BtnPause, ui->ActPause},
+                                                         {ui->BtnStop, ui->ActStop},
+                                                         {ui->BtnLoad, ui->ActLoad},
+                                                         {ui->BtnPrevFolder, ui->ActPrevFolder},
+                                                         {ui->BtnPrevFile, ui->ActPrevFile},
+                                                         {ui->BtnNextFile, ui->ActNextFile},
+                                                         {ui->BtnNextFolder, ui->ActNextFolder}};
+    for (const auto& [button, action] : buttons)
+        button->setDefaultAction(action);
 
     // The clickable labels run their commands exactly as a menu entry does.
     const std::pair<TClickLabel*, QAction*> labels[] = {{ui->LblPosition, ui->ActReversedElasped},
@@ -126,7 +130,8 @@ void TFormVelodra::SetUpMenus() {
     auto addCommon = [this](QMenu* m, const QString& optionsCaption, bool withTray) {
         m->addAction(ui->ActAbout);
         m->addSeparator();
-        for (QAction* a : {ui->ActPlay, ui->ActPause, ui->ActStop, ui->ActLoad}) m->addAction(a);
+        for (QAction* a : {ui->ActPlay, ui->ActPause, ui->ActStop, ui->ActLoad})
+            m->addAction(a);
         m->addSeparator();
         for (QAction* a : {ui->ActPrevFolder, ui->ActPrevFile, ui->ActNextFile, ui->ActNextFolder})
             m->addAction(a);
@@ -134,8 +139,8 @@ void TFormVelodra::SetUpMenus() {
         m->addAction(ui->ActInclWMA);
         m->addAction(ui->ActMixer);
         QMenu* options = m->addMenu(MenuIcon(11), optionsCaption);
-        for (QAction* a : {ui->ActPlayNotification, ui->ActReversedElasped, ui->ActLoop,
-                           ui->ActShuffle})
+        for (QAction* a :
+             {ui->ActPlayNotification, ui->ActReversedElasped, ui->ActLoop, ui->ActShuffle})
             options->addAction(a);
         options->addSeparator();
         options->addAction(ui->ActFolderImage);
@@ -169,7 +174,9 @@ void TFormVelodra::Execute(QAction* action) {
     if (const TCommand* c = FindCommand(*ui, action); c && c->Handler) (this->*(c->Handler))();
 }
 
-void TFormVelodra::SetPlayIcon(int slot) { ui->ActPlay->setIcon(MenuIcon(slot)); }
+void TFormVelodra::SetPlayIcon(int slot) {
+    ui->ActPlay->setIcon(MenuIcon(slot));
+}
 
 void TFormVelodra::SetPauseState(bool paused) {
     ActPauseTag = paused ? -1 : 0;
@@ -252,7 +259,9 @@ void TFormVelodra::ActAboutExecute() {
     ShowMessage(TMsgIcon::Information, QStringLiteral("About"), BuildAboutText(in));
 }
 
-void TFormVelodra::ActMixerExecute() { StartMixer(); }
+void TFormVelodra::ActMixerExecute() {
+    StartMixer();
+}
 
 void TFormVelodra::ProgressBar1MouseDown(int x) {
     WatchForEnd = false;
@@ -260,8 +269,10 @@ void TFormVelodra::ProgressBar1MouseDown(int x) {
     const double t = static_cast<double>(x) / width * FormPlayer->MediaInfo.Duration;
     FormPlayer->Seek(static_cast<std::int32_t>(std::nearbyint(t))); // halves to even
     QCoreApplication::processEvents();
-    if (ActPauseTag != 0) FormPlayer->PauseToggle();
-    else WatchForEnd = true;
+    if (ActPauseTag != 0)
+        FormPlayer->PauseToggle();
+    else
+        WatchForEnd = true;
 }
 
 bool TFormVelodra::eventFilter(QObject* watched, QEvent* e) {

@@ -16,10 +16,14 @@
 #include <QTimer>
 
 namespace {
-bool Shown(const QWidget* w) { return !w->isHidden(); }
+bool Shown(const QWidget* w) {
+    return !w->isHidden();
+}
 
 // Labels that size themselves to their text (width only; their height is the form's).
-bool AutoSized(const QLabel* l) { return l->property("autoSize").toBool(); }
+bool AutoSized(const QLabel* l) {
+    return l->property("autoSize").toBool();
+}
 void SetAutoSize(QLabel* l, bool on) {
     l->setProperty("autoSize", on);
     if (on) l->resize(l->sizeHint().width(), l->height());
@@ -64,7 +68,8 @@ void TFormVelodra::SetUpLook() {
     SetColor(ui->LblTitle, QPalette::WindowText, QColor(0xFF, 0xFF, 0x00));
     for (QLabel* l : std::initializer_list<QLabel*>{ui->LblPosition, ui->LblDuration})
         SetColor(l, QPalette::WindowText, Qt::white);
-    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblTitle2, ui->LblPosition2, ui->LblDuration2})
+    for (QLabel* l :
+         std::initializer_list<QLabel*>{ui->LblTitle2, ui->LblPosition2, ui->LblDuration2})
         SetColor(l, QPalette::WindowText, Qt::black);
     for (QLabel* l : std::initializer_list<QLabel*>{ui->LblMode, ui->LblBitRate})
         SetColor(l, QPalette::WindowText, QColor(0xFF, 0x00, 0x00));
@@ -72,8 +77,9 @@ void TFormVelodra::SetUpLook() {
         SetColor(l, QPalette::WindowText, QColor(128, 128, 128));
     SetColor(ui->LblCopyright2, QPalette::WindowText, palette().color(QPalette::Light));
     ui->LblCopyright->setText(CopyrightText());
-    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblTitleTest, ui->LblCopyright2, ui->LblTitle, ui->LblShuffle,
-                      ui->LblMode, ui->LblLoop, ui->LblBitRate, ui->LblCopyright})
+    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblTitleTest, ui->LblCopyright2,
+                                                    ui->LblTitle, ui->LblShuffle, ui->LblMode,
+                                                    ui->LblLoop, ui->LblBitRate, ui->LblCopyright})
         SetAutoSize(l, true);
     ui->LblTitleTest->hide();
     ui->ImgFolder1->lower();
@@ -84,11 +90,12 @@ void TFormVelodra::FirstShowLayout() {
     ui->Shape1->setGeometry(bevel.adjusted(1, 1, -1, -1));
     SetAutoSize(ui->LblTitle, true);
     SetLabelText(ui->LblTitle, QStringLiteral("Welcome to ") + BaseCaption + QLatin1Char('!'));
-    ui->LblTitle->move(ui->LblTitle->x(), bevel.top() + (bevel.height() - ui->LblTitle->height()) / 2);
+    ui->LblTitle->move(ui->LblTitle->x(),
+                       bevel.top() + (bevel.height() - ui->LblTitle->height()) / 2);
     CenterHorizontally(ui->LblTitle);
     ui->LblTitle2->setText(ui->LblTitle->text());
-    ui->LblTitle2->setGeometry(ui->LblTitle->x() + 1, ui->LblTitle->y() + 1,
-                               ui->LblTitle->width(), ui->LblTitle2->height());
+    ui->LblTitle2->setGeometry(ui->LblTitle->x() + 1, ui->LblTitle->y() + 1, ui->LblTitle->width(),
+                               ui->LblTitle2->height());
     SetLabelText(ui->LblMode, QString());
     SetLabelText(ui->LblBitRate, QString());
     SetLabelText(ui->LblPosition, QStringLiteral("00:00"));
@@ -108,7 +115,9 @@ void TFormVelodra::FirstShowLayout() {
     SetAutoSize(ui->LblCopyright2, true);
     ui->LblCopyright2->move(ui->LblCopyright->x() + 1, ui->LblCopyright->y() + 1);
     ui->LblCopyright2->hide();
-    for (QLabel* l : std::initializer_list<QLabel*>{ui->LblTitle2, ui->LblPosition2, ui->LblDuration2}) l->hide();
+    for (QLabel* l :
+         std::initializer_list<QLabel*>{ui->LblTitle2, ui->LblPosition2, ui->LblDuration2})
+        l->hide();
 }
 
 void TFormVelodra::resizeEvent(QResizeEvent* e) {
@@ -138,9 +147,9 @@ void TFormVelodra::TmrMainTimer() {
             TmrMainTag = counter;
         } else {
             TmrMainTag = 0;
-            if (Shown(ui->ImgFolder1)) SetControlVisible(ui->LblCopyright, !Shown(ui->LblCopyright));
-            SetControlVisible(ui->LblCopyright2,
-                              Shown(ui->LblCopyright) && Shown(ui->ImgFolder1));
+            if (Shown(ui->ImgFolder1))
+                SetControlVisible(ui->LblCopyright, !Shown(ui->LblCopyright));
+            SetControlVisible(ui->LblCopyright2, Shown(ui->LblCopyright) && Shown(ui->ImgFolder1));
         }
         if (TmrMainTag % 300 == 0) ShowPosition(-1);
         if (TmrMainTag % 500 == 0) AnimateChannelMode();
@@ -193,8 +202,8 @@ void TFormVelodra::ShowTitle() {
         SetAutoSize(ui->LblTitle, true);
     }
     CenterHorizontally(ui->LblTitle);
-    ui->LblTitle2->setGeometry(ui->LblTitle->x() + 1, ui->LblTitle->y() + 2,
-                               ui->LblTitle->width(), ui->LblTitle2->height());
+    ui->LblTitle2->setGeometry(ui->LblTitle->x() + 1, ui->LblTitle->y() + 2, ui->LblTitle->width(),
+                               ui->LblTitle2->height());
     setWindowTitle(QStringLiteral("%1 :: %2").arg(BaseCaption, TitleText));
 }
 
@@ -229,11 +238,20 @@ void TFormVelodra::AnimateChannelMode() {
     if (!FormPlayer->IsPlaying() || FormPlayer->IsPaused() || mode.isEmpty()) return;
     if (++LblModeTag > 11) LblModeTag = 0;
     switch (LblModeTag) {
-    case 0: SetLabelText(ui->LblMode, mode); break;
-    case 3: SetLabelText(ui->LblMode, QStringLiteral("( ") + mode + QStringLiteral(" )")); break;
-    case 6: SetLabelText(ui->LblMode, QStringLiteral("(( ") + mode + QStringLiteral(" ))")); break;
-    case 9: SetLabelText(ui->LblMode, QStringLiteral("((( ") + mode + QStringLiteral(" )))")); break;
-    default: break;
+    case 0:
+        SetLabelText(ui->LblMode, mode);
+        break;
+    case 3:
+        SetLabelText(ui->LblMode, QStringLiteral("( ") + mode + QStringLiteral(" )"));
+        break;
+    case 6:
+        SetLabelText(ui->LblMode, QStringLiteral("(( ") + mode + QStringLiteral(" ))"));
+        break;
+    case 9:
+        SetLabelText(ui->LblMode, QStringLiteral("((( ") + mode + QStringLiteral(" )))"));
+        break;
+    default:
+        break;
     }
     CenterHorizontally(ui->LblMode);
 }
@@ -255,9 +273,9 @@ void TFormVelodra::ActCompactExecute() {
         setFixedHeight(FullHeight);
         KeepOnScreen();
         SetControlVisible(ui->edFolder, !compact);
-        for (QWidget* w : std::initializer_list<QWidget*>{ui->edFile, ui->BtnLoad,
-                                                          ui->BtnPrevFolder, ui->BtnPrevFile,
-                                                          ui->BtnNextFile, ui->BtnNextFolder})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{ui->edFile, ui->BtnLoad, ui->BtnPrevFolder,
+                                             ui->BtnPrevFile, ui->BtnNextFile, ui->BtnNextFolder})
             SetControlVisible(w, Shown(ui->edFolder));
     } else {
         if (compact) {
@@ -274,13 +292,16 @@ void TFormVelodra::ActCompactExecute() {
     SetControlVisible(ui->ProgressBar1, Shown(ui->edFolder) || !Shown(ui->ImgFolder1));
 }
 
-void TFormVelodra::ActFolderImageExecute() { UpdateFolderImage(); }
+void TFormVelodra::ActFolderImageExecute() {
+    UpdateFolderImage();
+}
 
 void TFormVelodra::UpdateFolderImage() {
     const bool wasCompact = ui->ActCompact->isChecked();
     auto finish = [this] {
         SetControlVisible(ui->LblCopyright2, Shown(ui->ImgFolder1) && Shown(ui->LblCopyright));
-        for (QLabel* l : std::initializer_list<QLabel*>{ui->LblPosition2, ui->LblDuration2, ui->LblTitle2})
+        for (QLabel* l :
+             std::initializer_list<QLabel*>{ui->LblPosition2, ui->LblDuration2, ui->LblTitle2})
             SetControlVisible(l, Shown(ui->ImgFolder1));
         KeepOnScreen();
     };

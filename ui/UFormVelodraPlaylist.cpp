@@ -12,7 +12,8 @@
 QString TFormVelodra::CleanDisplayName(const QString& s) {
     QString r = s;
     r.replace(QLatin1Char('_'), QLatin1Char(' '));
-    while (r.contains(QLatin1String("  "))) r.replace(QLatin1String("  "), QLatin1String(" "));
+    while (r.contains(QLatin1String("  ")))
+        r.replace(QLatin1String("  "), QLatin1String(" "));
     return r;
 }
 
@@ -31,7 +32,8 @@ void TFormVelodra::SetRootFolder(const QString& root) {
         QStringList names;
         FormPlayer->FolderDisplayList(names);
         for (QString& n : names)
-            n = DisplayFileName(CleanDisplayName(n)).replace(QLatin1Char('/'), QStringLiteral(" / "));
+            n = DisplayFileName(CleanDisplayName(n))
+                    .replace(QLatin1Char('/'), QStringLiteral(" / "));
         ui->edFolder->clear();
         ui->edFolder->addItems(names);
         const int count = ui->edFolder->count();
@@ -47,9 +49,9 @@ void TFormVelodra::edFolderChange() {
     FillFileList();
     CurFolderIndex = selected;
     ui->edFolder->setToolTip(ForDisplay(QStringLiteral("Folder %1 of %2: \r%3")
-                                               .arg(selected + 1)
-                                               .arg(ui->edFolder->count())
-                                               .arg(ui->edFolder->currentText())));
+                                            .arg(selected + 1)
+                                            .arg(ui->edFolder->count())
+                                            .arg(ui->edFolder->currentText())));
     UpdateFolderImage();
 }
 
@@ -61,12 +63,13 @@ void TFormVelodra::FillFileList() {
         QStringList names;
         const int folder = ui->edFolder->currentIndex();
         if (folder >= 0) FormPlayer->FilesInFolder(folder, names);
-        for (QString& n : names) n = DisplayFileName(CleanDisplayName(n.left(n.size() - 4)));
+        for (QString& n : names)
+            n = DisplayFileName(CleanDisplayName(n.left(n.size() - 4)));
         ui->edFile->clear();
         ui->edFile->addItems(names);
         const int count = ui->edFile->count();
-        ui->edFile->setCurrentIndex(
-            count == 0 ? -1 : (ui->ActShuffle->isChecked() ? Random(count) : 0));
+        ui->edFile->setCurrentIndex(count == 0 ? -1
+                                               : (ui->ActShuffle->isChecked() ? Random(count) : 0));
     }
     edFileChange();
 }
@@ -84,9 +87,9 @@ void TFormVelodra::edFileChange() {
     SetLabelText(ui->LblBitRate, QString());
     SetLabelText(ui->LblDuration, QStringLiteral("00:00"));
     ui->edFile->setToolTip(ForDisplay(QStringLiteral("File %1 of %2: \r%3")
-                                             .arg(selected + 1)
-                                             .arg(ui->edFile->count())
-                                             .arg(ui->edFile->currentText())));
+                                          .arg(selected + 1)
+                                          .arg(ui->edFile->count())
+                                          .arg(ui->edFile->currentText())));
     const bool wasPlaying = FormPlayer->IsPlaying();
     FormPlayer->OpenFile(ui->edFolder->currentIndex(), selected);
     FormPlayer->ReadMediaInfo();
@@ -95,10 +98,18 @@ void TFormVelodra::edFileChange() {
     ui->ProgressBar1->setEnabled(true);
 }
 
-void TFormVelodra::edFolderDropDown() { edFolderTag = -1; }
-void TFormVelodra::edFolderCloseUp() { edFolderTag = 0; }
-void TFormVelodra::edFileDropDown() { edFileTag = -1; }
-void TFormVelodra::edFileCloseUp() { edFileTag = 0; }
+void TFormVelodra::edFolderDropDown() {
+    edFolderTag = -1;
+}
+void TFormVelodra::edFolderCloseUp() {
+    edFolderTag = 0;
+}
+void TFormVelodra::edFileDropDown() {
+    edFileTag = -1;
+}
+void TFormVelodra::edFileCloseUp() {
+    edFileTag = 0;
+}
 
 bool TFormVelodra::MoveNext() {
     SetPlayIcon(1);
@@ -163,7 +174,9 @@ bool TFormVelodra::MoveNext() {
     return true;
 }
 
-void TFormVelodra::ActNextFileExecute() { MoveNext(); }
+void TFormVelodra::ActNextFileExecute() {
+    MoveNext();
+}
 
 void TFormVelodra::ActNextFolderExecute() {
     ui->edFolder->setCurrentIndex(ui->edFolder->currentIndex() + 1);

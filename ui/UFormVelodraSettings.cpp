@@ -29,18 +29,25 @@ void TFormVelodra::LoadSettings() {
     for (const auto& [action, key] : options)
         action->setChecked(ini.ReadBool(kConfig, key, action->isChecked()));
     switch (ini.ReadInteger(kConfig, QStringLiteral("Opaque"), 0) & 0xFF) {
-    case 25: Execute(ui->Opacity25); break;
-    case 50: Execute(ui->Opacity50); break;
-    case 75: Execute(ui->Opacity75); break;
-    default: break;
+    case 25:
+        Execute(ui->Opacity25);
+        break;
+    case 50:
+        Execute(ui->Opacity50);
+        break;
+    case 75:
+        Execute(ui->Opacity75);
+        break;
+    default:
+        break;
     }
 
     move(ini.ReadInteger(kWindow, QStringLiteral("Left"), x()),
          ini.ReadInteger(kWindow, QStringLiteral("Top"), y()));
     if (ini.ReadBool(kWindow, QStringLiteral("Compact"), ui->ActCompact->isChecked()))
         Execute(ui->ActCompact);
-    ui->ActMinimizeToTray->setChecked(
-        ini.ReadBool(kWindow, QStringLiteral("MinimizeToTray"), ui->ActMinimizeToTray->isChecked()));
+    ui->ActMinimizeToTray->setChecked(ini.ReadBool(kWindow, QStringLiteral("MinimizeToTray"),
+                                                   ui->ActMinimizeToTray->isChecked()));
     ui->ActFolderImage->setChecked(
         ini.ReadBool(kWindow, QStringLiteral("FolderImage"), ui->ActFolderImage->isChecked()));
     Minimized = ini.ReadBool(kWindow, QStringLiteral("Minimized"), false);
@@ -76,7 +83,8 @@ void TFormVelodra::SaveSettings(bool report) {
             ini.WriteInteger(kWindow, QStringLiteral("Top"), y());
         }
         ini.WriteBool(kWindow, QStringLiteral("Compact"), ui->ActCompact->isChecked());
-        ini.WriteBool(kWindow, QStringLiteral("MinimizeToTray"), ui->ActMinimizeToTray->isChecked());
+        ini.WriteBool(kWindow, QStringLiteral("MinimizeToTray"),
+                      ui->ActMinimizeToTray->isChecked());
         ini.WriteBool(kWindow, QStringLiteral("FolderImage"), ui->ActFolderImage->isChecked());
         ini.WriteBool(kWindow, QStringLiteral("Minimized"), Minimized);
         ini.UpdateFile();

@@ -16,8 +16,10 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() == Qt::LeftButton) e->accept();
-        else QLabel::mousePressEvent(e);
+        if (e->button() == Qt::LeftButton)
+            e->accept();
+        else
+            QLabel::mousePressEvent(e);
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) {

@@ -106,7 +106,8 @@ void TrayFrame2(QPainter& p) {
 
 void NotesHalf(QPainter& p, double x, const QColor& staff, const QColor& ink) {
     p.setPen(QPen(staff, 1));
-    for (int y = 2; y <= 14; y += 3) p.drawLine(QPointF(x + 0.5, y + 0.5), QPointF(x + 15.5, y + 0.5));
+    for (int y = 2; y <= 14; y += 3)
+        p.drawLine(QPointF(x + 0.5, y + 0.5), QPointF(x + 15.5, y + 0.5));
     const QPointF a = Note(p, x + 4, 11.5, 8, ink);
     const QPointF b = Note(p, x + 10.5, 8.5, 7, ink);
     Beam(p, a, b, ink);
@@ -128,9 +129,13 @@ void About(QPainter& p) {
     p.drawRect(QRectF(6.9, 6.5, 2.2, 6.5));
 }
 
-void PlayShape(QPainter& p, const QColor& c) { Fill(p, Triangle(4, 2, 4, 14, 13, 8), c); }
+void PlayShape(QPainter& p, const QColor& c) {
+    Fill(p, Triangle(4, 2, 4, 14, 13, 8), c);
+}
 
-void Play(QPainter& p) { PlayShape(p, Green); }
+void Play(QPainter& p) {
+    PlayShape(p, Green);
+}
 void Playing(QPainter& p) {
     Fill(p, Triangle(1.5, 3, 1.5, 13, 9.5, 8), Green);
     p.setPen(QPen(Green.darker(120), 1.2));
@@ -259,16 +264,16 @@ int main(int argc, char** argv) {
         int W;
         void (*Draw)(QPainter&);
     } const pictures[] = {
-        {"tray0.png", 16, TrayFrame0},     {"tray1.png", 16, TrayFrame1},
-        {"tray2.png", 16, TrayFrame2},     {"notes.png", 32, Notes},
-        {"menu00.png", 16, About},         {"menu01.png", 16, Play},
-        {"menu02.png", 16, Playing},       {"menu03.png", 16, Pause},
-        {"menu04.png", 16, Resume},        {"menu05.png", 16, Stop},
-        {"menu06.png", 16, Load},          {"menu07.png", 16, PriorFolder},
-        {"menu08.png", 16, PriorFile},     {"menu09.png", 16, NextFile},
-        {"menu10.png", 16, NextFolder},    {"menu11.png", 16, Options},
-        {"menu13.png", 16, Restore},       {"menu14.png", 16, Exit},
-        {"menu16.png", 16, Mixer},         {"menu17.png", 16, FolderImage},
+        {"tray0.png", 16, TrayFrame0},  {"tray1.png", 16, TrayFrame1},
+        {"tray2.png", 16, TrayFrame2},  {"notes.png", 32, Notes},
+        {"menu00.png", 16, About},      {"menu01.png", 16, Play},
+        {"menu02.png", 16, Playing},    {"menu03.png", 16, Pause},
+        {"menu04.png", 16, Resume},     {"menu05.png", 16, Stop},
+        {"menu06.png", 16, Load},       {"menu07.png", 16, PriorFolder},
+        {"menu08.png", 16, PriorFile},  {"menu09.png", 16, NextFile},
+        {"menu10.png", 16, NextFolder}, {"menu11.png", 16, Options},
+        {"menu13.png", 16, Restore},    {"menu14.png", 16, Exit},
+        {"menu16.png", 16, Mixer},      {"menu17.png", 16, FolderImage},
     };
     bool ok = true;
     for (const auto& pic : pictures)

@@ -19,11 +19,16 @@ namespace {
 
 const char* ActionName(Qt::DropAction a) {
     switch (a) {
-    case Qt::CopyAction: return "copy";
-    case Qt::MoveAction: return "move";
-    case Qt::LinkAction: return "link";
-    case Qt::IgnoreAction: return "ignore";
-    default: return "other";
+    case Qt::CopyAction:
+        return "copy";
+    case Qt::MoveAction:
+        return "move";
+    case Qt::LinkAction:
+        return "link";
+    case Qt::IgnoreAction:
+        return "ignore";
+    default:
+        return "other";
     }
 }
 
@@ -88,7 +93,8 @@ int main(int argc, char** argv) {
     if (!okX || !okY) return Usage();
     QList<QUrl> urls;
     // The paths as the shell gave them: keep their bytes, whatever the locale.
-    for (int i = 3; i < argc; ++i) urls << QUrl::fromLocalFile(QFile::decodeName(argv[i]));
+    for (int i = 3; i < argc; ++i)
+        urls << QUrl::fromLocalFile(QFile::decodeName(argv[i]));
 
     TDragSource w(urls);
     w.move(x, y);

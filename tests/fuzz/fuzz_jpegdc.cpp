@@ -78,7 +78,8 @@ struct TInput {
     }
     void Table(TJpegHuffmanTable& t) {
         int total = 0;
-        for (uint8_t& n : t.Counts) total += n = Byte();
+        for (uint8_t& n : t.Counts)
+            total += n = Byte();
         // Counts beyond 256 in all stay: the decoder must refuse them.
         const size_t symbols = std::min({static_cast<size_t>(total), size_t{256}, Left});
         std::memcpy(t.Symbols, P, symbols);
@@ -88,7 +89,8 @@ struct TInput {
     void Quant(uint16_t* q) {
         const int given = Byte() % 65;
         uint16_t last = 1;
-        for (int i = 0; i < 64; ++i) q[i] = last = i < given ? U16() : last;
+        for (int i = 0; i < 64; ++i)
+            q[i] = last = i < given ? U16() : last;
     }
 };
 
@@ -97,8 +99,8 @@ struct TLayout {
     int H, V;
     bool Taken; // with three components: the decoder handles only full and 4:2:0 chroma
 };
-constexpr TLayout kLayouts[] = {{1, 1, true}, {2, 2, true}, {2, 1, false}, {3, 1, false},
-                                {1, 2, false}};
+constexpr TLayout kLayouts[] = {
+    {1, 1, true}, {2, 2, true}, {2, 1, false}, {3, 1, false}, {1, 2, false}};
 
 const TLayout& PickLayout(uint8_t b) {
     if (b < 112) return kLayouts[0];
@@ -117,7 +119,8 @@ struct TRefTable {
 
 PLAIN bool BuildRef(const TJpegHuffmanTable& t, bool dc, TRefTable& r) {
     int total = 0;
-    for (int n : t.Counts) total += n;
+    for (int n : t.Counts)
+        total += n;
     if (total > 256) return false;
     int code = 0, k = 0;
     for (int len = 1; len <= 16; ++len) {
@@ -206,12 +209,14 @@ PLAIN bool PlainDecode(const TJpegDcScan& scan, const uint8_t* data, size_t size
             continue;
         }
         size_t j = i + 1;
-        while (j < size && data[j] == 0xFF) ++j; // fill bytes
+        while (j < size && data[j] == 0xFF)
+            ++j; // fill bytes
         if (j >= size) return false;
         if (data[j] == 0) {
             segments.back().push_back(0xFF);
         } else if (data[j] >= 0xD0 && data[j] <= 0xD7) {
-            if (!scan.RestartInterval || data[j] - 0xD0 != static_cast<int>((segments.size() - 1) % 8))
+            if (!scan.RestartInterval ||
+                data[j] - 0xD0 != static_cast<int>((segments.size() - 1) % 8))
                 return false;
             segments.emplace_back();
         } else {
@@ -223,7 +228,8 @@ PLAIN bool PlainDecode(const TJpegDcScan& scan, const uint8_t* data, size_t size
     const size_t interval = scan.RestartInterval ? static_cast<size_t>(scan.RestartInterval) : mcus;
     if (segments.size() != (mcus + interval - 1) / interval) return false;
 
-    for (int c = 0; c < n && pixels; ++c) plain.Planes[c].assign(mcus, 0);
+    for (int c = 0; c < n && pixels; ++c)
+        plain.Planes[c].assign(mcus, 0);
     for (size_t s = 0; s < segments.size(); ++s) {
         TRefBits bits{segments[s]};
         int pred[3] = {};
@@ -247,10 +253,12 @@ PLAIN bool PlainDecode(const TJpegDcScan& scan, const uint8_t* data, size_t size
                 }
                 if (pixels) {
                     // The 1 x 1 inverse DCT: the mean of the block.
-                    const int64_t coef = (int64_t{pred[c]} * (int64_t{1} << scan.Al)) * scan.Comp[c].Quant[0];
+                    const int64_t coef =
+                        (int64_t{pred[c]} * (int64_t{1} << scan.Al)) * scan.Comp[c].Quant[0];
                     const int64_t v = (coef + 4) >> 3;
                     plain.InRange = plain.InRange && v >= -128 && v <= 127;
-                    plain.Planes[c][m] = static_cast<uint8_t>(std::clamp<int64_t>(v, -128, 127) + 128);
+                    plain.Planes[c][m] =
+                        static_cast<uint8_t>(std::clamp<int64_t>(v, -128, 127) + 128);
                 }
             }
         }
@@ -334,7 +342,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             scan.Height = static_cast<int>(height);
         const std::vector<uint8_t> once = scanData; // insert() must not read from its own vector
         scanData.reserve(tile * tiles + 2);
-        for (size_t i = 1; i < tiles; ++i) scanData.insert(scanData.end(), once.begin(), once.end());
+        for (size_t i = 1; i < tiles; ++i)
+            scanData.insert(scanData.end(), once.begin(), once.end());
     }
     if (flags & kAppendEnd) {
         scanData.push_back(0xFF);
@@ -351,7 +360,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t end = 0;
     const bool ok = DecodeJpegDcScan(scan, bytes, scanData.size(), out.data(), stride, &end);
 
-    const bool taken = scan.Components == 1 || (layout.Taken && !(scan.Progressive && layout.H > 1));
+    const bool taken =
+        scan.Components == 1 || (layout.Taken && !(scan.Progressive && layout.H > 1));
     if (!taken) {
         Check(!ok, "a layout it does not take decoded");
         return 0;
@@ -382,7 +392,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                        : Rgb(p[0][at], p[1][at], p[2][at]);
             Check(row[x] == want, "pixel differs from the plain decode");
         }
-        for (size_t x = outW; x < stride && y + 1 < outH; ++x) Check(row[x] == 0, "write between rows");
+        for (size_t x = outW; x < stride && y + 1 < outH; ++x)
+            Check(row[x] == 0, "write between rows");
     }
     return 0;
 }

@@ -7,10 +7,14 @@
 #include <algorithm>
 #include <vector>
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 struct TOrderCase {
     const char* Locale;
@@ -36,13 +40,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The whole path is compared: a subfolder can sort before the folder's own files.
         TOrderCase{"en_US", "./A/B/y.mp3", "./A/x.mp3", -1},
-        TOrderCase{"en_US", "./a.mp3", "./B.mp3", -1},      // case ignored
+        TOrderCase{"en_US", "./a.mp3", "./B.mp3", -1}, // case ignored
         TOrderCase{"en_US", "./Zed.mp3", "./apple.mp3", 1},
-        TOrderCase{"en_US", "./10.mp3", "./9.mp3", -1},     // no number order
-        TOrderCase{"de_DE", "\xc3\x84pfel", "Apfelz", -1},  // umlaut with its base letter
+        TOrderCase{"en_US", "./10.mp3", "./9.mp3", -1},    // no number order
+        TOrderCase{"de_DE", "\xc3\x84pfel", "Apfelz", -1}, // umlaut with its base letter
         TOrderCase{"de_DE", "\xc3\x96l", "Orange", -1},
         TOrderCase{"de_DE", "Zebra", "\xc3\xa4rger", 1},
-        TOrderCase{"C", "rock/b", "Rock/c", -1},            // the C locale also ignores case
+        TOrderCase{"C", "rock/b", "Rock/c", -1}, // the C locale also ignores case
         TOrderCase{"C", "Rock/b", "rock/a", 1}));
 
 TEST(CollationTest, NamesEqualButForCaseAreDistinctAndOrderedByExactText) {
@@ -61,20 +65,30 @@ TEST(CollationTest, NamesEqualButForCaseAreDistinctAndOrderedByExactText) {
 
 TEST(CollationTest, SortingByKeysMatchesSortingByCompare) {
     const TCollation coll{QLocale(QStringLiteral("de_DE"))};
-    QStringList items{"./Rock/b.mp3", "./rock/a.mp3", "./Rock/A.mp3", "./\xc3\x84/x.mp3",
-                      "./A/x.mp3", "./a.mp3", "./A.mp3", "./ä.mp3", "./Z", "./z/1.mp3",
+    QStringList items{"./Rock/b.mp3",
+                      "./rock/a.mp3",
+                      "./Rock/A.mp3",
+                      "./\xc3\x84/x.mp3",
+                      "./A/x.mp3",
+                      "./a.mp3",
+                      "./A.mp3",
+                      "./ä.mp3",
+                      "./Z",
+                      "./z/1.mp3",
                       QString(QChar(0xDCFF)) + ".mp3"};
     std::vector<TCollation::TKey> keys;
-    for (const QString& s : items) keys.push_back(coll.Key(s));
-    std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
-        return TCollation::CompareKeys(a, b) < 0;
-    });
+    for (const QString& s : items)
+        keys.push_back(coll.Key(s));
+    std::sort(keys.begin(), keys.end(),
+              [](const auto& a, const auto& b) { return TCollation::CompareKeys(a, b) < 0; });
     QStringList byKeys;
-    for (const auto& k : keys) byKeys.append(k.Text);
+    for (const auto& k : keys)
+        byKeys.append(k.Text);
     QStringList byCompare = items;
     std::sort(byCompare.begin(), byCompare.end(),
               [&](const QString& a, const QString& b) { return coll.Compare(a, b) < 0; });
     EXPECT_EQ(byKeys, byCompare);
     // A strict total order: every neighbour pair strictly ascends.
-    for (qsizetype i = 1; i < byKeys.size(); ++i) EXPECT_LT(coll.Compare(byKeys[i - 1], byKeys[i]), 0);
+    for (qsizetype i = 1; i < byKeys.size(); ++i)
+        EXPECT_LT(coll.Compare(byKeys[i - 1], byKeys[i]), 0);
 }

@@ -17,12 +17,15 @@ using testsupport::TTempDir;
 
 std::vector<std::string> Sorted(const std::vector<QString>& names) {
     std::vector<std::string> out;
-    for (const QString& n : names) out.push_back(EncodeFileNameStd(n));
+    for (const QString& n : names)
+        out.push_back(EncodeFileNameStd(n));
     std::sort(out.begin(), out.end());
     return out;
 }
 
-QByteArray Bytes(const std::string& s) { return QByteArray::fromStdString(s); }
+QByteArray Bytes(const std::string& s) {
+    return QByteArray::fromStdString(s);
+}
 
 struct TListing {
     bool Ok = false;

@@ -64,7 +64,6 @@ protected:
         return CreateGstMediaDevice(o);
     }
 
-
     // Plays until the position has reached ms; fails the test when it doesn't get there.
     static void PlayTo(TMediaDevice& d, std::int32_t ms) {
         d.Play();

@@ -1,6 +1,6 @@
 // One copy per user: the lock refuses a second holder and goes with its holder.
-#include "platform/InstanceLock.h"
 #include "platform/FileName.h"
+#include "platform/InstanceLock.h"
 #include "support/TestAudio.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,9 @@
 namespace {
 using testsupport::TTempDir;
 
-QString LockIn(const TTempDir& dir) { return DecodeFileName(dir / "Velodra.lock"); }
+QString LockIn(const TTempDir& dir) {
+    return DecodeFileName(dir / "Velodra.lock");
+}
 
 // Runs fn in a child process; the child reports through its exit code.
 int InChild(const std::function<int()>& fn) {

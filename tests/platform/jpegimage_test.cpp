@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
-#include <algorithm>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
@@ -126,7 +126,8 @@ QByteArray EncodeCmyk(int w, int h, const unsigned char (&pixel)[4], bool adobe,
             c.write_Adobe_marker = adobe ? TRUE : FALSE;
         },
         [&](int, unsigned char* row) {
-            for (int x = 0; x < w; ++x) std::copy(pixel, pixel + 4, row + x * 4);
+            for (int x = 0; x < w; ++x)
+                std::copy(pixel, pixel + 4, row + x * 4);
         });
 }
 
@@ -169,7 +170,8 @@ QByteArray EncodeManyScans(int passes) {
             c.num_scans = static_cast<int>(script.size());
         },
         [](int y, unsigned char* row) {
-            for (int x = 0; x < 256; ++x) row[x] = static_cast<unsigned char>((x * y) & 0xFF);
+            for (int x = 0; x < 256; ++x)
+                row[x] = static_cast<unsigned char>((x * y) & 0xFF);
         });
 }
 
@@ -252,12 +254,14 @@ TEST_P(JpegProgressiveEighth, MatchesTheSequentialDecodeOfTheSamePicture) {
     TTempDir dir;
     const std::string png = dir / "src.png", base = dir / "b.jpg", prog = dir / "p.jpg";
     const std::string size = std::to_string(c.Width) + "x" + std::to_string(c.Height);
-    ASSERT_EQ(std::system(("convert -size " + size + " plasma:fractal -seed 7 '" + png + "'").c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(("convert -size " + size + " plasma:fractal -seed 7 '" + png + "'").c_str()),
+        0);
     const std::string opts = std::string(" ") + c.Options + " ";
     ASSERT_EQ(std::system(("convert '" + png + "'" + opts + "'" + base + "'").c_str()), 0);
-    ASSERT_EQ(std::system(("convert '" + png + "'" + opts + "-interlace JPEG '" + prog + "'").c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(("convert '" + png + "'" + opts + "-interlace JPEG '" + prog + "'").c_str()),
+        0);
     const QImage want = LoadJpegScaled(Q(base), kCover);
     const QImage got = LoadJpegScaled(Q(prog), kCover);
     ASSERT_FALSE(want.isNull());
@@ -281,7 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
         TEighthCase{"cmyk", 1600, 1600, "-quality 90 -colorspace CMYK", 200, 200, 8}),
     [](const auto& p) { return std::string(p.param.Name); });
 
-// A colour picture without subsampling whose DC arrives one component per scan, then the AC of each component.
+// A colour picture without subsampling whose DC arrives one component per scan, then the AC of each
+// component.
 QByteArray EncodeSeparateDcScans(int w, int h) {
     std::vector<jpeg_scan_info> script;
     for (int ci = 0; ci < 3; ++ci)
@@ -309,8 +314,8 @@ QByteArray EncodeSeparateDcScans(int w, int h) {
 TEST(JpegProgressiveCut, PictureOnlyWhenEveryComponentsDcIsInAndTheScaleIsAnEighth) {
     TTempDir dir;
     const QByteArray im = B(ReadAll(MakePicture(dir, "p.jpg", 1600, 1600, "-interlace JPEG")));
-    const QByteArray sub = B(
-        ReadAll(MakePicture(dir, "s.jpg", 1600, 1600, "-interlace JPEG -sampling-factor 2x2")));
+    const QByteArray sub =
+        B(ReadAll(MakePicture(dir, "s.jpg", 1600, 1600, "-interlace JPEG -sampling-factor 2x2")));
     const QByteArray separate = EncodeSeparateDcScans(1600, 1600);
     const std::vector<qsizetype> imEnds = ScanEnds(im), subEnds = ScanEnds(sub),
                                  sepEnds = ScanEnds(separate);
@@ -402,8 +407,9 @@ TEST(JpegProgressiveCut, OtherScalesDecodeAllScans) {
     ASSERT_EQ(std::system(("convert -size 1600x1600 plasma:fractal -seed 3 '" + png + "'").c_str()),
               0);
     ASSERT_EQ(std::system(("convert '" + png + "' -quality 90 '" + base + "'").c_str()), 0);
-    ASSERT_EQ(std::system(("convert '" + png + "' -quality 90 -interlace JPEG '" + prog + "'").c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(("convert '" + png + "' -quality 90 -interlace JPEG '" + prog + "'").c_str()),
+        0);
     for (const QSize cover : {QSize(400, 400), QSize(800, 800), QSize(1600, 1600)}) {
         SCOPED_TRACE(cover.width());
         const QImage want = LoadJpegScaled(Q(base), cover), got = LoadJpegScaled(Q(prog), cover);

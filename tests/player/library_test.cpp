@@ -7,9 +7,9 @@
 #include "support/TestAudio.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QLabel>
 #include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -25,7 +25,9 @@ Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int 
                                                Qt::KeyboardModifiers mods, const QString& text,
                                                bool autorep, ushort count);
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 using testsupport::TTempDir;
@@ -43,37 +45,52 @@ public:
 };
 [[maybe_unused]] auto* const kEnv = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
-std::unique_ptr<TMediaDevice> NoSound() { return std::make_unique<testsupport::TScriptedMediaDevice>(); }
+std::unique_ptr<TMediaDevice> NoSound() {
+    return std::make_unique<testsupport::TScriptedMediaDevice>();
+}
 
 // Entries ending in "/" are directories, the others empty files.
 void MakeTree(const TTempDir& dir, const std::vector<std::string>& entries) {
     for (const std::string& e : entries) {
-        if (e.back() == '/') std::filesystem::create_directories(dir / e);
-        else testsupport::WriteFile(dir / e, "");
+        if (e.back() == '/')
+            std::filesystem::create_directories(dir / e);
+        else
+            testsupport::WriteFile(dir / e, "");
     }
 }
 
-QString Q(const std::string& s) { return DecodeFileName(std::string_view(s)); }
-QString Root(const TTempDir& dir) { return Q(dir.Path.string()); }
+QString Q(const std::string& s) {
+    return DecodeFileName(std::string_view(s));
+}
+QString Root(const TTempDir& dir) {
+    return Q(dir.Path.string());
+}
 
 QStringList List(std::initializer_list<const char*> items) {
     QStringList out;
-    for (const char* s : items) out.append(QString::fromUtf8(s));
+    for (const char* s : items)
+        out.append(QString::fromUtf8(s));
     return out;
 }
 
 // Keeps the default locale for one test.
 class TLocaleScope {
 public:
-    explicit TLocaleScope(const char* name) : Saved(QLocale()) { QLocale::setDefault(QLocale(name)); }
+    explicit TLocaleScope(const char* name) : Saved(QLocale()) {
+        QLocale::setDefault(QLocale(name));
+    }
     ~TLocaleScope() { QLocale::setDefault(Saved); }
 
 private:
     QLocale Saved;
 };
 
-QPushButton* AbortButton(TFormPlayer& p) { return p.findChild<QPushButton*>("Button1"); }
-QLabel* LoadLabel(TFormPlayer& p) { return p.findChild<QLabel*>("LblLoad"); }
+QPushButton* AbortButton(TFormPlayer& p) {
+    return p.findChild<QPushButton*>("Button1");
+}
+QLabel* LoadLabel(TFormPlayer& p) {
+    return p.findChild<QLabel*>("LblLoad");
+}
 
 // Runs fn at each event processing of the scan (a zero timer fires once per pass).
 class TPerFile {
@@ -103,7 +120,8 @@ void ExpectPartition(const TFormPlayer& p) {
         EXPECT_EQ(p.FileCountInFolder(i), names.size()) << p.Folders[i].toStdString();
         EXPECT_FALSE(names.isEmpty()) << p.Folders[i].toStdString();
         sum += p.FileCountInFolder(i);
-        for (const QString& n : names) rebuilt.append(p.Folders[i] + '/' + n);
+        for (const QString& n : names)
+            rebuilt.append(p.Folders[i] + '/' + n);
     }
     EXPECT_EQ(sum, p.TotalFileCount());
     rebuilt.sort();
@@ -153,8 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LibraryTest, FoldersAreOnlyThoseThatHoldFilesDirectly) {
     // Band's own files have a subfolder's file sorting between them.
-    MakeTree(Dir, {"Rock/Band/01.mp3", "Rock/Band/Zed.mp3", "Rock/Band/Live/02.mp3",
-                   "Jazz/Empty/", "Jazz/Trio/x.mp3", "top.mp3"});
+    MakeTree(Dir, {"Rock/Band/01.mp3", "Rock/Band/Zed.mp3", "Rock/Band/Live/02.mp3", "Jazz/Empty/",
+                   "Jazz/Trio/x.mp3", "top.mp3"});
     Player.LoadFolder(Root(Dir), false);
     EXPECT_EQ(Player.Files, List({"./Jazz/Trio/x.mp3", "./Rock/Band/01.mp3",
                                   "./Rock/Band/Live/02.mp3", "./Rock/Band/Zed.mp3", "./top.mp3"}));
@@ -174,7 +192,8 @@ TEST_F(LibraryTest, NamesThatDifferOnlyInCaseAreAllKeptUnderTheirOwnFolder) {
     Player.LoadFolder(Root(Dir), false);
     ASSERT_EQ(Player.TotalFileCount(), 4);
     ASSERT_EQ(Player.Folders.size(), 2);
-    const qsizetype upper = Player.Folders.indexOf("./Rock"), lower = Player.Folders.indexOf("./rock");
+    const qsizetype upper = Player.Folders.indexOf("./Rock"),
+                    lower = Player.Folders.indexOf("./rock");
     ASSERT_GE(upper, 0);
     ASSERT_GE(lower, 0);
     QStringList a, b;
@@ -203,9 +222,9 @@ class LibraryFilterTest : public ::testing::TestWithParam<TFilterCase> {};
 TEST_P(LibraryFilterTest, ExtensionsDecoysAndHiddenEntries) {
     TLocaleScope locale("en_US");
     TTempDir dir;
-    MakeTree(dir, {"a.mp3", "B.MP3", "c.Mp3", "d.wma", "E.WmA", "song.mp3.bak", "mp3", "f.mp3x",
-                   "g.mp", "Only WMA/x.wma", "dir.mp3/in.mp3", "empty.mp3/", ".hidden.mp3",
-                   ".secret/h.mp3"});
+    MakeTree(dir,
+             {"a.mp3", "B.MP3", "c.Mp3", "d.wma", "E.WmA", "song.mp3.bak", "mp3", "f.mp3x", "g.mp",
+              "Only WMA/x.wma", "dir.mp3/in.mp3", "empty.mp3/", ".hidden.mp3", ".secret/h.mp3"});
     TFormPlayer p(NoSound());
     p.LoadFolder(Root(dir), GetParam().IncludeWma);
     EXPECT_EQ(p.Files, GetParam().Files);
@@ -215,13 +234,13 @@ TEST_P(LibraryFilterTest, ExtensionsDecoysAndHiddenEntries) {
 
 INSTANTIATE_TEST_SUITE_P(
     IncludesWma, LibraryFilterTest,
-    ::testing::Values(
-        TFilterCase{"Off", false,
-                    List({"./.hidden.mp3", "./.secret/h.mp3", "./a.mp3", "./B.MP3", "./c.Mp3",
-                          "./dir.mp3/in.mp3"})},
-        TFilterCase{"On", true,
-                    List({"./.hidden.mp3", "./.secret/h.mp3", "./a.mp3", "./B.MP3", "./c.Mp3",
-                          "./d.wma", "./dir.mp3/in.mp3", "./E.WmA", "./Only WMA/x.wma"})}),
+    ::testing::Values(TFilterCase{"Off", false,
+                                  List({"./.hidden.mp3", "./.secret/h.mp3", "./a.mp3", "./B.MP3",
+                                        "./c.Mp3", "./dir.mp3/in.mp3"})},
+                      TFilterCase{
+                          "On", true,
+                          List({"./.hidden.mp3", "./.secret/h.mp3", "./a.mp3", "./B.MP3", "./c.Mp3",
+                                "./d.wma", "./dir.mp3/in.mp3", "./E.WmA", "./Only WMA/x.wma"})}),
     [](const ::testing::TestParamInfo<TFilterCase>& i) { return std::string(i.param.Name); });
 
 TEST_F(LibraryTest, RootWithOrWithoutTrailingSlashGivesTheSameLibrary) {
@@ -260,8 +279,8 @@ TEST(LibraryRootTest, TheFileSystemRootCanBeTheRootFolder) {
             if (chroot(tree.c_str()) != 0 || chdir("/") != 0) _exit(3);
             TFormPlayer p(NoSound());
             p.LoadFolder("/", false);
-            const bool ok = p.Files == List({"./A/y.mp3", "./x.mp3"}) &&
-                            p.FolderPath(0) == "/A" && p.FolderPath(1) == "/.";
+            const bool ok = p.Files == List({"./A/y.mp3", "./x.mp3"}) && p.FolderPath(0) == "/A" &&
+                            p.FolderPath(1) == "/.";
             _exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
@@ -271,9 +290,9 @@ TEST(LibraryRootTest, TheFileSystemRootCanBeTheRootFolder) {
 struct TErrorCase {
     const char* Name;
     std::vector<std::string> Tree;
-    std::string Root;      // below the temp folder
-    std::string Expected;  // with %R for the temp folder
-    bool Shown;            // the window appeared before the error
+    std::string Root;     // below the temp folder
+    std::string Expected; // with %R for the temp folder
+    bool Shown;           // the window appeared before the error
 };
 
 class LibraryErrorTest : public ::testing::TestWithParam<TErrorCase> {};
@@ -314,9 +333,13 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, LibraryErrorTest,
     ::testing::Values(
         TErrorCase{"Missing", {}, "/it's gone/", "'%R/it''s gone' doesn't exist.", false},
-        TErrorCase{"AFileNotAFolder", {"song.mp3"}, "/song.mp3", "'%R/song.mp3' doesn't exist.", false},
-        TErrorCase{"NoAudio", {"it's 'empty'/notes.txt", "it's 'empty'/sub/a.wma"}, "/it's 'empty'",
-                   "Could not find any audio file in '%R/it''s ''empty'''.", true}),
+        TErrorCase{
+            "AFileNotAFolder", {"song.mp3"}, "/song.mp3", "'%R/song.mp3' doesn't exist.", false},
+        TErrorCase{"NoAudio",
+                   {"it's 'empty'/notes.txt", "it's 'empty'/sub/a.wma"},
+                   "/it's 'empty'",
+                   "Could not find any audio file in '%R/it''s ''empty'''.",
+                   true}),
     [](const ::testing::TestParamInfo<TErrorCase>& i) { return std::string(i.param.Name); });
 
 TEST_F(LibraryTest, EmptyRootIsAMissingFolder) {
@@ -343,7 +366,8 @@ TEST_F(LibraryTest, WindowShowsDuringTheScanWithTheCountsAndHidesAfter) {
 
 TEST_F(LibraryTest, ProgressCountsUseTheLocaleThousandsSeparator) {
     std::vector<std::string> tree;
-    for (int i = 0; i < 2000; ++i) tree.push_back("t" + std::to_string(i) + ".mp3");
+    for (int i = 0; i < 2000; ++i)
+        tree.push_back("t" + std::to_string(i) + ".mp3");
     MakeTree(Dir, tree);
     QStringList labels;
     // Slow the scan down so that the label is rewritten several times.
@@ -440,16 +464,16 @@ TEST_F(LibraryTest, LinksAreWalkedOnceAndFoldersListedUnderTheirOwnPath) {
     MakeTree(Dir, {"A/x.mp3", "B/y.mp3", "elsewhere/z.mp3"});
     TTempDir outside;
     MakeTree(outside, {"o.mp3"});
-    ASSERT_EQ(symlink("..", (Dir / "A/up").c_str()), 0);                    // back to the root
-    ASSERT_EQ(symlink((Dir / "A").c_str(), (Dir / "B/toA").c_str()), 0);   // to a sibling
-    ASSERT_EQ(symlink(outside.Path.c_str(), (Dir / "Out").c_str()), 0);    // out of the tree
+    ASSERT_EQ(symlink("..", (Dir / "A/up").c_str()), 0);                 // back to the root
+    ASSERT_EQ(symlink((Dir / "A").c_str(), (Dir / "B/toA").c_str()), 0); // to a sibling
+    ASSERT_EQ(symlink(outside.Path.c_str(), (Dir / "Out").c_str()), 0);  // out of the tree
     ASSERT_EQ(symlink((Dir / "A/x.mp3").c_str(), (Dir / "link.mp3").c_str()), 0);
     ASSERT_EQ(symlink("nowhere.mp3", (Dir / "broken.mp3").c_str()), 0);
     ASSERT_EQ(mkfifo((Dir / "pipe.mp3").c_str(), 0644), 0); // opening it would hang
     Player.LoadFolder(Root(Dir), false);
     // Each directory once, whichever way it was reached first; the link to a file is a file.
-    EXPECT_EQ(Player.Files, List({"./A/x.mp3", "./B/y.mp3", "./elsewhere/z.mp3", "./link.mp3",
-                                  "./Out/o.mp3"}));
+    EXPECT_EQ(Player.Files,
+              List({"./A/x.mp3", "./B/y.mp3", "./elsewhere/z.mp3", "./link.mp3", "./Out/o.mp3"}));
     ExpectPartition(Player);
 }
 

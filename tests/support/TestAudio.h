@@ -16,7 +16,8 @@ namespace testsupport {
 class TTempDir {
 public:
     explicit TTempDir(const std::string& prefix = "velodra-test") {
-        std::string templ = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        std::string templ =
+            (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
         if (!mkdtemp(templ.data())) std::abort();
         Path = templ;
     }
@@ -44,7 +45,8 @@ inline bool GenerateTone(const std::string& path, double seconds, const std::str
                          int sampleRate = 44100, int channels = 2, int frequency = 440) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     const std::string cmd = "ffmpeg -nostdin -y -hide_banner -loglevel error -f lavfi -i "
-                            "\"sine=frequency=" + std::to_string(frequency) +
+                            "\"sine=frequency=" +
+                            std::to_string(frequency) +
                             ":sample_rate=" + std::to_string(sampleRate) +
                             ":duration=" + std::to_string(seconds) + "\" -ac " +
                             std::to_string(channels) + " " + outputArgs + " \"" + path + "\"";

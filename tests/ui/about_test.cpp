@@ -13,13 +13,15 @@
 #include <QThread>
 #include <QUrlQuery>
 #include <filesystem>
-#include <ostream>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <sys/stat.h>
 
 // Readable failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace {
@@ -37,7 +39,9 @@ private:
     QLocale Saved;
 };
 
-QString Q(const std::string& s) { return DecodeFileName(s); }
+QString Q(const std::string& s) {
+    return DecodeFileName(s);
+}
 
 class AboutTest : public ::testing::Test {
 protected:
@@ -79,10 +83,10 @@ TEST_F(AboutTest, TrailingZerosGoOnlyAfterTheDecimalSeparator) {
         const char* In;
         const char* Out;
     } const cases[] = {
-        {PointLocale, "1.50", "1.5"},     {PointLocale, "2.00", "2"},
+        {PointLocale, "1.50", "1.5"},       {PointLocale, "2.00", "2"},
         {PointLocale, "1,024.00", "1,024"}, {PointLocale, "10.0", "10"},
-        {PointLocale, "100", "100"},      {PointLocale, "1,000", "1,000"},
-        {CommaLocale, "1,50", "1,5"},     {CommaLocale, "1.000", "1.000"},
+        {PointLocale, "100", "100"},        {PointLocale, "1,000", "1,000"},
+        {CommaLocale, "1,50", "1,5"},       {CommaLocale, "1.000", "1.000"},
         {CommaLocale, "1.024,00", "1.024"}, {CommaLocale, "", ""},
     };
     for (const auto& c : cases) {
@@ -150,7 +154,8 @@ TEST_F(AboutTest, OpenFileAddsTheCurrentMediaBlock) {
     TLocaleScope scope(PointLocale);
     testsupport::TTempDir dir;
     testsupport::WriteFile(dir / "01 Intro.mp3", std::string(1536, 'x'));
-    const QStringList lines = BuildAboutText(OpenFile(dir / "01 Intro.mp3")).split(QLatin1Char('\r'));
+    const QStringList lines =
+        BuildAboutText(OpenFile(dir / "01 Intro.mp3")).split(QLatin1Char('\r'));
     const QStringList expected = {
         QString(),
         QStringLiteral("Current media:"),
@@ -210,10 +215,12 @@ TEST_F(AboutTest, SampleRateDropsAZeroDecimalAndKeepsTheTitleAsItIs) {
         TLocaleScope scope(c.Locale);
         TAboutInput in = OpenFile("/nowhere/a.mp3");
         in.Info.SampleRate = c.Rate;
-        in.Info.Title = QStringLiteral("Tone at 5") + c.Locale.decimalPoint() + QStringLiteral("0 kHz");
+        in.Info.Title =
+            QStringLiteral("Tone at 5") + c.Locale.decimalPoint() + QStringLiteral("0 kHz");
         const QStringList lines = BuildAboutText(in).split(QLatin1Char('\r'));
         EXPECT_TRUE(lines.contains(QString::fromUtf8(c.Line))) << c.Line;
-        EXPECT_TRUE(lines.contains(QStringLiteral("    Title: ") + in.Info.Title)) << "title was changed";
+        EXPECT_TRUE(lines.contains(QStringLiteral("    Title: ") + in.Info.Title))
+            << "title was changed";
     }
 }
 
@@ -232,8 +239,9 @@ public:
     explicit TFakePath(std::initializer_list<const char*> programs) : Saved(qgetenv("PATH")) {
         for (const char* p : programs) {
             const std::string path = Dir / p;
-            testsupport::WriteFile(path, "#!/bin/sh\necho \"${0##*/} $*\" > '" + Marker() + ".tmp'\n/bin/mv '" +
-                                             Marker() + ".tmp' '" + Marker() + "'\n");
+            testsupport::WriteFile(path, "#!/bin/sh\necho \"${0##*/} $*\" > '" + Marker() +
+                                             ".tmp'\n/bin/mv '" + Marker() + ".tmp' '" + Marker() +
+                                             "'\n");
             ::chmod(path.c_str(), 0755);
         }
         qputenv("PATH", QByteArray::fromStdString(Dir.Path.string()));
@@ -243,7 +251,8 @@ public:
     // What was started, waiting at most five seconds for it.
     QString Started() const {
         QFile f(QString::fromStdString(Marker()));
-        for (QDeadlineTimer deadline(5000); !f.exists() && !deadline.hasExpired();) QThread::msleep(20);
+        for (QDeadlineTimer deadline(5000); !f.exists() && !deadline.hasExpired();)
+            QThread::msleep(20);
         if (!f.open(QIODevice::ReadOnly)) return {};
         return QString::fromUtf8(f.readAll()).trimmed();
     }
@@ -295,7 +304,8 @@ TEST_F(AboutTest, CopyrightClickStartsAMailWithTheSubject) {
     EXPECT_EQ(url.scheme(), QStringLiteral("mailto"));
     EXPECT_EQ(url.path(), ContactAddress());
     EXPECT_TRUE(ContactAddress().endsWith(QStringLiteral("@example.org")));
-    EXPECT_EQ(QUrlQuery(url).queryItemValue(QStringLiteral("subject")), QStringLiteral("[Velodra]"));
+    EXPECT_EQ(QUrlQuery(url).queryItemValue(QStringLiteral("subject")),
+              QStringLiteral("[Velodra]"));
 }
 
 } // namespace

@@ -101,7 +101,8 @@ TEST_F(TWindowFixture, ClickingTheBarSeeksAndKeepsPauseOrStop) {
     Form().ProgressBar1->resize(184, 17);
     // Stopped: the click seeks, nothing starts.
     QTest::mouseClick(Form().ProgressBar1, Qt::LeftButton, {}, QPoint(92, 8));
-    EXPECT_TRUE(Device->Log.contains(QStringLiteral("Seek 3000"))) << qPrintable(Device->Log.join(','));
+    EXPECT_TRUE(Device->Log.contains(QStringLiteral("Seek 3000")))
+        << qPrintable(Device->Log.join(','));
     EXPECT_FALSE(Player->IsPlaying());
     // Paused: the position moves and it stays paused.
     Run(Form().ActPlay);

@@ -6,11 +6,11 @@
 #include <QEnterEvent>
 #include <QFontMetrics>
 #include <QToolButton>
-#include <fstream>
-#include <iterator>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 using testsupport::GenerateTone;
 using testsupport::TWindowFixture;
@@ -40,9 +40,8 @@ protected:
     }
 
     std::vector<QToolButton*> Buttons() {
-        return {Form().BtnPlay,       Form().BtnPause,    Form().BtnStop,
-                Form().BtnLoad,       Form().BtnPrevFolder, Form().BtnPrevFile,
-                Form().BtnNextFile,   Form().BtnNextFolder};
+        return {Form().BtnPlay,       Form().BtnPause,    Form().BtnStop,     Form().BtnLoad,
+                Form().BtnPrevFolder, Form().BtnPrevFile, Form().BtnNextFile, Form().BtnNextFolder};
     }
 
     void ExpectLayout(bool compact, bool picture) {
@@ -68,7 +67,8 @@ protected:
         const int barWidth = fewButtons ? 3 * 23 : 8 * 23;
         EXPECT_EQ(f.ToolBar1->width(), barWidth);
         EXPECT_EQ(f.ToolBar1->x(), (200 - barWidth) / 2);
-        for (int i = 0; fewButtons && i < 3; ++i) EXPECT_EQ(buttons[i]->x(), 23 * i);
+        for (int i = 0; fewButtons && i < 3; ++i)
+            EXPECT_EQ(buttons[i]->x(), 23 * i);
         // The copyright label keeps to the bottom: in the plain compact form it takes the
         // folder list's place.
         EXPECT_EQ(f.LblCopyright->y(), compact && !picture ? f.edFolder->y() : 179);
@@ -235,13 +235,13 @@ INSTANTIATE_TEST_SUITE_P(
         TDamage{"MarkerSoup",
                 [](const std::string& j) {
                     std::string s = j.substr(0, 2);
-                    for (int i = 0; i < 2000; ++i) s += "\xFF\xC0\x00\x02";
+                    for (int i = 0; i < 2000; ++i)
+                        s += "\xFF\xC0\x00\x02";
                     return s;
                 }},
-        TDamage{"PngInDisguise",
-                [](const std::string&) {
-                    return std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
-                }}),
+        TDamage{
+            "PngInDisguise",
+            [](const std::string&) { return std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16); }}),
     [](const auto& p) { return std::string(p.param.Name); });
 
 // The natural width of a text in the title's face, as an auto-sized label measures it.
@@ -323,7 +323,8 @@ TEST_F(Layout, ChannelModeAnimationPhasesAndPause) {
     const auto form = [&](int phase) {
         const int depth = phase / 3;
         return QStringLiteral("(").repeated(depth) + (depth ? QStringLiteral(" ") : QString()) +
-               mode + (depth ? QStringLiteral(" ") : QString()) + QStringLiteral(")").repeated(depth);
+               mode + (depth ? QStringLiteral(" ") : QString()) +
+               QStringLiteral(")").repeated(depth);
     };
     EXPECT_EQ(form(9), QStringLiteral("((( ") + mode + QStringLiteral(" )))"));
 

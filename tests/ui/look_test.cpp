@@ -29,7 +29,8 @@ TEST_F(LookTest, EveryCommandSlotHasItsOwnSixteenPixelPicture) {
         ASSERT_FALSE(image.isNull()) << qPrintable(resource) << " is not in the resources";
         EXPECT_EQ(image.size(), QSize(16, 16));
         EXPECT_TRUE(image.hasAlphaChannel());
-        for (const QImage& other : seen) EXPECT_NE(image, other) << "two slots share a picture";
+        for (const QImage& other : seen)
+            EXPECT_NE(image, other) << "two slots share a picture";
         seen << image;
         EXPECT_FALSE(MenuIcon(slot).isNull());
     }
@@ -75,7 +76,8 @@ TEST_F(LookTest, DisplayFaceIsTahomaWhenItsFileIsInstalled) {
 
 TEST_F(LookTest, SerifFaceIsATimesFaceWhereOneIsInstalled) {
     const QString family = SerifFamily();
-    EXPECT_TRUE(family == QStringLiteral("Times New Roman") || family == QStringLiteral("Liberation Serif") ||
+    EXPECT_TRUE(family == QStringLiteral("Times New Roman") ||
+                family == QStringLiteral("Liberation Serif") ||
                 family == QStringLiteral("DejaVu Serif"))
         << qPrintable(family);
     const QFontInfo info(SerifFont(15));

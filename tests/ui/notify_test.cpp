@@ -7,15 +7,15 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QThread>
-#include <QWindow>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -32,8 +32,7 @@ void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& msg)
 [[maybe_unused]] const bool Quiet = (qInstallMessageHandler(QuietHandler), true);
 
 // Processes events until the condition holds or the time is up.
-template <typename F>
-bool WaitFor(F condition, int ms = 5000) {
+template <typename F> bool WaitFor(F condition, int ms = 5000) {
     QDeadlineTimer deadline(ms);
     while (!condition()) {
         if (deadline.hasExpired()) return false;
@@ -51,7 +50,9 @@ protected:
         FormNotify = nullptr;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    static void DeletePending() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    static void DeletePending() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 };
 
 TEST_F(NotifyTest, StaysOpaqueThenFadesBy32AndClosesOnTheEighthTick) {
@@ -88,7 +89,8 @@ TEST_F(NotifyTest, SecondStartWithinEightSecondsReusesThePopUpAndRestartsTheFade
     ShowNotify(QStringLiteral("First "), QStringLiteral("02:00  44.1 kHz  128 kbps"));
     QPointer<TFormNotify> form = FormNotify;
     ASSERT_FALSE(form.isNull());
-    for (int i = 0; i < 5; ++i) form->Timer1Timer();
+    for (int i = 0; i < 5; ++i)
+        form->Timer1Timer();
     ASSERT_EQ(form->AlphaBlendValue(), 95);
 
     ShowNotify(QStringLiteral("Second "), QStringLiteral("04:10  48 kHz  192 kbps"));
@@ -100,7 +102,8 @@ TEST_F(NotifyTest, SecondStartWithinEightSecondsReusesThePopUpAndRestartsTheFade
     EXPECT_TRUE(form->Timer1->isActive());
 
     // The full eight seconds start again.
-    for (int i = 0; i < 7; ++i) form->Timer1Timer();
+    for (int i = 0; i < 7; ++i)
+        form->Timer1Timer();
     EXPECT_EQ(FormNotify, form.data());
     form->Timer1Timer();
     EXPECT_EQ(FormNotify, nullptr);
@@ -112,9 +115,10 @@ TEST_F(NotifyTest, TitleIsCutWithDotsToFitTheInformationLine) {
         QStringLiteral("A title of a song that is far too long for the pop-up "),
         QStringLiteral("WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW "),
         QStringLiteral("   padded and much too long for the small pop-up window   "),
-        QString::fromUtf8("\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E"
-                          "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E"
-                          "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E "),
+        QString::fromUtf8(
+            "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E"
+            "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E"
+            "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E "),
     };
     for (const QString& title : titles) {
         SCOPED_TRACE(title.toStdString());
@@ -139,7 +143,8 @@ TEST_F(NotifyTest, TitleIsCutWithDotsToFitTheInformationLine) {
         EXPECT_FALSE(kept.back().isHighSurrogate()) << "a surrogate pair was split";
         // Cut no more than needed: one more character would not fit.
         const qsizetype next = trimmed.at(kept.size()).isHighSurrogate() ? 2 : 1;
-        EXPECT_GT(fm.horizontalAdvance(trimmed.left(kept.size() + next) + QStringLiteral("...")), width);
+        EXPECT_GT(fm.horizontalAdvance(trimmed.left(kept.size() + next) + QStringLiteral("...")),
+                  width);
     }
 }
 
@@ -149,10 +154,12 @@ TEST_F(NotifyTest, ClosingThePopUpDoesNotEndTheProgram) {
     // Only a running event loop ends on the last window; run one around the whole life.
     int lastClosed = 0;
     bool ranToTheEnd = false;
-    const auto connection = QObject::connect(qApp, &QGuiApplication::lastWindowClosed, [&] { ++lastClosed; });
+    const auto connection =
+        QObject::connect(qApp, &QGuiApplication::lastWindowClosed, [&] { ++lastClosed; });
     QTimer::singleShot(0, [] {
         ShowNotify(QStringLiteral("Alone "), QStringLiteral("01:00"));
-        for (int i = 0; i < 8 && FormNotify; ++i) FormNotify->Timer1Timer();
+        for (int i = 0; i < 8 && FormNotify; ++i)
+            FormNotify->Timer1Timer();
     });
     QTimer::singleShot(300, [&] {
         ranToTheEnd = true;
@@ -182,7 +189,8 @@ TEST_F(NotifyTest, SitsInTheLowerRightCornerOfTheWorkArea) {
         {QRect(0, 32, 1280, 992), QPoint(1100, 966)},
         {QRect(1920, 0, 1280, 1024), QPoint(3020, 966)},
     };
-    for (const auto& c : cases) EXPECT_EQ(NotifyPosition(c.Area, QSize(180, 58)), c.Expected);
+    for (const auto& c : cases)
+        EXPECT_EQ(NotifyPosition(c.Area, QSize(180, 58)), c.Expected);
 }
 
 TEST_F(NotifyTest, LeavesTheKeyboardFocusWhereItWas) {
@@ -222,7 +230,8 @@ TEST_F(NotifyTest, ShowsTheLeftHalfOfTheNotesPictureInTheDesignedFaces) {
 // Only on a real display server: the pop-up shows in a screenshot of the screen's corner and
 // the window the user types in keeps the keyboard. Run under Xvfb by the end-to-end script.
 TEST_F(NotifyTest, AppearsInTheCornerOfARealScreenWithoutTakingTheFocus) {
-    if (QGuiApplication::platformName() != QStringLiteral("xcb")) GTEST_SKIP() << "needs an X display";
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        GTEST_SKIP() << "needs an X display";
     QWidget window;
     window.setGeometry(40, 40, 200, 80);
     auto* edit = new QLineEdit(&window);
@@ -233,7 +242,8 @@ TEST_F(NotifyTest, AppearsInTheCornerOfARealScreenWithoutTakingTheFocus) {
 
     ShowNotify(QStringLiteral("On screen "), QStringLiteral("03:00  44.1 kHz  128 kbps"));
     ASSERT_NE(FormNotify, nullptr);
-    ASSERT_TRUE(WaitFor([] { return FormNotify->isVisible() && FormNotify->windowHandle()->isExposed(); }));
+    ASSERT_TRUE(
+        WaitFor([] { return FormNotify->isVisible() && FormNotify->windowHandle()->isExposed(); }));
     // Give the server time to paint, then look at the screen itself.
     WaitFor([] { return false; }, 500);
     QScreen* screen = QGuiApplication::primaryScreen();

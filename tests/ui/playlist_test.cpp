@@ -76,7 +76,8 @@ TEST_F(TWindowFixture, OneFileWithRepeatPlaysAgainAtItsEnd) {
     Form().ActLoop->setChecked(true);
     Run(Form().ActPlay);
     const int plays = Device->Count(QStringLiteral("Play"));
-    for (int t = 0; t < 80; ++t) Tick();
+    for (int t = 0; t < 80; ++t)
+        Tick();
     EXPECT_EQ(Device->Count(QStringLiteral("Play")), plays + 1) << "played again from its start";
     EXPECT_TRUE(Player->IsPlaying());
     EXPECT_LT(Player->Position(), 2500);
@@ -100,7 +101,8 @@ TEST_P(RandomCycle, EveryFileOnceThenStopOrNewCycle) {
     EXPECT_EQ(played.size(), 10u);
     EXPECT_EQ(Window->PlayedKeys.size(), 10);
     RunUntilChange();
-    for (int t = 0; t < 3; ++t) Tick();
+    for (int t = 0; t < 3; ++t)
+        Tick();
     if (repeat) {
         EXPECT_TRUE(Player->IsPlaying()) << "a new cycle begins";
         EXPECT_EQ(Window->PlayedKeys.size(), 1);
@@ -136,7 +138,8 @@ TEST_F(TWindowFixture, PriorFileFromFirstFileWhilePlayingEndsOnPreviousFoldersLa
     EXPECT_EQ(FolderIndex(), 1);
     EXPECT_EQ(FileIndex(), 1);
     EXPECT_TRUE(Player->IsPlaying());
-    EXPECT_TRUE(Device->OpenPath.endsWith(QStringLiteral("/F1/t01.mp3"))) << qPrintable(Device->OpenPath);
+    EXPECT_TRUE(Device->OpenPath.endsWith(QStringLiteral("/F1/t01.mp3")))
+        << qPrintable(Device->OpenPath);
     Run(Form().ActPrevFile);
     EXPECT_EQ(FileIndex(), 0);
     Run(Form().ActPrevFolder);

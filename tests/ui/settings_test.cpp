@@ -76,7 +76,8 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
 
 INSTANTIATE_TEST_SUITE_P(Options, RoundTrip,
                          ::testing::Values(TOptions{true, true, false, true, true, true, false},
-                                           TOptions{false, false, true, false, false, false, true}));
+                                           TOptions{false, false, true, false, false, false,
+                                                    true}));
 
 TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
     ShowAndStart();
@@ -88,7 +89,9 @@ TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
     Run(Form().ActPause);
     CloseWindow();
     const std::string want = "[Last]\n"
-                             "Root=" + (Dir / "lib") + "\n"
+                             "Root=" +
+                             (Dir / "lib") +
+                             "\n"
                              "Folder=1\n"
                              "File=0\n"
                              "Playing=1\n"
@@ -177,7 +180,8 @@ TEST_P(Reading, DefaultsForWhatCannotBeRead) {
 
 std::string Garbage() {
     std::string s;
-    for (int i = 0; i < 4096; ++i) s += static_cast<char>((i * 131 + 7) % 256);
+    for (int i = 0; i < 4096; ++i)
+        s += static_cast<char>((i * 131 + 7) % 256);
     return s;
 }
 
@@ -190,15 +194,40 @@ INSTANTIATE_TEST_SUITE_P(
         TReadCase{"Garbage", Garbage(), false, false, true, -1, -1, false, {199, 124}},
         TReadCase{"YesIsTheDefaultTwoIsTrue",
                   "[Config]\nLoop=yes\nShuffle=2\nPlayNotification=0\n[Last]\nPlaying=2\n",
-                  false, true, false, -1, -1, true, {199, 124}},
+                  false,
+                  true,
+                  false,
+                  -1,
+                  -1,
+                  true,
+                  {199, 124}},
         TReadCase{"UnparsableNumbers",
                   "[Last]\nFolder=one\nFile=0x10\nPlaying=\n[Window]\nLeft=1e3\nTop=30\n",
-                  false, false, true, -1, -1, false, {199, 30}},
+                  false,
+                  false,
+                  true,
+                  -1,
+                  -1,
+                  false,
+                  {199, 30}},
         TReadCase{"MegabyteLine",
-                  "[Last]\nFolder=2\nRoot=" + std::string(1 << 20, 'x') + "\nFile=4\n", false,
-                  false, true, 2, 4, false, {199, 124}},
-        TReadCase{"CaseAndBlanksOfNames", "[last]\n Folder =3\nfile= 5\n[CONFIG]\nloop=1\n",
-                  true, false, true, 3, 5, false, {199, 124}}),
+                  "[Last]\nFolder=2\nRoot=" + std::string(1 << 20, 'x') + "\nFile=4\n",
+                  false,
+                  false,
+                  true,
+                  2,
+                  4,
+                  false,
+                  {199, 124}},
+        TReadCase{"CaseAndBlanksOfNames",
+                  "[last]\n Folder =3\nfile= 5\n[CONFIG]\nloop=1\n",
+                  true,
+                  false,
+                  true,
+                  3,
+                  5,
+                  false,
+                  {199, 124}}),
     [](const auto& p) { return std::string(p.param.Name); });
 
 TEST_F(Settings, OpacityIsReadWithoutEffectAndSavedAsNone) {
@@ -257,20 +286,20 @@ TEST_P(SavedIndices, RestoredOnlyWhenTheyLieInTheRescannedLibrary) {
     EXPECT_TRUE(Messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Library, SavedIndices,
-    ::testing::Values(TIndexCase{"Inside", 1, 1, false, 1, 1},
-                      TIndexCase{"InsidePlaying", 1, 0, true, 1, 0},
-                      TIndexCase{"FolderBeyond", 3, 7, false, 0, 0},
-                      TIndexCase{"FolderBeyondPlaying", 3, 7, true, 0, 0},
-                      TIndexCase{"FileBeyond", 1, 2, true, 0, 0},
-                      TIndexCase{"NoFolder", -1, 1, false, 0, 0},
-                      TIndexCase{"NoFile", 1, -1, true, 0, 0}),
-    [](const auto& p) { return std::string(p.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Library, SavedIndices,
+                         ::testing::Values(TIndexCase{"Inside", 1, 1, false, 1, 1},
+                                           TIndexCase{"InsidePlaying", 1, 0, true, 1, 0},
+                                           TIndexCase{"FolderBeyond", 3, 7, false, 0, 0},
+                                           TIndexCase{"FolderBeyondPlaying", 3, 7, true, 0, 0},
+                                           TIndexCase{"FileBeyond", 1, 2, true, 0, 0},
+                                           TIndexCase{"NoFolder", -1, 1, false, 0, 0},
+                                           TIndexCase{"NoFile", 1, -1, true, 0, 0}),
+                         [](const auto& p) { return std::string(p.param.Name); });
 
 TEST_F(Settings, BeyondTheLibraryInRandomModeStaysOnTheRandomChoice) {
     Lib = MakeLibrary({3, 3, 3});
-    WriteIni("[Last]\nRoot=" + Lib.toStdString() + "\nFolder=5\nFile=5\nPlaying=1\n"
+    WriteIni("[Last]\nRoot=" + Lib.toStdString() +
+             "\nFolder=5\nFile=5\nPlaying=1\n"
              "[Config]\nShuffle=1\n");
     ShowAndStart();
     EXPECT_GE(FolderIndex(), 0);
@@ -294,7 +323,8 @@ TEST_F(Settings, CommandLineFolderWinsAndIgnoresSavedIndices) {
     EXPECT_EQ(FolderIndex(), 0);
     EXPECT_EQ(FileIndex(), 0);
     EXPECT_TRUE(Player->IsPlaying()) << "the saved Playing still applies";
-    EXPECT_TRUE(Device->OpenPath.endsWith(QStringLiteral("/A/a1.mp3"))) << qPrintable(Device->OpenPath);
+    EXPECT_TRUE(Device->OpenPath.endsWith(QStringLiteral("/A/a1.mp3")))
+        << qPrintable(Device->OpenPath);
     EXPECT_TRUE(Messages.empty());
 }
 
@@ -338,7 +368,8 @@ TEST_P(UnwritableSettings, FailureIsReportedAtCloseOnly) {
     EXPECT_EQ(Messages[0].Icon, TMsgIcon::Error);
     QString quoted = path;
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    EXPECT_EQ(Messages[0].Text, QStringLiteral("Could not write to '") + quoted + QStringLiteral("'."));
+    EXPECT_EQ(Messages[0].Text,
+              QStringLiteral("Could not write to '") + quoted + QStringLiteral("'."));
     EXPECT_EQ(Messages[0].Text.contains(QStringLiteral("it''s")), GetParam());
 }
 

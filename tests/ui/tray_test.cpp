@@ -29,7 +29,9 @@ protected:
         TWindowFixture::SetUp();
         ShowAndStart();
     }
-    QString Tip() const { return Window->TrayIconObject() ? Window->TrayIconObject()->toolTip() : QString(); }
+    QString Tip() const {
+        return Window->TrayIconObject() ? Window->TrayIconObject()->toolTip() : QString();
+    }
     QImage IconImage() const {
         return Window->TrayIconObject()->icon().pixmap(16, 16).toImage().convertToFormat(
             QImage::Format_ARGB32);
@@ -197,7 +199,8 @@ protected:
             urls << QUrl::fromLocalFile(QString::fromStdString(Dir / item));
         QMimeData data;
         data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
         QApplication::sendEvent(Window.get(), &enter);
         EXPECT_TRUE(enter.isAccepted());
         QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -214,33 +217,36 @@ TEST_P(Drop, FirstItemDecides) {
     const QString want = c.Root.empty() ? before : QString::fromStdString(Dir / c.Root);
     EXPECT_EQ(Player->RootFolder, want);
     if (c.Refused.empty()) {
-        EXPECT_TRUE(Messages.empty()) << qPrintable(Messages.empty() ? QString() : Messages[0].Text);
+        EXPECT_TRUE(Messages.empty())
+            << qPrintable(Messages.empty() ? QString() : Messages[0].Text);
         EXPECT_GT(Form().edFile->count(), 0);
         return;
     }
     ASSERT_EQ(Messages.size(), 1u);
     QString quoted = QString::fromStdString(Dir / c.Refused);
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    EXPECT_EQ(Messages[0].Text, QStringLiteral("'") + quoted + QStringLiteral("' is not a folder."));
+    EXPECT_EQ(Messages[0].Text,
+              QStringLiteral("'") + quoted + QStringLiteral("' is not a folder."));
     EXPECT_EQ(Messages[0].Icon, TMsgIcon::Error);
     EXPECT_EQ(Form().edFolder->count(), 1) << "the library stays";
 }
 
 std::string LongFolder() {
     std::string p = "deep";
-    while (p.size() < 400) p += "/a_rather_long_folder_name_to_pass_the_old_limit";
+    while (p.size() < 400)
+        p += "/a_rather_long_folder_name_to_pass_the_old_limit";
     return p;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Items, Drop,
-    ::testing::Values(TDropCase{"Folder", {"A"}, "A", ""},
-                      TDropCase{"TwoFolders", {"B", "A"}, "B", ""},
-                      TDropCase{"File", {"A/a1.mp3"}, "", "A/a1.mp3"},
-                      TDropCase{"FileWithQuote", {"it's.mp3"}, "", "it's.mp3"},
-                      TDropCase{"FileThenFolder", {"A/a1.mp3", "B"}, "", "A/a1.mp3"},
-                      TDropCase{"Vanished", {"gone"}, "", "gone"}),
-    [](const auto& p) { return std::string(p.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Items, Drop,
+                         ::testing::Values(TDropCase{"Folder", {"A"}, "A", ""},
+                                           TDropCase{"TwoFolders", {"B", "A"}, "B", ""},
+                                           TDropCase{"File", {"A/a1.mp3"}, "", "A/a1.mp3"},
+                                           TDropCase{"FileWithQuote", {"it's.mp3"}, "", "it's.mp3"},
+                                           TDropCase{
+                                               "FileThenFolder", {"A/a1.mp3", "B"}, "", "A/a1.mp3"},
+                                           TDropCase{"Vanished", {"gone"}, "", "gone"}),
+                         [](const auto& p) { return std::string(p.param.Name); });
 
 TEST_F(Drop, PathBeyondTheOldLengthLimit) {
     const std::string folder = LongFolder();
@@ -279,7 +285,8 @@ protected:
     void SetUp() override {
         Tray::SetUp();
         ASSERT_TRUE(GenerateTone(Dir / "lib/F0/t00.mp3", 0.5, "-c:a libmp3lame -b:a 128k"));
-        const std::string cmd = "convert -size 200x200 xc:'#208040' '" + Dir / "lib/F0/folder.jpg" + "'";
+        const std::string cmd =
+            "convert -size 200x200 xc:'#208040' '" + Dir / "lib/F0/folder.jpg" + "'";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         Window->SetRootFolder(QString::fromStdString(Dir / "lib"));
         Window->UpdateCommandStates();
@@ -297,7 +304,8 @@ TEST_P(Spots, DragOrNot) {
     // The spot must really be over the control meant (or inside it).
     ASSERT_TRUE(under == want || (under && want && want->isAncestorOf(under)))
         << "at " << p.x() << "," << p.y() << " lies "
-        << qPrintable(under ? under->objectName() + " " + under->metaObject()->className() : QStringLiteral("nothing"));
+        << qPrintable(under ? under->objectName() + " " + under->metaObject()->className()
+                            : QStringLiteral("nothing"));
     EXPECT_EQ(Window->DragsWindow(p), s.Drags);
 }
 
@@ -305,24 +313,38 @@ using UF = Ui::TFormVelodra;
 INSTANTIATE_TEST_SUITE_P(
     Controls, Spots,
     ::testing::Values(
-        TSpot{"Mode", [](UF& f) { return f.LblMode; }, [](UF& f) { return Centre(f.LblMode); }, true},
-        TSpot{"BitRate", [](UF& f) { return f.LblBitRate; }, [](UF& f) { return Centre(f.LblBitRate); }, true},
+        TSpot{"Mode", [](UF& f) { return f.LblMode; }, [](UF& f) { return Centre(f.LblMode); },
+              true},
+        TSpot{"BitRate", [](UF& f) { return f.LblBitRate; },
+              [](UF& f) { return Centre(f.LblBitRate); }, true},
         TSpot{"PositionShadow", [](UF& f) { return f.LblPosition2; },
               [](UF& f) { return f.LblPosition2->geometry().bottomRight(); }, true},
         TSpot{"TitleShadow", [](UF& f) { return f.LblTitle2; },
               [](UF& f) { return f.LblTitle2->geometry().bottomLeft() + QPoint(2, 0); }, true},
-        TSpot{"Bevel", [](UF& f) { return f.BvlDisplay; }, [](UF& f) { return QPoint(f.BvlDisplay->x(), 40); }, true},
-        TSpot{"Picture", [](UF& f) { return f.ImgFolder1; }, [](UF&) { return QPoint(3, 110); }, true},
-        TSpot{"Title", [](UF& f) { return f.LblTitle; }, [](UF& f) { return Centre(f.LblTitle); }, false},
-        TSpot{"Position", [](UF& f) { return f.LblPosition; }, [](UF& f) { return Centre(f.LblPosition); }, false},
-        TSpot{"Duration", [](UF& f) { return f.LblDuration; }, [](UF& f) { return Centre(f.LblDuration); }, false},
-        TSpot{"Repeat", [](UF& f) { return f.LblLoop; }, [](UF& f) { return Centre(f.LblLoop); }, false},
-        TSpot{"Random", [](UF& f) { return f.LblShuffle; }, [](UF& f) { return Centre(f.LblShuffle); }, false},
-        TSpot{"Copyright", [](UF& f) { return f.LblCopyright; }, [](UF& f) { return Centre(f.LblCopyright); }, false},
-        TSpot{"FolderList", [](UF& f) { return f.edFolder; }, [](UF& f) { return Centre(f.edFolder); }, false},
-        TSpot{"FileList", [](UF& f) { return f.edFile; }, [](UF& f) { return Centre(f.edFile); }, false},
-        TSpot{"Bar", [](UF& f) { return f.ProgressBar1; }, [](UF& f) { return Centre(f.ProgressBar1); }, false},
-        TSpot{"ToolButton", [](UF& f) { return f.BtnNextFolder; }, [](UF& f) { return Centre(f.BtnNextFolder); }, false}),
+        TSpot{"Bevel", [](UF& f) { return f.BvlDisplay; },
+              [](UF& f) { return QPoint(f.BvlDisplay->x(), 40); }, true},
+        TSpot{"Picture", [](UF& f) { return f.ImgFolder1; }, [](UF&) { return QPoint(3, 110); },
+              true},
+        TSpot{"Title", [](UF& f) { return f.LblTitle; }, [](UF& f) { return Centre(f.LblTitle); },
+              false},
+        TSpot{"Position", [](UF& f) { return f.LblPosition; },
+              [](UF& f) { return Centre(f.LblPosition); }, false},
+        TSpot{"Duration", [](UF& f) { return f.LblDuration; },
+              [](UF& f) { return Centre(f.LblDuration); }, false},
+        TSpot{"Repeat", [](UF& f) { return f.LblLoop; }, [](UF& f) { return Centre(f.LblLoop); },
+              false},
+        TSpot{"Random", [](UF& f) { return f.LblShuffle; },
+              [](UF& f) { return Centre(f.LblShuffle); }, false},
+        TSpot{"Copyright", [](UF& f) { return f.LblCopyright; },
+              [](UF& f) { return Centre(f.LblCopyright); }, false},
+        TSpot{"FolderList", [](UF& f) { return f.edFolder; },
+              [](UF& f) { return Centre(f.edFolder); }, false},
+        TSpot{"FileList", [](UF& f) { return f.edFile; }, [](UF& f) { return Centre(f.edFile); },
+              false},
+        TSpot{"Bar", [](UF& f) { return f.ProgressBar1; },
+              [](UF& f) { return Centre(f.ProgressBar1); }, false},
+        TSpot{"ToolButton", [](UF& f) { return f.BtnNextFolder; },
+              [](UF& f) { return Centre(f.BtnNextFolder); }, false}),
     [](const auto& p) { return std::string(p.param.Name); });
 
 TEST_F(Tray, PlainDisplayAndEmptySpotsDrag) {
@@ -341,7 +363,8 @@ TEST_F(Tray, TitleClickTogglesCompactAndRightClickOpensTheWindowMenu) {
     QTest::mouseClick(Form().LblTitle, Qt::LeftButton);
     EXPECT_FALSE(Form().ActCompact->isChecked());
 
-    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(15, 40), Window->mapToGlobal(QPoint(15, 40)));
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(15, 40),
+                           Window->mapToGlobal(QPoint(15, 40)));
     QApplication::sendEvent(Window.get(), &menu);
     EXPECT_TRUE(Window->PopupMenu1->isVisible());
     Window->PopupMenu1->close();
@@ -371,8 +394,10 @@ TEST_F(Tray, AboutWithAFileNamesFolderFileAndCounts) {
     EXPECT_TRUE(text.contains(QStringLiteral("\r\rCurrent media:\r"))) << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("\r    Folder: F1\r")));
     EXPECT_TRUE(text.contains(QStringLiteral("\r    File: t00.mp3\r")));
-    EXPECT_TRUE(text.contains(QStringLiteral("\r    Root: ") + Player->RootFolder + QLatin1Char('\r')));
-    EXPECT_TRUE(text.endsWith(QStringLiteral("\r    Count: 2 folders, 3 files"))) << qPrintable(text);
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("\r    Root: ") + Player->RootFolder + QLatin1Char('\r')));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\r    Count: 2 folders, 3 files")))
+        << qPrintable(text);
 }
 
 TEST_F(Tray, AboutWithTheRootSelectedHasNoFolderLine) {
@@ -384,7 +409,8 @@ TEST_F(Tray, AboutWithTheRootSelectedHasNoFolderLine) {
     Window->edFolderChange();
     Window->ActAboutExecute();
     ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_FALSE(Messages[0].Text.contains(QStringLiteral("Folder:"))) << qPrintable(Messages[0].Text);
+    EXPECT_FALSE(Messages[0].Text.contains(QStringLiteral("Folder:")))
+        << qPrintable(Messages[0].Text);
     EXPECT_TRUE(Messages[0].Text.contains(QStringLiteral("\r    File: top.mp3\r")));
 }
 
