@@ -1,6 +1,6 @@
 #include "platform/FileName.h"
 
-#include "tags/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace {
 constexpr char16_t kEscapeBase = 0xDC80;

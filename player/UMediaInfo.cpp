@@ -1,7 +1,7 @@
 #include "player/UMediaInfo.h"
 
 #include "platform/FileName.h"
-#include "tags/Cp1252.h"
+#include "base/Cp1252.h"
 #include "tags/JvID3v1.h"
 #include "tags/JvID3v2.h"
 #include "tags/UWMAfile.h"

@@ -1,7 +1,7 @@
 #include "tags/JvID3v2Base.h"
 
 #include "tags/ByteReader.h"
-#include "tags/Cp1252.h"
+#include "base/Cp1252.h"
 
 #include <cmath>
 #include <cstring>

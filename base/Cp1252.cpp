@@ -1,4 +1,4 @@
-#include "tags/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace {
 // 0x80..0x9F; the five holes of the code page map to the C1 control of the same value, as the
