@@ -4,12 +4,12 @@
 #include "platform/FileName.h"
 
 #include <QCoreApplication>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -130,13 +130,15 @@ bool ParseDecimal(QByteArray s, int& out) {
 
 // Everything of the file, or false when it is not a regular file of at most `cap` bytes that can
 // be read. A missing file reads as empty.
-bool LoadFile(const QByteArray& path, qsizetype cap, QByteArray& out) {
+bool LoadFile(const QByteArray& path, qsizetype cap, QByteArray& out, bool& tooLarge) {
     out.clear();
+    tooLarge = false;
     // O_NONBLOCK: a FIFO in the file's place must not hang the start.
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= cap;
+    tooLarge = S_ISREG(st.st_mode) && st.st_size > cap;
     while (ok) {
         char buf[65536];
         const ssize_t n = ::read(fd, buf, sizeof buf);
@@ -144,7 +146,10 @@ bool LoadFile(const QByteArray& path, qsizetype cap, QByteArray& out) {
         if (n < 0) ok = false;
         if (n <= 0) break;
         out.append(buf, n);
-        if (out.size() > cap) ok = false; // grew while being read
+        if (out.size() > cap) { // grew while being read
+            ok = false;
+            tooLarge = true;
+        }
     }
     ::close(fd);
     if (!ok) out.clear();
@@ -200,9 +205,22 @@ bool WriteAll(int fd, const QByteArray& data) {
     WriteFailed(fileName, QString::fromLocal8Bit(std::strerror(err)));
 }
 
-QByteArray RandomTempName(const QByteArray& folder, const QByteArray& base) {
-    return folder + "/." + base + ".tmp-" +
-           QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+QByteArray TempPrefix(const QByteArray& folder, const QByteArray& base) {
+    return folder + "/." + base + ".tmp-";
+}
+
+// Temporary files left by a save that was killed half-way. Only one copy of the program runs
+// and it saves from one thread, so any such file is stale once a save has completed.
+void RemoveStaleTemps(const QByteArray& folder, const QByteArray& base) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir) return;
+    const QByteArray prefix = "." + base + ".tmp-";
+    while (const dirent* e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name.size() == prefix.size() + 6 && name.startsWith(prefix))
+            ::unlinkat(::dirfd(dir), e->d_name, 0);
+    }
+    ::closedir(dir);
 }
 
 // One section as found in the text: from its header line to the next header.
@@ -230,7 +248,7 @@ std::vector<TSpan> Spans(const QByteArray& text, const QByteArray& name) {
 } // namespace
 
 TIniFile::TIniFile(QString fileName) : FName(std::move(fileName)) {
-    FReadable = LoadFile(EncodeFileName(FName), MaxFileSize, FText);
+    FReadable = LoadFile(EncodeFileName(FName), MaxFileSize, FText, FTooLarge);
 }
 
 QByteArray TIniFile::ReadBytes(const QString& section, const QString& key,
@@ -347,6 +365,10 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 }
 
 void TIniFile::UpdateFile() {
+    if (FTooLarge)
+        WriteFailed(FName, QStringLiteral("The file is larger than %1 MiB, too large to be a "
+                                          "settings file, so it was left alone.")
+                               .arg(MaxFileSize / (1024 * 1024)));
     if (!FReadable)
         WriteFailed(FName, QStringLiteral("The file could not be read, so it is left as it is."));
     QByteArray target = EncodeFileName(FName);
@@ -365,44 +387,19 @@ void TIniFile::UpdateFile() {
     const QByteArray folder = FolderOf(target), base = BaseOf(target);
     if (!MakeFolders(folder)) WriteFailed(FName, errno ? errno : ENOTDIR);
 
-    // Prefer an unnamed file that only gets a name once it is complete: a crash while writing
-    // then leaves nothing behind in the folder.
-    QByteArray tempName;
-    int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (fd >= 0) {
-        bool linked = false;
-        if (!WriteAll(fd, FText) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-            const int err = errno;
-            ::close(fd);
-            WriteFailed(FName, err);
-        }
-        const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(fd);
-        for (int attempt = 0; attempt < 16 && !linked; ++attempt) {
-            tempName = RandomTempName(folder, base);
-            linked = ::linkat(AT_FDCWD, procPath.constData(), AT_FDCWD, tempName.constData(),
-                              AT_SYMLINK_FOLLOW) == 0;
-            if (!linked && errno != EEXIST) break;
-        }
+    QByteArray tempName = TempPrefix(folder, base) + "XXXXXX";
+    const int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    if (fd < 0) WriteFailed(FName, errno);
+    if (!WriteAll(fd, FText) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+        const int err = errno;
         ::close(fd);
-        fd = -1;
-        if (!linked) tempName.clear(); // no /proc: write a named file instead
+        ::unlink(tempName.constData());
+        WriteFailed(FName, err);
     }
-    if (tempName.isEmpty()) {
-        QByteArray templ = folder + "/." + base + ".tmp-XXXXXX";
-        fd = ::mkostemp(templ.data(), O_CLOEXEC);
-        if (fd < 0) WriteFailed(FName, errno);
-        tempName = templ;
-        if (!WriteAll(fd, FText) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-            const int err = errno;
-            ::close(fd);
-            ::unlink(tempName.constData());
-            WriteFailed(FName, err);
-        }
-        if (::close(fd) != 0) {
-            const int err = errno;
-            ::unlink(tempName.constData());
-            WriteFailed(FName, err);
-        }
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(tempName.constData());
+        WriteFailed(FName, err);
     }
     if (::rename(tempName.constData(), target.constData()) != 0) {
         const int err = errno;
@@ -415,6 +412,7 @@ void TIniFile::UpdateFile() {
         ::fsync(dfd);
         ::close(dfd);
     }
+    RemoveStaleTemps(folder, base);
 }
 
 QString ConfigFolder() {

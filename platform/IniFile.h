@@ -2,8 +2,9 @@
 // The settings file: an INI text file with private-profile semantics over one file.
 //
 // The whole file is read once when the object is made and edited in memory; UpdateFile writes it
-// back atomically (temporary file in the same folder, fsync, rename), so a crash or a full disk
-// during a save leaves the previous complete file.
+// back atomically (temporary file in the same folder, fsync, rename, fsync of the folder), so a
+// crash or a full disk during a save leaves the previous complete file; the temporary file a
+// killed save leaves behind goes with the next complete save.
 //
 // Reading:
 //   - "[Name]" lines open sections, "key=value" lines inside a section are keys; every other
@@ -64,7 +65,8 @@ public:
     const QByteArray& Text() const { return FText; }
 
     // Writes the text to the file atomically; throws EVelodraError on any failure, leaving the
-    // old file untouched. The folder is created when missing. A symbolic link is followed, so
+    // old file untouched. Its message is "Could not write to 'path'." with the reason after two
+    // carriage returns. The folder is created when missing. A symbolic link is followed, so
     // the file it points to is replaced, not the link.
     void UpdateFile();
 
@@ -72,6 +74,7 @@ private:
     QString FName;
     QByteArray FText;
     bool FReadable = true;
+    bool FTooLarge = false;
 };
 
 // The folder of the settings file, with a trailing "/": $XDG_CONFIG_HOME when it is set to an

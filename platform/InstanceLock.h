@@ -1,7 +1,10 @@
 #pragma once
-// One copy of the program per user: an exclusive flock on Velodra.lock in $XDG_RUNTIME_DIR
-// (else a per-user file in the temp folder). The lock goes with the process, also when it dies.
+// One copy of the program per user: an exclusive flock on Velodra.lock in $XDG_RUNTIME_DIR when
+// that is an existing folder, else in /run/user/UID when that is the user's own, else a per-user
+// file in the temp folder. The lock goes with the process, also when it dies.
+#include <QByteArray>
 #include <QString>
+#include <sys/types.h>
 
 class TInstanceLock {
 public:
@@ -18,6 +21,9 @@ public:
     bool Held() const { return Fd >= 0; }
 
     static QString DefaultPath();
+    // The same from the given $XDG_RUNTIME_DIR, user id and the folder of the users' runtime
+    // folders (for tests).
+    static QString DefaultPath(const QByteArray& runtimeDir, uid_t uid, const QByteArray& runUser);
 
 private:
     int Fd = -1;

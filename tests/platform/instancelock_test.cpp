@@ -8,11 +8,14 @@
 #include <QDir>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 using testsupport::TTempDir;
+using testsupport::WriteFile;
 
 QString LockIn(const TTempDir& dir) {
     return DecodeFileName(dir / "Velodra.lock");
@@ -96,12 +99,59 @@ TEST(InstanceLockTest, ALockFileThatCannotBeMadeDoesNotStopTheProgram) {
     EXPECT_FALSE(lock.Held());
 }
 
-TEST(InstanceLockTest, TheLockLivesInTheRuntimeFolderElseInTempPerUser) {
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", "/run/user/4242");
-    EXPECT_EQ(TInstanceLock::DefaultPath(), "/run/user/4242/Velodra.lock");
-    qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(TInstanceLock::DefaultPath(),
-              QDir::tempPath() + QStringLiteral("/Velodra-%1.lock").arg(getuid()));
-    if (!saved.isNull()) qputenv("XDG_RUNTIME_DIR", saved);
+// Copies started with and without the session's variables must find the same lock.
+TEST(InstanceLockTest, TheLockLivesInTheRuntimeFolderElseTheUsersOwnElseTempPerUser) {
+    TTempDir dir;
+    const uid_t uid = getuid();
+    const QByteArray runtime = QByteArray::fromStdString(dir / "runtime");
+    const QByteArray runUser = QByteArray::fromStdString(dir / "run-user");
+    ASSERT_EQ(mkdir(runtime.constData(), 0700), 0);
+    ASSERT_EQ(mkdir(runUser.constData(), 0755), 0);
+    const QString temp = QDir::tempPath() + QStringLiteral("/Velodra-%1.lock").arg(uid);
+    const QString own = DecodeFileName(runUser + '/' + QByteArray::number(uid)) + "/Velodra.lock";
+
+    struct TCase {
+        const char* What;
+        QByteArray Runtime;
+        bool UserFolderExists;
+        QString Expected;
+    };
+    const TCase cases[] = {
+        {"usable runtime folder", runtime, true, DecodeFileName(runtime) + "/Velodra.lock"},
+        {"unset, user folder", QByteArray(), true, own},
+        {"missing runtime folder, user folder", runtime + "/gone", true, own},
+        {"relative runtime folder", "run", true, own},
+        {"unset, no user folder", QByteArray(), false, temp},
+        {"missing runtime folder, no user folder", runtime + "/gone", false, temp},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        const QByteArray userFolder = runUser + '/' + QByteArray::number(uid);
+        if (c.UserFolderExists)
+            mkdir(userFolder.constData(), 0700);
+        else
+            rmdir(userFolder.constData());
+        EXPECT_EQ(TInstanceLock::DefaultPath(c.Runtime, uid, runUser), c.Expected);
+    }
+    // Somebody else's folder under the runtime root is not ours to use.
+    EXPECT_EQ(TInstanceLock::DefaultPath({}, uid + 1, runUser),
+              QDir::tempPath() + QStringLiteral("/Velodra-%1.lock").arg(uid + 1));
+}
+
+// In the shared temp folder a file planted by someone else (a link, a FIFO) is never used.
+TEST(InstanceLockTest, APlantedLinkOrFifoIsNotFollowedNorWaitedOn) {
+    TTempDir dir;
+    const std::string target = dir / "target";
+    WriteFile(target, "x");
+    const std::string link = dir / "link.lock";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    const std::string fifo = dir / "fifo.lock";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& p : {link, fifo}) {
+        SCOPED_TRACE(p);
+        TInstanceLock lock(DecodeFileName(p));
+        EXPECT_FALSE(lock.Held());
+    }
+    std::ifstream in(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "x");
 }
