@@ -1,7 +1,7 @@
 #include "player/UMediaInfo.h"
 
-#include "platform/FileName.h"
 #include "base/Cp1252.h"
+#include "platform/FileName.h"
 #include "tags/JvID3v1.h"
 #include "tags/JvID3v2.h"
 #include "tags/UWMAfile.h"
@@ -12,8 +12,10 @@
 
 namespace {
 
+// The code units as they are: fromUtf16 would take a leading U+FEFF or U+FFFE for a byte-order
+// mark once more, after the readers have settled the byte order.
 QString FromUtf16(const std::u16string& s) {
-    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+    return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
 }
 QString FromAnsi(const std::string& s) {
     return FromUtf16(Cp1252ToUtf16(s));
