@@ -19,15 +19,9 @@ void TJvID3v1::SetActive(bool value) {
         Active_ = false;
         return;
     }
-    try {
-        auto source = OpenByteSource(FileName_);
-        Read(*source);
-    } catch (const std::exception&) {
-        // An unreadable file simply has no tag.
-        TMemoryByteSource none;
-        Read(none);
-    }
-    Active_ = true;
+    const TOpenedSource opened = TryOpenByteSource(FileName_);
+    TMemoryByteSource none;
+    OpenSource(opened.Source ? *opened.Source : none);
 }
 
 void TJvID3v1::OpenSource(TByteSource& source) {
@@ -35,6 +29,7 @@ void TJvID3v1::OpenSource(TByteSource& source) {
     try {
         Read(source);
     } catch (const std::exception&) {
+        // A file that cannot be read simply has no tag.
         TMemoryByteSource none;
         Read(none);
     }

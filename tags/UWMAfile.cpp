@@ -183,14 +183,12 @@ std::u16string TWMAfile::ChannelMode() const {
 }
 
 bool TWMAfile::ReadFromFile(const std::string& fileName) {
-    ResetData();
-    try {
-        auto source = OpenByteSource(fileName);
-        return ReadFromSource(*source);
-    } catch (const std::exception&) {
+    const TOpenedSource opened = TryOpenByteSource(fileName);
+    if (!opened.Source) {
         ResetData();
         return false;
     }
+    return ReadFromSource(*opened.Source);
 }
 
 bool TWMAfile::ReadFromSource(TByteSource& source) {
