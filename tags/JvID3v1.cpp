@@ -40,7 +40,8 @@ namespace {
 std::string Field(const char* tag, std::size_t offset, std::size_t width) {
     const char* p = tag + offset;
     const void* zero = std::memchr(p, 0, width);
-    return std::string(p, zero ? static_cast<const char*>(zero) - p : width);
+    return std::string(p,
+                       zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - p) : width);
 }
 } // namespace
 
