@@ -329,6 +329,15 @@ TEST(Id3v2, PicturesAreKeptPerTypeInMemory) {
     EXPECT_TRUE(ok->Images[ptCoverBack].Empty()); // a link, not a picture
     EXPECT_TRUE(ok->Images[ptOther].Empty());
 
+    // The first frame of a type decides it, even without data; types past the last are no type.
+    const auto pic = [&](int type, const std::string& data) {
+        return Frame23("APIC", Text(0, std::string("image/jpeg\0", 11)) + Bytes({type}) +
+                                   std::string("\0", 1) + data);
+    };
+    auto firstEmpty = Read(Id3v2(3, pic(3, "") + pic(3, jpeg) + pic(21, jpeg) + pic(0, jpeg)));
+    EXPECT_TRUE(firstEmpty->Images[ptCoverFront].Empty());
+    EXPECT_FALSE(firstEmpty->Images[ptOther].Empty());
+
     auto v22 =
         Read(Id3v2(2, Frame22("PIC", Text(0, "JPG") + Bytes({3}) + std::string("\0", 1) + jpeg)));
     EXPECT_EQ(v22->Images[ptCoverFront].MIMEType, "JPG");
