@@ -169,10 +169,7 @@ QString TFormPlayer::FormatTime(std::int32_t ms) {
 }
 
 void TFormPlayer::ReadMediaInfo() {
-    try {
-        ReadStreamInfo(MediaInfo);
-        if (MediaInfo.Duration <= 0) MediaInfo.Duration = IsOpen ? Device->Length() : 0;
-    } catch (...) {
-        // Information is a courtesy: a reader failure never stops playback.
-    }
+    // The readers keep their failures to themselves: information never stops playback.
+    ReadStreamInfo(MediaInfo);
+    if (MediaInfo.Duration <= 0) MediaInfo.Duration = IsOpen ? Device->Length() : 0;
 }

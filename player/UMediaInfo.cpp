@@ -1,22 +1,29 @@
 #include "player/UMediaInfo.h"
 
-#include "platform/FileName.h"
 #include "base/Cp1252.h"
+#include "platform/FileName.h"
 #include "tags/JvID3v1.h"
 #include "tags/JvID3v2.h"
 #include "tags/UWMAfile.h"
 
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <memory>
 
 namespace {
 
+// The code units as they are: fromUtf16 would take a leading U+FEFF or U+FFFE for a byte-order
+// mark once more, after the readers have settled the byte order.
 QString FromUtf16(const std::u16string& s) {
-    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
+    return QString(reinterpret_cast<const QChar*>(s.data()), static_cast<qsizetype>(s.size()));
 }
 QString FromAnsi(const std::string& s) {
-    return FromUtf16(Cp1252ToUtf16(s));
+    QString t(static_cast<qsizetype>(s.size()), Qt::Uninitialized);
+    QChar* out = t.data();
+    for (const char c : s)
+        *out++ = QChar(Cp1252ToChar(static_cast<std::uint8_t>(c)));
+    return t;
 }
 
 // Leading and trailing blanks and control characters off.
@@ -54,85 +61,106 @@ bool HasExtension(const QString& path, const char* ext) {
 } // namespace
 
 QString CleanTagText(const QString& s) {
-    QString t = s;
-    t.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    while (t.contains(QLatin1String("  ")))
-        t.replace(QLatin1String("  "), QLatin1String(" "));
+    // Tabs become spaces and each run of them one space, in one pass; most texts need nothing.
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype i = 0;
+    for (; i < s.size(); ++i)
+        if (s[i] == QLatin1Char('\t') || (i > 0 && blank(s[i]) && blank(s[i - 1]))) break;
+    if (i == s.size()) return TrimControls(s);
+    QString t(s.size(), Qt::Uninitialized);
+    QChar* out = t.data();
+    bool afterBlank = false;
+    for (const QChar c : s) {
+        const bool b = blank(c);
+        if (!(b && afterBlank)) *out++ = b ? QLatin1Char(' ') : c;
+        afterBlank = b;
+    }
+    t.truncate(out - t.constData());
     return TrimControls(t);
 }
 
-void ReadMp3Info(TMediaInfo& info) {
-    // Both readers share one read-only open of the file. A file that cannot be opened reads as
-    // no ID3v1 tag, and its ID3v2 step ends at once.
-    std::unique_ptr<TByteSource> file;
-    try {
-        file = OpenByteSource(EncodeFileNameStd(info.FilePath));
-    } catch (...) {
-    }
+void ReadMp3Info(TMediaInfo& info, TByteSource* file) {
+    // Both readers share one read-only open of the file. A file that could not be opened reads
+    // as no ID3v1 tag, and its ID3v2 step ends at once.
     TMemoryByteSource nothing;
-    TByteSource& source = file ? *file : nothing;
-    try {
-        TJvID3v1 v1;
-        v1.OpenSource(source);
-        info.Title = CleanTagText(FromAnsi(v1.SongName));
-        info.Artist = CleanTagText(FromAnsi(v1.Artist));
-        info.Album = CleanTagText(FromAnsi(v1.Album));
-        info.Track = v1.AlbumTrack;
-        info.Year = TrimControls(FromAnsi(v1.Year));
-        info.Genre = TrimControls(FromAnsi(v1.GenreAsString()));
-        info.Comment = TrimControls(FromAnsi(v1.Comment));
-    } catch (...) {
-        // A failed step keeps what it stored before the failure.
-    }
+    TJvID3v1 v1;
+    v1.OpenSource(file ? *file : nothing);
+    info.Title = CleanTagText(FromAnsi(v1.SongName));
+    info.Artist = CleanTagText(FromAnsi(v1.Artist));
+    info.Album = CleanTagText(FromAnsi(v1.Album));
+    info.Track = v1.AlbumTrack;
+    info.Year = TrimControls(FromAnsi(v1.Year));
+    info.Genre = TrimControls(FromAnsi(v1.GenreAsString()));
+    info.Comment = TrimControls(FromAnsi(v1.Comment));
     if (!file) return;
+    TJvID3v2 v2;
     try {
-        TJvID3v2 v2;
-        v2.OpenSource(source);
-        const TJvID3FileInfo& fi = v2.FileInfo;
-        info.ChannelMode = QString::fromLatin1(kMp3ChannelModes[fi.ChannelModeIndex & 3]);
-        info.Duration = fi.LengthSeconds;
-        info.BitRate = Low16OrZero(fi.BitRateKbps);
-        info.SampleRate = fi.SampleRateHz > 0 ? static_cast<std::uint32_t>(fi.SampleRateHz) : 0;
-        QString t = CleanTagText(FromUtf16(v2.Texts.Title()));
-        if (!t.isEmpty()) info.Title = t;
-        t = CleanTagText(FromUtf16(v2.Texts.Album()));
-        if (!t.isEmpty()) info.Album = t;
-    } catch (...) {
+        v2.OpenSource(*file);
+    } catch (const std::exception&) {
+        // The tag reader's own failures end its open: neither its texts nor the stream
+        // properties are taken, and the ID3v1 values stay.
+        return;
     }
+    const TJvID3FileInfo& fi = v2.FileInfo;
+    info.ChannelMode = QString::fromLatin1(kMp3ChannelModes[fi.ChannelModeIndex & 3]);
+    info.Duration = fi.LengthSeconds;
+    info.BitRate = Low16OrZero(fi.BitRateKbps);
+    info.SampleRate = fi.SampleRateHz > 0 ? static_cast<std::uint32_t>(fi.SampleRateHz) : 0;
+    QString t = CleanTagText(FromUtf16(v2.Texts.Title()));
+    if (!t.isEmpty()) info.Title = t;
+    t = CleanTagText(FromUtf16(v2.Texts.Album()));
+    if (!t.isEmpty()) info.Album = t;
 }
 
-void ReadWmaInfo(TMediaInfo& info) {
-    try {
-        TWMAfile wma;
-        wma.ReadFromFile(EncodeFileNameStd(info.FilePath));
-        info.ChannelMode = CleanTagText(FromUtf16(wma.ChannelMode()));
-        const double seconds = std::nearbyint(wma.Duration);
-        info.Duration = std::isfinite(seconds) && seconds > 0 &&
-                                seconds <= std::numeric_limits<std::int32_t>::max()
-                            ? static_cast<std::int32_t>(seconds)
-                            : 0;
-        info.Title = CleanTagText(FromUtf16(wma.Title));
-        info.Artist = CleanTagText(FromUtf16(wma.Artist));
-        info.Album = CleanTagText(FromUtf16(wma.Album));
-        info.Year = CleanTagText(FromUtf16(wma.Year));
-        info.Genre = CleanTagText(FromUtf16(wma.Genre));
-        info.Comment = CleanTagText(FromUtf16(wma.Comment));
-        info.Track = wma.Track;
-        info.BitRate = Low16OrZero(wma.BitRate);
-        info.SampleRate = wma.SampleRate > 0 ? static_cast<std::uint32_t>(wma.SampleRate) : 0;
-    } catch (...) {
-    }
+void ReadWmaInfo(TMediaInfo& info, TByteSource* file) {
+    TWMAfile wma;
+    if (file) wma.ReadFromSource(*file);
+    info.ChannelMode = CleanTagText(FromUtf16(wma.ChannelMode()));
+    const double seconds = std::nearbyint(wma.Duration);
+    info.Duration =
+        std::isfinite(seconds) && seconds > 0 && seconds <= std::numeric_limits<std::int32_t>::max()
+            ? static_cast<std::int32_t>(seconds)
+            : 0;
+    info.Title = CleanTagText(FromUtf16(wma.Title));
+    info.Artist = CleanTagText(FromUtf16(wma.Artist));
+    info.Album = CleanTagText(FromUtf16(wma.Album));
+    info.Year = CleanTagText(FromUtf16(wma.Year));
+    info.Genre = CleanTagText(FromUtf16(wma.Genre));
+    info.Comment = CleanTagText(FromUtf16(wma.Comment));
+    info.Track = wma.Track;
+    info.BitRate = Low16OrZero(wma.BitRate);
+    info.SampleRate = wma.SampleRate > 0 ? static_cast<std::uint32_t>(wma.SampleRate) : 0;
 }
 
-void ReadStreamInfo(TMediaInfo& info) {
-    try {
-        if (HasExtension(info.FilePath, ".mp3"))
-            ReadMp3Info(info);
-        else if (HasExtension(info.FilePath, ".wma"))
-            ReadWmaInfo(info);
-    } catch (...) {
-    }
+namespace {
+
+enum class TKind { None, Mp3, Wma };
+
+TKind KindOf(const QString& path) {
+    return HasExtension(path, ".mp3")   ? TKind::Mp3
+           : HasExtension(path, ".wma") ? TKind::Wma
+                                        : TKind::None;
+}
+
+void Read(TMediaInfo& info, TKind kind, TByteSource* file) {
+    if (kind == TKind::Mp3)
+        ReadMp3Info(info, file);
+    else if (kind == TKind::Wma)
+        ReadWmaInfo(info, file);
     // Whole seconds to ms; a length that would not fit counts as none.
     constexpr std::int32_t kMaxSeconds = std::numeric_limits<std::int32_t>::max() / 1000;
     info.Duration = info.Duration > 0 && info.Duration <= kMaxSeconds ? info.Duration * 1000 : 0;
+}
+
+} // namespace
+
+void ReadStreamInfo(TMediaInfo& info) {
+    const TKind kind = KindOf(info.FilePath);
+    TOpenedSource opened;
+    if (kind != TKind::None) opened = TryOpenByteSource(EncodeFileNameStd(info.FilePath));
+    Read(info, kind, opened.Source.get());
+}
+
+void ReadStreamInfo(TMediaInfo& info, TByteSource& file) {
+    Read(info, KindOf(info.FilePath), &file);
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdint>
 
+class TByteSource;
+
 struct TMediaInfo {
     QString Album;
     QString Artist;
@@ -21,11 +23,14 @@ struct TMediaInfo {
 // Tabs to spaces, runs of spaces to one, blanks and control characters trimmed.
 QString CleanTagText(const QString& s);
 
-// The MP3 branch: ID3v1 step, then ID3v2 step with the stream properties. Never throws.
-// Duration is left in whole seconds.
-void ReadMp3Info(TMediaInfo& info);
-// The WMA branch. Never throws. Duration is left in whole seconds.
-void ReadWmaInfo(TMediaInfo& info);
-// Dispatch by the extension of info.FilePath, then seconds to ms. Duration stays 0 when the
-// stream gives none (the player's length is the caller's fallback). Never throws.
+// The MP3 branch: ID3v1 step, then ID3v2 step with the stream properties; file is null when it
+// could not be opened. Duration is left in whole seconds.
+void ReadMp3Info(TMediaInfo& info, TByteSource* file);
+// The WMA branch, the same way.
+void ReadWmaInfo(TMediaInfo& info, TByteSource* file);
+// Dispatch by the extension of info.FilePath, reading that file, then seconds to ms. Duration
+// stays 0 when the stream gives none (the player's length is the caller's fallback). The
+// readers' failures stay inside: a failed step keeps what was filled before it.
 void ReadStreamInfo(TMediaInfo& info);
+// The same from a file the caller has open already.
+void ReadStreamInfo(TMediaInfo& info, TByteSource& file);

@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // Raised when a file cannot be opened or read; the text is the finished message.
 class EByteSourceError : public std::runtime_error {
@@ -39,30 +38,20 @@ private:
     std::size_t Size_ = 0;
 };
 
-class TFileByteSource : public TByteSource {
-public:
-    ~TFileByteSource() override;
-    TFileByteSource(const TFileByteSource&) = delete;
-    TFileByteSource& operator=(const TFileByteSource&) = delete;
-    std::int64_t Size() const override { return Size_; }
-    std::size_t ReadAt(std::int64_t offset, void* buffer, std::size_t count) override;
+enum class TOpenKind { File, NotRegular, Failed };
 
-private:
-    friend std::unique_ptr<TByteSource> OpenByteSource(const std::string& path);
-    TFileByteSource(int fd, std::int64_t size, std::string path)
-        : Fd_(fd), Size_(size), Path_(std::move(path)) {}
-    std::size_t ReadDirect(std::int64_t offset, std::uint8_t* out, std::size_t count);
-    int Fd_;
-    std::int64_t Size_;
-    std::string Path_;
-    // Small reads near each other (tag header, tag body, first audio block) come from one
-    // read of the file.
-    static constexpr std::size_t kCacheBytes = 8192;
-    std::vector<std::uint8_t> Cache_;
-    std::int64_t CacheOffset_ = 0;
+struct TOpenedSource {
+    TOpenKind Kind = TOpenKind::Failed;
+    // A regular file; an empty source for something else (a pipe, a device, a folder), so that
+    // it reads as "no tag" at once; none when it could not be opened.
+    std::unique_ptr<TByteSource> Source;
+    // Why it could not be opened (the system's text), or "Is a directory" / "Not a regular
+    // file"; empty for a regular file.
+    std::string Reason;
 };
 
-// Opens path read-only without blocking. Something that is not a regular file (a pipe, a
-// device, a folder) gives an empty source, so it reads as "no tag" at once. Raises
-// EByteSourceError with "Cannot open file "<path>". <reason>" when the file cannot be opened.
+// Opens path read-only without blocking. Raises nothing of its own.
+TOpenedSource TryOpenByteSource(const std::string& path);
+// The same, raising EByteSourceError with "Cannot open file "<path>". <reason>" when the file
+// cannot be opened.
 std::unique_ptr<TByteSource> OpenByteSource(const std::string& path);

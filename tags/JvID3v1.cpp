@@ -19,15 +19,9 @@ void TJvID3v1::SetActive(bool value) {
         Active_ = false;
         return;
     }
-    try {
-        auto source = OpenByteSource(FileName_);
-        Read(*source);
-    } catch (const std::exception&) {
-        // An unreadable file simply has no tag.
-        TMemoryByteSource none;
-        Read(none);
-    }
-    Active_ = true;
+    const TOpenedSource opened = TryOpenByteSource(FileName_);
+    TMemoryByteSource none;
+    OpenSource(opened.Source ? *opened.Source : none);
 }
 
 void TJvID3v1::OpenSource(TByteSource& source) {
@@ -35,6 +29,7 @@ void TJvID3v1::OpenSource(TByteSource& source) {
     try {
         Read(source);
     } catch (const std::exception&) {
+        // A file that cannot be read simply has no tag.
         TMemoryByteSource none;
         Read(none);
     }
@@ -45,7 +40,8 @@ namespace {
 std::string Field(const char* tag, std::size_t offset, std::size_t width) {
     const char* p = tag + offset;
     const void* zero = std::memchr(p, 0, width);
-    return std::string(p, zero ? static_cast<const char*>(zero) - p : width);
+    return std::string(p,
+                       zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - p) : width);
 }
 } // namespace
 

@@ -1,8 +1,9 @@
 #include "tags/JvID3v2Base.h"
 
-#include "tags/ByteReader.h"
 #include "base/Cp1252.h"
+#include "tags/ByteReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -364,7 +365,11 @@ bool TruncToInt32(long double v, std::int32_t& out) {
 }
 
 constexpr std::size_t kScanBlock = 3840;
+// A header counts only with 52 bytes from its start; a VBRI header needs 54.
 constexpr std::size_t kHeaderBytes = 52;
+constexpr std::size_t kVbriOffset = 36;
+constexpr std::size_t kVbriBytes = 18; // magic, version, delay, quality, byte and frame counts
+constexpr std::size_t kHeadBytes = kVbriOffset + kVbriBytes;
 
 } // namespace
 
@@ -378,12 +383,12 @@ void TJvID3FileInfo::Read(TByteSource& stream, std::int64_t start) {
     Reset();
     // First sync pair: 0xFF, then a byte with its top three bits set.
     std::uint8_t block[kScanBlock];
-    std::uint8_t head[kHeaderBytes];
+    std::uint8_t head[kHeadBytes];
+    std::size_t headLen = 0;
     bool prevFF = false;
     std::int64_t found = -1;
     std::int64_t pos = start < 0 ? 0 : start;
     const std::int64_t size = stream.Size();
-    bool haveHead = false;
     while (pos < size) {
         const std::size_t got = stream.ReadAt(pos, block, kScanBlock);
         if (got == 0) break;
@@ -391,9 +396,9 @@ void TJvID3FileInfo::Read(TByteSource& stream, std::int64_t start) {
             const std::uint8_t b = block[i];
             if (prevFF && (b & 0xE0) == 0xE0) {
                 found = pos + static_cast<std::int64_t>(i) - 1;
-                if (i >= 1 && i - 1 + kHeaderBytes <= got) {
-                    std::memcpy(head, block + i - 1, kHeaderBytes);
-                    haveHead = true;
+                if (i >= 1) {
+                    headLen = std::min(kHeadBytes, got - (i - 1));
+                    std::memcpy(head, block + i - 1, headLen);
                 }
                 break;
             }
@@ -403,7 +408,8 @@ void TJvID3FileInfo::Read(TByteSource& stream, std::int64_t start) {
         pos += static_cast<std::int64_t>(got);
     }
     if (found < 0) return;
-    if (!haveHead && stream.ReadAt(found, head, kHeaderBytes) < kHeaderBytes) return;
+    if (headLen < kHeadBytes) headLen = stream.ReadAt(found, head, kHeadBytes);
+    if (headLen < kHeaderBytes) return;
     HeaderOffset = found;
 
     // Header: 0xFF, then bytes 1 to 3.
@@ -428,21 +434,30 @@ void TJvID3FileInfo::Read(TByteSource& stream, std::int64_t start) {
         PaddingBytes = !padded ? 0 : LayerId == 3 ? 4 : 1;
     }();
 
-    // Xing/Info header inside the first frame.
+    // Xing/Info header inside the first frame; where there is none, Fraunhofer's VBRI header.
+    // Both counts are taken as signed 32-bit values, so the same checks below apply to both.
     const std::size_t xing =
         VersionId == 3 ? (ChannelModeIndex == 3 ? 21 : 36) : (ChannelModeIndex == 3 ? 13 : 21);
+    std::uint32_t v = 0;
     if (std::memcmp(head + xing, "Xing", 4) == 0 || std::memcmp(head + xing, "Info", 4) == 0) {
         VbrHeader = true;
-        std::uint32_t flags = 0, v = 0;
+        std::uint32_t flags = 0;
         std::size_t at = xing + 4;
-        bytes::BE32(head + at, kHeaderBytes - at, flags);
+        bytes::BE32(head + at, headLen - at, flags);
         at += 4;
-        if ((flags & 1) && bytes::BE32(head + at, kHeaderBytes - at, v)) {
+        if ((flags & 1) && bytes::BE32(head + at, headLen - at, v)) {
             FrameCount = static_cast<std::int32_t>(v);
             at += 4;
         }
-        if ((flags & 2) && bytes::BE32(head + at, kHeaderBytes - at, v))
+        if ((flags & 2) && bytes::BE32(head + at, headLen - at, v))
             AudioBytes = static_cast<std::int32_t>(v);
+    } else if (headLen >= kHeadBytes && std::memcmp(head + kVbriOffset, "VBRI", 4) == 0) {
+        // "VBRI", version, delay, quality (2 bytes each), then the byte and frame counts.
+        VbrHeader = true;
+        bytes::BE32(head + kVbriOffset + 10, 4, v);
+        AudioBytes = static_cast<std::int32_t>(v);
+        bytes::BE32(head + kVbriOffset + 14, 4, v);
+        FrameCount = static_cast<std::int32_t>(v);
     }
 
     FileBytes = size;
@@ -550,7 +565,9 @@ void TJvID3Controller::Read(TByteSource& source) {
                 if (unsync) throw EJvID3Error("Could not read data from stream");
                 throw EByteSourceError("Stream read error");
             }
-            if (unsync) {
+            // 2.4 moved unsynchronisation into the frames, whose sizes count the unsynchronised
+            // bytes: there the tag flag only says that every frame has it (ReadFrames).
+            if (unsync && version != ive2_4) {
                 s.Data.reserve(Header.Size);
                 std::int64_t at = 10;
                 UnsyncDecode(
@@ -624,6 +641,7 @@ void TJvID3Controller::ReadFrames(TJvID3Stream& s) {
     const std::size_t idLength = version == ive2_2 ? 3 : 4;
     const std::size_t minHeader = version == ive2_2 ? 6 : 10;
     TJvID3Stream decoded; // frames of a 2.4 tag with their own unsynchronisation
+    const bool everyFrameUnsync = version == ive2_4 && Header.Flags.Has(hfUnsynchronisation);
     while (s.Remaining() >= minHeader && Frames.size() < kMaxFrames) {
         char id[4] = {};
         if (s.Read(id, idLength) < idLength) break;
@@ -687,7 +705,7 @@ void TJvID3Controller::ReadFrames(TJvID3Stream& s) {
                 bytes::Synchsafe(s.Current(), s.Remaining(), 4, v))
                 f.DataLength = v, s.Skip(4);
         }
-        if (version == ive2_4 && f.Flags.Has(fhfUnsynchronisationApplied)) {
+        if (everyFrameUnsync || (version == ive2_4 && f.Flags.Has(fhfUnsynchronisationApplied))) {
             decoded.Data.clear();
             decoded.Position = 0;
             UnsyncDecode([&](std::uint8_t* buf, std::size_t n) { return s.Read(buf, n); },

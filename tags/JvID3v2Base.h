@@ -283,7 +283,7 @@ public:
     std::int32_t FrameBytes = 0;
     bool HasTrailingTag = false;
     std::int64_t HeaderOffset = -1;
-    bool VbrHeader = false;
+    bool VbrHeader = false; // a Xing, Info or VBRI header
     std::uint8_t LayerId = 0;
     std::int32_t LengthSeconds = 0;
     std::uint8_t ModeExtension = 0;

@@ -183,14 +183,12 @@ std::u16string TWMAfile::ChannelMode() const {
 }
 
 bool TWMAfile::ReadFromFile(const std::string& fileName) {
-    ResetData();
-    try {
-        auto source = OpenByteSource(fileName);
-        return ReadFromSource(*source);
-    } catch (const std::exception&) {
+    const TOpenedSource opened = TryOpenByteSource(fileName);
+    if (!opened.Source) {
         ResetData();
         return false;
     }
+    return ReadFromSource(*opened.Source);
 }
 
 bool TWMAfile::ReadFromSource(TByteSource& source) {
@@ -210,8 +208,9 @@ bool TWMAfile::ReadFromSource(TByteSource& source) {
             const std::int64_t start = c.Pos;
             c.Read(guid.data(), 16);
             const std::uint32_t size = c.U32();
-            // An object smaller than its own header would be read again and again.
-            if (size < 24) throw EPastEnd();
+            // An object smaller than its own header cannot be stepped over: the header ends
+            // there, with what the objects before it gave.
+            if (size < 24) break;
             ReadObject(c, start, start + size, guid, d);
             c.Pos = start + size;
         }

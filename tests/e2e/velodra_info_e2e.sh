@@ -106,6 +106,28 @@ fi
 blank=$("$tool" "$cbr" "$wma" | grep -c '^$')
 [ "$blank" -eq 1 ] || { echo "FAIL want one blank line between two files, got $blank"; failures=$((failures + 1)); }
 
+# A control character inside a value: the plain output shows the whole value with the
+# character as its control picture (U+0000 as U+2400), and every later field still prints;
+# JSON escapes it. The encoder's own file, with the space of its title made a U+0000.
+nul="$work/nul.wma"
+cp "$wma" "$nul"
+offsets=$(grep -obUaP 'W\x00m\x00a\x00 \x00T\x00' "$nul" | cut -d: -f1)
+[ -n "$offsets" ] || { echo "FAIL title not found in the encoder's file"; failures=$((failures + 1)); }
+for at in $offsets; do
+    printf '\000' | dd of="$nul" bs=1 seek=$((at + 6)) conv=notrunc status=none
+done
+expect "$nul" Title "Wma␀Title"
+expect "$nul" Artist "Wma Artist"
+expect "$nul" Duration "$(field "$wma" Duration)"
+[[ "$("$tool" --json "$nul")" == *'"title":"Wma\u0000Title","artist":"Wma Artist"'* ]] ||
+    { echo "FAIL JSON of a U+0000: $("$tool" --json "$nul")"; failures=$((failures + 1)); }
+
+# A file that cannot be read is reported between the files before and after it.
+"$tool" "$cbr" "$work/missing.mp3" "$wma" >"$work/both" 2>&1
+order=$(sed -n -e 's/^Path: .*/P/p' -e 's/.*cannot read.*/E/p' "$work/both" | tr -d '\n')
+[ "$order" = PEP ] ||
+    { echo "FAIL report out of order: $order"; failures=$((failures + 1)); }
+
 # Usage errors.
 "$tool" >/dev/null 2>&1; [ $? -eq 2 ] || { echo "FAIL no arguments must exit 2"; failures=$((failures + 1)); }
 "$tool" --bogus "$cbr" >/dev/null 2>&1; [ $? -eq 2 ] || { echo "FAIL unknown option must exit 2"; failures=$((failures + 1)); }

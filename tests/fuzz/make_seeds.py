@@ -22,10 +22,12 @@ def frame(major, fid, content, fmt=0):
     return fid + size + bytes([0, fmt]) + content
 
 
-def mpeg(b1=0xFB, b2=0x90, b3=0x40, length=104, xing=None):
+def mpeg(b1=0xFB, b2=0x90, b3=0x40, length=104, xing=None, vbri=None):
     f = bytearray([0xFF, b1, b2, b3]) + bytes(length - 4)
     if xing:
         f[36:52] = b"Xing" + struct.pack(">III", 3, 100, 41800)
+    if vbri:
+        f[36:62] = b"VBRI" + struct.pack(">HHHIIHHHH", 1, 1105, 75, 41800, 100, 0, 1, 2, 0)
     return bytes(f)
 
 
@@ -49,7 +51,7 @@ def utf16(s):
     return s.encode("utf-16-le") + b"\0\0"
 
 
-def wma():
+def wma(undersized=False):
     fp = asf_object("8CABDCA1-A947-11CF-8EE4-00C00C205365", bytes(76) + struct.pack("<II", 128000, 0))
     sp = asf_object("B7DC0791-A9B7-11CF-8EE6-00C00C205365",
                     bytes(54) + struct.pack("<HHIIHHH", 0x161, 2, 44100, 16000, 0, 16, 0))
@@ -63,6 +65,8 @@ def wma():
         ext += struct.pack("<H", len(n)) + n + struct.pack("<HH", 0, len(v)) + v
     ecd = asf_object("D2D0A440-E307-11D2-97F0-00A0C95EA850", ext)
     objects = fp + sp + cd + ecd
+    if undersized:  # an object that claims less than its own header, between two others
+        objects = fp + sp + guid("75B22633-668E-11CF-A6D9-00AA0062CE6C") + struct.pack("<Q", 10) + cd
     return guid("75B22630-668E-11CF-A6D9-00AA0062CE6C") + struct.pack("<QIBB", 30 + len(objects), 4, 1, 2) + objects
 
 
@@ -233,9 +237,12 @@ seeds = {
                    frame(4, b"TIT2", text(3, b"Gr\xc3\xbc\0x")) + frame(4, b"TALB", synchsafe(3) + text(2, b"\0A"), 0x01) +
                    frame(4, b"TPE1", text(0, b"x\xff\0\xe1"), 0x02) + frame(4, b"TXXX", text(0, b"k\0v")), 0x40) +
                mpeg(0xF3, 0x80, 0xC0),
+        "vbri": tag(3, frame(3, b"TIT2", text(0, b"Vbri"))) + mpeg(b3=0x00, vbri=True) + mpeg(),
+        "unsync24": tag(4, frame(4, b"TIT2", text(0, b"a\xff\0\xe0b")) + frame(4, b"TALB", text(0, b"\xff\0"), 0x02),
+                        0x80) + mpeg(),
         "unsync": tag(3, frame(3, b"TIT2", text(0, b"a\xff\xe0b")).replace(b"\xff\xe0", b"\xff\0\xe0"), 0x80) + mpeg(),
     },
-    "fuzz_wma": {"header": wma()},
+    "fuzz_wma": {"header": wma(), "undersized": wma(undersized=True)},
     "fuzz_jpegdc": {
         # Flat grey: each block a DC difference of 0, then the end of block.
         "grey16": jpegdc(ANNEX_K | APPEND_END, FULL, 16, 16, [[16]], scan(grey(4))),

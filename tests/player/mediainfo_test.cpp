@@ -191,3 +191,24 @@ TEST_F(MediaInfoFiles, PipeReadsAsNothing) {
     EXPECT_EQ(info.Duration, 0);
     EXPECT_EQ(info.BitRate, 0);
 }
+
+// A title may begin with either byte-order mark as a character of its own: the readers have
+// settled the byte order, so the text keeps the code unit as it is.
+TEST_F(MediaInfoFiles, LeadingMarksStayText) {
+    for (const char16_t mark : {u'\uFFFE', u'\uFEFF'}) {
+        const std::u16string title = std::u16string(1, mark) + u"Title";
+        const QString want = QString(QChar(mark)) + "Title";
+        SCOPED_TRACE(static_cast<int>(mark));
+        const std::pair<const char*, std::string> files[] = {
+            {"le.mp3", Id3v2(3, Frame23("TIT2", Text(1, "\xFF\xFE" + Units16(title, false))))},
+            {"be.mp3", Id3v2(3, Frame23("TIT2", Text(1, "\xFE\xFF" + Units16(title, true))))},
+            {"be24.mp3", Id3v2(4, Frame24("TIT2", Text(2, Units16(title, true))))},
+            {"a.wma",
+             AsfHeader(AsfFileProperties(128000) + AsfStreamProperties(2, 44100, 16000) +
+                           AsfContentDescription(Units16(title + u'\0', false), "", "", "", ""),
+                       3)},
+        };
+        for (const auto& [name, bytes] : files)
+            EXPECT_EQ(Read(name, bytes + Audio(4)).Title, want) << name;
+    }
+}

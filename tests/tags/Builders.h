@@ -48,6 +48,15 @@ inline std::string Utf16BE(const std::string& ascii) {
         s += std::string{'\0', c};
     return s;
 }
+// Any UTF-16 code units, in either byte order.
+inline std::string Units16(const std::u16string& units, bool bigEndian) {
+    std::string s;
+    for (char16_t u : units) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        s += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return s;
+}
 
 // ---- ID3v2 ----
 
@@ -134,6 +143,18 @@ inline std::string XingFrame(const std::string& header, std::size_t xingOffset,
     std::string f = header;
     f.resize(xingOffset, '\0');
     f += std::string(magic, 4) + BE32(3) + BE32(frames) + BE32(bytes);
+    f.resize(length < f.size() ? f.size() : length, '\0');
+    return f;
+}
+
+// A first frame holding a Fraunhofer VBRI header 32 bytes after the frame header: version 1,
+// delay, quality, byte count, frame count, then an empty seek table.
+inline std::string VbriFrame(const std::string& header, std::uint32_t bytes, std::uint32_t frames,
+                             std::size_t length) {
+    std::string f = header;
+    f.resize(36, '\0');
+    f += "VBRI" + BE16(1) + BE16(1105) + BE16(75) + BE32(bytes) + BE32(frames) + BE16(0) + BE16(1) +
+         BE16(2) + BE16(0);
     f.resize(length < f.size() ? f.size() : length, '\0');
     return f;
 }

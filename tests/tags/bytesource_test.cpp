@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sys/stat.h>
 
 using namespace build;
@@ -36,6 +37,61 @@ TEST(ByteSource, MissingFileMessage) {
     } catch (const EByteSourceError& e) {
         EXPECT_STREQ(e.what(),
                      "Cannot open file \"/nonexistent/velodra\". No such file or directory");
+    }
+}
+
+TEST(ByteSource, OpenTellsWhatItFound) {
+    testsupport::TTempDir dir;
+    const std::string file = dir / "a.mp3";
+    testsupport::WriteFile(file, "x");
+    struct TCase {
+        std::string Path;
+        TOpenKind Kind;
+        const char* Reason;
+        std::int64_t Size; // -1: no source
+    } cases[] = {
+        {file, TOpenKind::File, "", 1},
+        {dir.Path.string(), TOpenKind::NotRegular, "Is a directory", 0},
+        {"/dev/null", TOpenKind::NotRegular, "Not a regular file", 0},
+        {dir / "missing.mp3", TOpenKind::Failed, "No such file or directory", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path);
+        const TOpenedSource opened = TryOpenByteSource(c.Path);
+        EXPECT_EQ(opened.Kind, c.Kind);
+        EXPECT_EQ(opened.Reason, c.Reason);
+        EXPECT_EQ(opened.Source ? opened.Source->Size() : -1, c.Size);
+    }
+}
+
+// Reads from the file's cached windows give exactly the file's bytes, whatever the order:
+// around the 8 KiB window, the 128-byte tail and reads larger than the window.
+TEST(ByteSource, FileWindowsGiveTheFilesBytes) {
+    testsupport::TTempDir dir;
+    std::mt19937 random(7);
+    for (const std::size_t size : {100u, 8192u, 8193u, 8320u, 40000u}) {
+        SCOPED_TRACE(size);
+        std::string bytes(size, '\0');
+        for (char& b : bytes)
+            b = static_cast<char>(random());
+        const std::string path = dir / ("f" + std::to_string(size));
+        testsupport::WriteFile(path, bytes);
+        auto file = OpenByteSource(path);
+        TMemoryByteSource memory(bytes);
+        const auto at = [&](std::int64_t back) { return static_cast<std::int64_t>(size) - back; };
+        std::vector<std::pair<std::int64_t, std::size_t>> reads = {
+            {at(128), 128}, {0, 10},        {10, 300},  {at(128), 3}, {at(130), 10},
+            {at(1), 5},     {4000, 3840},   {8190, 10}, {0, 9000},    {at(128), 128},
+            {at(200), 50},  {at(8192), 64}, {size, 1},  {-1, 4}};
+        for (int i = 0; i < 200; ++i)
+            reads.emplace_back(random() % (size + 10), random() % 9000);
+        std::vector<char> got(9000), want(9000);
+        for (const auto& [offset, count] : reads) {
+            SCOPED_TRACE(offset);
+            const std::size_t n = file->ReadAt(offset, got.data(), count);
+            ASSERT_EQ(n, memory.ReadAt(offset, want.data(), count));
+            ASSERT_EQ(std::string(got.data(), n), std::string(want.data(), n));
+        }
     }
 }
 

@@ -132,6 +132,44 @@ TEST(FileInfo, Mpeg2XingRateIsDoubled) {
     EXPECT_EQ(info.LengthSeconds, 26); // 209000 * 8 / 64006.25
 }
 
+// Fraunhofer's VBRI header sits 36 bytes into the first frame for every version and mode, and
+// counts bytes and frames as Xing does.
+TEST(FileInfo, VbriGivesTheAverageRate) {
+    const std::string mpeg1 = MpegHeader(3, 1, 9, 0, 1); // 128 kbit/s, 44100 Hz
+    const std::string mpeg2 = MpegHeader(2, 1, 8, 0, 3); // 64 kbit/s, 22050 Hz, mono
+    const std::string vbri1 = VbriFrame(mpeg1, 159000, 460, 418);
+    // Xing at 13 in an MPEG-2 mono frame, VBRI behind it at 36: Xing is read.
+    std::string both = XingFrame(mpeg2, 13, 100, 40000, 209);
+    both.replace(36, 26, VbriFrame(mpeg2, 159000, 460, 0).substr(36));
+    struct TCase {
+        const char* Name;
+        std::string Bytes;
+        bool Vbr;
+        std::int32_t Frames, BitRate, Length;
+    } cases[] = {
+        // 159000 / 460 = 345.65 bytes a frame: 345.65 * 44100 / 144000 = 105.86 kbit/s, and
+        // 159000 * 8 / 105857 = 12.02 s.
+        {"MPEG-1", vbri1 + Stream(mpeg1, 418, 3), true, 460, 106, 12},
+        // 209000 / 1100 = 190 bytes: 2 * 190 * 22050 / 144000 = 58.19 kbit/s; 28.73 s.
+        {"MPEG-2", VbriFrame(mpeg2, 209000, 1100, 209) + Stream(mpeg2, 209, 3), true, 1100, 58, 28},
+        // 400 bytes a frame: 2 * 400 * 22050 / 144000 = 122.5, to even 122; 40000 * 8 / 122500.
+        {"Xing first", both + Stream(mpeg2, 209, 3), true, 100, 122, 2},
+        // Ends inside the frame count: the 52 bytes for a header are there, the VBRI is not.
+        {"cut short", vbri1.substr(0, 53), false, 0, 128, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const auto info = Scan(c.Bytes);
+        EXPECT_EQ(info.HeaderOffset, 0);
+        EXPECT_EQ(info.VbrHeader, c.Vbr);
+        EXPECT_EQ(info.BitRateKbps, c.BitRate);
+        EXPECT_EQ(info.LengthSeconds, c.Length);
+        if (c.Vbr) {
+            EXPECT_EQ(info.FrameCount, c.Frames);
+        }
+    }
+}
+
 TEST(FileInfo, FrameSearch) {
     const std::string audio = Stream(MpegHeader(3, 1, 9, 0), 418, 3);
     // Non-audio bytes with a false sync pair: that header is taken as decoded.

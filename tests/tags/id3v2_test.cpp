@@ -194,14 +194,7 @@ TEST(Id3v2, ExtraFrameHeaderFieldsCountWithinTheFrameSize) {
     EXPECT_EQ(v24->Texts.Title(), u"Title");
 }
 
-TEST(Id3v2, Unsynchronisation) {
-    // Tag-wide: FF 00 E0 inside a title reads as FF E0 (ÿà in Windows-1252).
-    auto tag = Read(Id3v2(3,
-                          Unsync(Frame23("TIT2", Text(0, "a\xFF\xE0"
-                                                         "b"))),
-                          0x80));
-    EXPECT_EQ(tag->Texts.Title(), u"a\u00FF\u00E0b");
-
+TEST(Id3v2, UnsynchronisationDecoder) {
     // FF 00 00 gives FF 00; FF 00 FF 00 gives FF FF.
     std::vector<std::uint8_t> out;
     const std::string in = Bytes({0xFF, 0, 0, 0xFF, 0, 0xFF, 0, 1});
@@ -215,13 +208,35 @@ TEST(Id3v2, Unsynchronisation) {
         },
         in.size(), out);
     EXPECT_EQ(out, (std::vector<std::uint8_t>{0xFF, 0, 0xFF, 0xFF, 1}));
+}
 
-    // 2.4 frame-level, in addition to nothing tag-wide.
-    auto frame24 =
-        Read(Id3v2(4, Frame24("TIT2", Text(0, "x\xFF" + std::string(1, '\0') + "\xE1"), 0, 0x02) +
-                          Frame24("TALB", Text(0, "Album"))));
-    EXPECT_EQ(frame24->Texts.Title(), u"x\u00FF\u00E1");
-    EXPECT_EQ(frame24->Texts.Album(), u"Album");
+// 2.2 and 2.3 unsynchronise the whole tag; 2.4 unsynchronises frames only, and its tag flag
+// says that every frame is. FF 00 E0 inside the title must read as FF E0 (ÿà in Windows-1252)
+// with the album after it intact.
+TEST(Id3v2, UnsynchronisationByVersion) {
+    const std::string title = Text(0, "a\xFF\xE0"
+                                      "b");
+    const std::string album = Text(0, "Alb");
+    struct TCase {
+        const char* Name;
+        std::string Tag;
+    } cases[] = {
+        {"2.2 tag-wide", Id3v2(2, Unsync(Frame22("TT2", title) + Frame22("TAL", album)), 0x80)},
+        {"2.3 tag-wide", Id3v2(3, Unsync(Frame23("TIT2", title) + Frame23("TALB", album)), 0x80)},
+        {"2.4 frame flag",
+         Id3v2(4, Frame24("TIT2", Unsync(title), 0, 0x02) + Frame24("TALB", album, 0, 0x02))},
+        {"2.4 frame and tag flags",
+         Id3v2(4, Frame24("TIT2", Unsync(title), 0, 0x02) + Frame24("TALB", album, 0, 0x02), 0x80)},
+        {"2.4 tag flag alone",
+         Id3v2(4, Frame24("TIT2", Unsync(title)) + Frame24("TALB", album), 0x80)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto tag = Read(c.Tag + kMpeg);
+        EXPECT_EQ(tag->Texts.Title(), u"a\u00FF\u00E0b");
+        EXPECT_EQ(tag->Texts.Album(), u"Alb");
+        EXPECT_EQ(tag->FileInfo.BitRateKbps, 128);
+    }
 }
 
 TEST(Id3v2, UnsynchronisationAcrossPieceBoundaries) {
@@ -313,6 +328,15 @@ TEST(Id3v2, PicturesAreKeptPerTypeInMemory) {
     EXPECT_EQ(std::string(front.Data->begin(), front.Data->end()), jpeg);
     EXPECT_TRUE(ok->Images[ptCoverBack].Empty()); // a link, not a picture
     EXPECT_TRUE(ok->Images[ptOther].Empty());
+
+    // The first frame of a type decides it, even without data; types past the last are no type.
+    const auto pic = [&](int type, const std::string& data) {
+        return Frame23("APIC", Text(0, std::string("image/jpeg\0", 11)) + Bytes({type}) +
+                                   std::string("\0", 1) + data);
+    };
+    auto firstEmpty = Read(Id3v2(3, pic(3, "") + pic(3, jpeg) + pic(21, jpeg) + pic(0, jpeg)));
+    EXPECT_TRUE(firstEmpty->Images[ptCoverFront].Empty());
+    EXPECT_FALSE(firstEmpty->Images[ptOther].Empty());
 
     auto v22 =
         Read(Id3v2(2, Frame22("PIC", Text(0, "JPG") + Bytes({3}) + std::string("\0", 1) + jpeg)));

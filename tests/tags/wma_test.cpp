@@ -185,9 +185,9 @@ TEST(Wma, BrokenFiles) {
         {"not ASF", std::string(200, 'x'), true},
         {"header cut off", good.substr(0, good.size() - 5), false},
         {"count beyond the objects", File(Formats({}), 3), false},
+        // Nothing collected before it: a file with no usable header, but no read error.
         {"object smaller than its header",
-         File(AsfObject(kAsfFileProperties, "").substr(0, 16) + LE64(0) + Formats({}), 1000),
-         false},
+         File(AsfObject(kAsfFileProperties, "").substr(0, 16) + LE64(0) + Formats({}), 1000), true},
         {"string past the end",
          File(Formats({}) + AsfObject(kAsfContentDescription, LE16(50) + std::string(8, '\0')), 3),
          false},
@@ -203,4 +203,22 @@ TEST(Wma, BrokenFiles) {
     }
     TWMAfile missing;
     EXPECT_FALSE(missing.ReadFromFile("/nonexistent/velodra/a.wma"));
+}
+
+TEST(Wma, UndersizedObjectEndsTheHeaderKeepingWhatWasRead) {
+    // Declared sizes under the 24 bytes of an object's own header cannot be stepped over: the
+    // objects before it count, the ones after it are not read.
+    const std::string before =
+        Formats({}) + AsfContentDescription(Utf16LE("Title", true), "", "", "", "");
+    const std::string after = AsfContentDescription(Utf16LE("Later", true), "", "", "", "") +
+                              AsfStreamProperties(1, 8000, 1000);
+    for (const std::uint64_t size : {0u, 1u, 23u}) {
+        SCOPED_TRACE(size);
+        TWMAfile wma;
+        EXPECT_TRUE(Read(wma, File(before + kAsfContentDescription + LE64(size) + after, 6)));
+        EXPECT_TRUE(wma.Valid);
+        EXPECT_EQ(wma.Title, u"Title");
+        EXPECT_EQ(wma.SampleRate, 44100);
+        EXPECT_EQ(wma.Channels, 2);
+    }
 }
