@@ -1,8 +1,8 @@
 #include "platform/JpegImage.h"
 
 #include "platform/FileName.h"
-#include "platform/JpegDc.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t first
 #include <cstring>
@@ -192,62 +192,6 @@ bool ReadPixels(jpeg_decompress_struct* cinfo, TErrorManager* err, uchar* bits,
     return jpeg_finish_decompress(cinfo) == TRUE;
 }
 
-// At 1/8 the common layouts come from their DC coefficients by the shortcut; it leaves
-// everything else, and anything it finds irregular, to libjpeg.
-bool ReadDcOnly(const jpeg_decompress_struct& cinfo, QImage& image) {
-    if (cinfo.scale_num * 8 != cinfo.scale_denom || cinfo.arith_code || cinfo.data_precision != 8)
-        return false;
-    const int n = cinfo.num_components;
-    if (!(n == 3 && cinfo.jpeg_color_space == JCS_YCbCr) &&
-        !(n == 1 && cinfo.jpeg_color_space == JCS_GRAYSCALE))
-        return false;
-    if (cinfo.comps_in_scan != n || cinfo.Ss != 0 || cinfo.Ah != 0) return false;
-    if (cinfo.progressive_mode ? cinfo.Se != 0 : (cinfo.Se != DCTSIZE2 - 1 || cinfo.Al != 0))
-        return false;
-    TJpegDcScan scan;
-    scan.Width = static_cast<int>(cinfo.image_width);
-    scan.Height = static_cast<int>(cinfo.image_height);
-    scan.Components = n;
-    scan.Progressive = cinfo.progressive_mode;
-    scan.Al = cinfo.Al;
-    scan.RestartInterval = static_cast<int>(cinfo.restart_interval);
-    TJpegHuffmanTable dc[3], ac[3];
-    const auto copy = [](const JHUFF_TBL& from, TJpegHuffmanTable& to) {
-        std::memcpy(to.Counts, from.bits + 1, sizeof to.Counts);
-        std::memcpy(to.Symbols, from.huffval, sizeof to.Symbols);
-        return &to;
-    };
-    for (int c = 0; c < n; ++c) {
-        const jpeg_component_info* comp = cinfo.comp_info + c;
-        if (cinfo.cur_comp_info[c] != comp) return false; // scan order differs from the frame's
-        const JQUANT_TBL* quant = cinfo.quant_tbl_ptrs[comp->quant_tbl_no];
-        const JHUFF_TBL* dcTable = cinfo.dc_huff_tbl_ptrs[comp->dc_tbl_no];
-        const JHUFF_TBL* acTable = cinfo.ac_huff_tbl_ptrs[comp->ac_tbl_no];
-        if (!quant || !dcTable || (!scan.Progressive && !acTable)) return false;
-        TJpegDcComponent& out = scan.Comp[c];
-        out.H = comp->h_samp_factor;
-        out.V = comp->v_samp_factor;
-        out.Quant = quant->quantval;
-        out.Dc = copy(*dcTable, dc[c]);
-        if (acTable) out.Ac = copy(*acTable, ac[c]);
-    }
-    QImage result(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
-                  QImage::Format_RGB32);
-    if (result.isNull() || result.width() != (scan.Width + 7) / 8 ||
-        result.height() != (scan.Height + 7) / 8)
-        return false;
-    const uint8_t* data = cinfo.src->next_input_byte;
-    const size_t size = cinfo.src->bytes_in_buffer;
-    size_t end = 0;
-    if (!DecodeJpegDcScan(scan, data, size, reinterpret_cast<uint32_t*>(result.bits()),
-                          static_cast<size_t>(result.bytesPerLine()) / 4, &end))
-        return false;
-    // A sequential file is whole only with its end marker next; a progressive one needs no more.
-    if (!scan.Progressive && !(end + 1 < size && data[end + 1] == 0xD9)) return false;
-    image = std::move(result);
-    return true;
-}
-
 bool ReadCapped(const QString& path, QByteArray& out) {
     const QByteArray name = EncodeFileName(path);
     // O_NONBLOCK: a FIFO named folder.jpg must not hang the window.
@@ -271,53 +215,46 @@ bool ReadCapped(const QString& path, QByteArray& out) {
     return ok;
 }
 
-QImage Decode(const QByteArray& data, QSize cover, bool shortcut, TJpegRoute* route) {
-    if (route) *route = TJpegRoute::Failed;
-    if (data.isEmpty()) return {};
-    jpeg_decompress_struct cinfo;
-    std::memset(&cinfo, 0, sizeof cinfo);
-    TErrorManager err;
-    cinfo.err = jpeg_std_error(&err.Pub);
-    err.Pub.error_exit = ErrorExit;
-    err.Pub.emit_message = EmitMessage;
-    err.Pub.output_message = OutputMessage;
-    jpeg_progress_mgr progress;
-    std::memset(&progress, 0, sizeof progress);
-    progress.progress_monitor = ProgressMonitor;
-
-    QImage image;
-    if (ReadHeader(&cinfo, &err, &progress,
-                   reinterpret_cast<const unsigned char*>(data.constData()),
-                   static_cast<unsigned long>(data.size()), cover.width(), cover.height())) {
-        const JDIMENSION w = cinfo.output_width, h = cinfo.output_height;
-        if (shortcut && ReadDcOnly(cinfo, image)) {
-            if (route) *route = TJpegRoute::DcShortcut;
-        } else {
-            image = QImage(static_cast<int>(w), static_cast<int>(h), QImage::Format_RGB32);
-            if (image.isNull() ||
-                !ReadPixels(&cinfo, &err, image.bits(), image.bytesPerLine(), w, h))
-                image = QImage();
-            else if (route)
-                *route = TJpegRoute::Libjpeg;
-        }
+// One decompress struct with its handlers, released on every way out of the decode: a failure,
+// an early return, an exception. An error's long jump never leaves the frame that holds it.
+class TDecompress {
+public:
+    TDecompress() {
+        std::memset(&Info, 0, sizeof Info); // destroying a struct never created is then harmless
+        std::memset(&Progress, 0, sizeof Progress);
+        Info.err = jpeg_std_error(&Err.Pub);
+        Err.Pub.error_exit = ErrorExit;
+        Err.Pub.emit_message = EmitMessage;
+        Err.Pub.output_message = OutputMessage;
+        Progress.progress_monitor = ProgressMonitor;
     }
-    jpeg_destroy_decompress(&cinfo);
-    return image;
-}
+    ~TDecompress() { jpeg_destroy_decompress(&Info); }
+    TDecompress(const TDecompress&) = delete;
+    TDecompress& operator=(const TDecompress&) = delete;
+
+    jpeg_decompress_struct Info;
+    TErrorManager Err;
+    jpeg_progress_mgr Progress;
+};
 
 } // namespace
 
-QImage DecodeJpegScaled(const QByteArray& data, QSize cover, TJpegRoute* route) {
-    return Decode(data, cover, true, route);
+QImage DecodeJpegScaled(const QByteArray& data, QSize cover) {
+    if (data.isEmpty()) return {};
+    TDecompress d;
+    if (!ReadHeader(&d.Info, &d.Err, &d.Progress,
+                    reinterpret_cast<const unsigned char*>(data.constData()),
+                    static_cast<unsigned long>(data.size()), cover.width(), cover.height()))
+        return {};
+    const JDIMENSION w = d.Info.output_width, h = d.Info.output_height;
+    QImage image(static_cast<int>(w), static_cast<int>(h), QImage::Format_RGB32);
+    if (image.isNull() || !ReadPixels(&d.Info, &d.Err, image.bits(), image.bytesPerLine(), w, h))
+        return {};
+    return image;
 }
 
-QImage DecodeJpegScaledByLibjpeg(const QByteArray& data, QSize cover) {
-    return Decode(data, cover, false, nullptr);
-}
-
-QImage LoadJpegScaled(const QString& path, QSize cover, TJpegRoute* route) {
-    if (route) *route = TJpegRoute::Failed;
+QImage LoadJpegScaled(const QString& path, QSize cover) {
     QByteArray data;
     if (!ReadCapped(path, data)) return {};
-    return DecodeJpegScaled(data, cover, route);
+    return DecodeJpegScaled(data, cover);
 }

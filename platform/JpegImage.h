@@ -1,6 +1,6 @@
 #pragma once
 // Folder pictures: JPEG decoded straight at a reduced DCT scale, so a camera picture costs a
-// few milliseconds instead of a full decode.
+// fraction of a full decode.
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -14,18 +14,12 @@ constexpr qint64 MaxJpegDeclaredPixels = 150'000'000;
 constexpr qint64 MaxJpegOutputPixels = 40'000'000;
 
 // Decodes at the smallest scale n/8 (n = 1..8) whose size still covers `cover` in both
-// directions; a picture smaller than `cover` comes at its full size. The result is
-// QImage::Format_RGB32 (grayscale, CMYK and YCCK converted, Adobe's inverted CMYK included).
+// directions, by libjpeg's own reduced-size decode; a picture smaller than `cover` comes at its
+// full size. The result is QImage::Format_RGB32 (grayscale, CMYK and YCCK converted, Adobe's
+// inverted CMYK included).
 // Any failure gives a null image and reports nothing: a missing or non-regular file, one above
 // MaxJpegFileSize, not a JPEG, damaged or truncated data, a declared size above the limits,
 // more than 200 scans. A progressive file decoded at 1/8 is read only as far as its first scans
 // (the ones that hold what 1/8 uses), so damage or a cut after them still gives a picture.
-// At 1/8 most files (baseline or progressive, grey or YCbCr, the chroma full or 4:2:0 in a
-// baseline file) take a shortcut over their DC coefficients that libjpeg's own reduced decode
-// spends two to ten times as long on; a progressive file then needs just its first scan.
-// Which way a decode went, for tests and the benchmark.
-enum class TJpegRoute { Failed, DcShortcut, Libjpeg };
-QImage LoadJpegScaled(const QString& path, QSize cover, TJpegRoute* route = nullptr);
-QImage DecodeJpegScaled(const QByteArray& data, QSize cover, TJpegRoute* route = nullptr);
-// The same with libjpeg doing all of the decoding, for comparisons.
-QImage DecodeJpegScaledByLibjpeg(const QByteArray& data, QSize cover);
+QImage LoadJpegScaled(const QString& path, QSize cover);
+QImage DecodeJpegScaled(const QByteArray& data, QSize cover);

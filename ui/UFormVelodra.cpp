@@ -5,6 +5,7 @@
 #include "platform/Error.h"
 #include "platform/ErrorReport.h"
 #include "platform/FileName.h"
+#include "platform/FolderPicture.h"
 #include "platform/IniFile.h"
 #include "player/UFormPlayer.h"
 #include "ui/Icons.h"
@@ -34,6 +35,8 @@ TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormV
     TmrMain->setObjectName(QStringLiteral("TmrMain"));
     TmrMain->setInterval(100);
     connect(TmrMain, &QTimer::timeout, this, [this] { TmrMainTimer(); });
+    FolderPicture = new TFolderPicture(this);
+    connect(FolderPicture, &TFolderPicture::Ready, this, &TFormVelodra::FolderPictureReady);
     BrowseFolder = [](QWidget* owner, const QString& text, const QString& start) {
         const QString chosen = QFileDialog::getExistingDirectory(
             owner, text, start, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);

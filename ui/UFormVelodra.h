@@ -9,10 +9,12 @@
 #include <random>
 
 class QAction;
+class QImage;
 class QLabel;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
+class TFolderPicture;
 class TFormPlayer;
 class TDropDownList;
 
@@ -166,8 +168,12 @@ private:
     void RunWhenIdle(std::function<void()> fn);
     QString CurrentKey() const;
     int Random(int n);
+    // Lays the window out for the folder's picture (plain when null); the loader calls it
+    // again when a picture arrives.
+    void FolderPictureReady(const QImage& image);
 
     QSystemTrayIcon* TrayIcon = nullptr;
+    TFolderPicture* FolderPicture = nullptr;
     bool StartUpDone = false;
     bool FirstShowDone = false;
     bool Closing = false;

@@ -3,8 +3,7 @@
 #include "ui/UFormVelodra.h"
 
 #include "platform/ErrorReport.h"
-#include "platform/FileName.h"
-#include "platform/JpegImage.h"
+#include "platform/FolderPicture.h"
 #include "player/UFormPlayer.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
@@ -13,7 +12,9 @@
 
 #include <QLocale>
 #include <QPixmap>
+#include <QScopeGuard>
 #include <QTimer>
+#include <QtMath>
 
 namespace {
 bool Shown(const QWidget* w) {
@@ -297,38 +298,39 @@ void TFormVelodra::ActFolderImageExecute() {
 }
 
 void TFormVelodra::UpdateFolderImage() {
+    const int folder = ui->edFolder->currentIndex();
+    // No folder selected (no library yet): simply no picture.
+    if (!ui->ActFolderImage->isChecked() || folder < 0 || !FormPlayer) {
+        FolderPicture->Cancel();
+        FolderPictureReady(QImage());
+        return;
+    }
+    // Decoded for the device pixels it covers, so that it is as sharp at 2x as at 1x.
+    const qreal ratio = devicePixelRatioF();
+    const QSize cover(qCeil(width() * ratio), qCeil(FullHeight * ratio));
+    // Only a picture the loader already holds comes at once; a decoded one follows later.
+    FolderPictureReady(FolderPicture->Request(FormPlayer->FolderPath(folder), cover));
+}
+
+void TFormVelodra::FolderPictureReady(const QImage& image) {
     const bool wasCompact = ui->ActCompact->isChecked();
-    auto finish = [this] {
+    const auto finish = qScopeGuard([this] {
         SetControlVisible(ui->LblCopyright2, Shown(ui->ImgFolder1) && Shown(ui->LblCopyright));
         for (QLabel* l :
              std::initializer_list<QLabel*>{ui->LblPosition2, ui->LblDuration2, ui->LblTitle2})
             SetControlVisible(l, Shown(ui->ImgFolder1));
         KeepOnScreen();
-    };
-    try {
-        if (wasCompact) Execute(ui->ActCompact);
-        SetControlVisible(ui->Shape1, true);
-        SetControlVisible(ui->ImgFolder1, false);
-        SetControlVisible(ui->LblCopyright, true);
-        const int folder = ui->edFolder->currentIndex();
-        // No folder selected (no library yet): simply no picture.
-        if (ui->ActFolderImage->isChecked() && folder >= 0 && FormPlayer) {
-            QString path = FormPlayer->FolderPath(folder);
-            if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
-            path += QStringLiteral("folder.jpg");
-            if (IsExistingFile(path)) {
-                const QImage image = LoadJpegScaled(path, QSize(width(), FullHeight));
-                if (!image.isNull()) {
-                    ui->ImgFolder1->setPixmap(QPixmap::fromImage(image));
-                    SetControlVisible(ui->ImgFolder1, true);
-                    SetControlVisible(ui->Shape1, false);
-                }
-            }
-        }
-        if (wasCompact) Execute(ui->ActCompact);
-    } catch (...) {
-        finish();
-        throw;
+    });
+    if (wasCompact) Execute(ui->ActCompact);
+    SetControlVisible(ui->Shape1, true);
+    SetControlVisible(ui->ImgFolder1, false);
+    SetControlVisible(ui->LblCopyright, true);
+    if (!image.isNull()) {
+        QPixmap pixmap = QPixmap::fromImage(image);
+        pixmap.setDevicePixelRatio(devicePixelRatioF());
+        ui->ImgFolder1->setPixmap(pixmap);
+        SetControlVisible(ui->ImgFolder1, true);
+        SetControlVisible(ui->Shape1, false);
     }
-    finish();
+    if (wasCompact) Execute(ui->ActCompact);
 }

@@ -78,7 +78,11 @@ geometry
 [ "$WIDTH" -eq 200 ] && [ "$HEIGHT" -eq 200 ] || fail "window is ${WIDTH}x${HEIGHT}"
 
 # 1. Full, with the picture: picture behind the display and the empty parts, lists over it.
-png=$(shot full-picture)
+# The picture is decoded off the UI thread: wait for it to come.
+for _ in $(seq 20); do
+  png=$(shot full-picture)
+  near "$(rgb "$png" 3 110)" $PIC_R $PIC_G $PIC_B 20 && break
+done
 expect_picture "$png" 15 40 "full picture, display"
 expect_picture "$png" 3 110 "full picture, body"
 expect_not_picture "$png" 100 140 "full picture, folder list"

@@ -1,6 +1,7 @@
 #pragma once
 // The main window with a scripted device and a hand-driven clock, on a generated library.
 #include "platform/ErrorReport.h"
+#include "platform/FolderPicture.h"
 #include "player/UFormPlayer.h"
 #include "support/FakeClock.h"
 #include "support/ScriptedMediaDevice.h"
@@ -121,6 +122,17 @@ protected:
     void Run(QAction* a) {
         Window->Execute(a);
         Window->UpdateCommandStates();
+    }
+    // The folder picture is decoded on a worker: handles events until its answer is in.
+    void SettlePicture() {
+        const auto* loader = Window->findChild<TFolderPicture*>();
+        ASSERT_TRUE(loader);
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                QCoreApplication::processEvents();
+                return loader->IsIdle();
+            },
+            std::chrono::seconds(10)));
     }
 
     TTempDir Dir;

@@ -37,6 +37,7 @@ protected:
         ASSERT_TRUE(MakePicture(Dir / "lib/F0/folder.jpg"));
         ASSERT_TRUE(MakePicture(Dir / "lib/F2/folder.jpg", "#cc6633"));
         Load({2, 2, 2});
+        SettlePicture();
     }
 
     std::vector<QToolButton*> Buttons() {
@@ -178,6 +179,7 @@ TEST_F(Layout, EveryTransitionBetweenTheFourLayouts) {
     for (const TLayoutStep& step : steps) {
         SCOPED_TRACE(step.Name);
         Run(Form().*(step.Action));
+        SettlePicture();
         ExpectLayout(step.Compact, step.Picture);
     }
     EXPECT_TRUE(Messages.empty());
@@ -203,6 +205,107 @@ TEST_F(Layout, NoFolderSelectedMeansNoPictureAndNoMessage) {
     EXPECT_TRUE(Messages.empty());
 }
 
+// Whether the picture shown has the given colour in its middle (JPEG leaves it a step off).
+::testing::AssertionResult Shows(const Ui::TFormVelodra& f, const char* colour) {
+    const QImage image = f.ImgFolder1->pixmap().toImage();
+    const QColor got = image.pixelColor(image.width() / 2, image.height() / 2), want(colour);
+    if (std::abs(got.red() - want.red()) <= 6 && std::abs(got.green() - want.green()) <= 6 &&
+        std::abs(got.blue() - want.blue()) <= 6)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "shows " << got.name().toStdString();
+}
+
+class PictureArrival : public Layout, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PictureArrival, PlainUntilItArrivesThenThePictureLayout) {
+    const bool compact = GetParam();
+    MakeLibrary({1, 1, 1, 1});
+    ASSERT_TRUE(MakePicture(Dir / "lib/F1/folder.jpg", "#cc6633"));
+    ASSERT_TRUE(MakePicture(Dir / "lib/F2/folder.jpg", "#3366cc"));
+    ASSERT_TRUE(MakePicture(Dir / "lib/F3/folder.jpg", "#339966"));
+    Load({1, 1, 1, 1});
+    if (compact) Run(Form().ActCompact);
+    Run(Form().ActNextFolder);
+    {
+        SCOPED_TRACE("asked for, not decoded yet");
+        ExpectLayout(compact, false);
+    }
+    SettlePicture();
+    {
+        SCOPED_TRACE("arrived");
+        ExpectLayout(compact, true);
+    }
+    EXPECT_TRUE(Shows(Form(), "#cc6633"));
+    const QPixmap pixmap = Form().ImgFolder1->pixmap();
+    EXPECT_EQ(pixmap.devicePixelRatio(), Window->devicePixelRatioF());
+    EXPECT_GE(pixmap.width(), 200 * Window->devicePixelRatioF());
+
+    // Back to a decoded picture: it is there at once.
+    Run(Form().ActPrevFolder);
+    ExpectLayout(compact, false);
+    Run(Form().ActNextFolder);
+    ExpectLayout(compact, true);
+    EXPECT_TRUE(Shows(Form(), "#cc6633"));
+
+    SettlePicture();
+    // On before F2's picture is in, and back again: F2's answer comes too late, is not shown.
+    Run(Form().ActNextFolder);
+    Run(Form().ActPrevFolder);
+    SettlePicture();
+    ExpectLayout(compact, true);
+    EXPECT_TRUE(Shows(Form(), "#cc6633"));
+    Run(Form().ActNextFolder);
+    ExpectLayout(compact, true);
+    EXPECT_TRUE(Shows(Form(), "#3366cc")) << "kept although it came too late";
+    // On to F3 and straight back to F0, which has none: the plain display stays.
+    Run(Form().ActNextFolder);
+    for (int i = 0; i < 3; ++i)
+        Run(Form().ActPrevFolder);
+    SettlePicture();
+    ASSERT_EQ(FolderIndex(), 0);
+    ExpectLayout(compact, false);
+    EXPECT_TRUE(Messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(FullAndCompact, PictureArrival, ::testing::Bool(),
+                         [](const auto& p) { return p.param ? "Compact" : "Full"; });
+
+// A library copied from Windows: the picture's name in any letter case, next to the files that
+// system's tools leave in music folders.
+TEST_F(Layout, PicturesOfALibraryCopiedFromWindows) {
+    const struct {
+        const char* Folder;
+        std::vector<std::pair<const char*, const char*>> Pictures; // name, colour
+        const char* Shown;                                         // "" for the plain display
+    } folders[] = {
+        {"Artist/Album", {{"Folder.jpg", "#3366cc"}, {"AlbumArtSmall.jpg", "#cc6633"}}, "#3366cc"},
+        {"Band/Live", {{"FOLDER.JPG", "#339966"}}, "#339966"},
+        {"Band/Studio", {{"Folder.jpg", "#cc6633"}, {"folder.jpg", "#993399"}}, "#993399"},
+        {"Choir", {{"AlbumArt_{5A1B}_Large.jpg", "#3366cc"}}, ""},
+    };
+    for (const auto& f : folders) {
+        const std::string folder = Dir / (std::string("lib/") + f.Folder);
+        WriteFile(folder + "/01 Track.mp3", "not really audio");
+        WriteFile(folder + "/desktop.ini", "[.ShellClassInfo]\r\n");
+        WriteFile(folder + "/Thumbs.db", std::string(512, '\0'));
+        for (const auto& [name, colour] : f.Pictures)
+            ASSERT_TRUE(MakePicture(folder + "/" + name, colour));
+    }
+    Window->SetRootFolder(QString::fromStdString(Dir / "lib"));
+    for (const auto& f : folders) {
+        SCOPED_TRACE(f.Folder);
+        ASSERT_EQ(Player->FolderPath(FolderIndex()),
+                  QString::fromStdString(Dir / "lib/") + f.Folder);
+        SettlePicture();
+        const bool picture = *f.Shown != '\0';
+        ExpectLayout(false, picture);
+        if (picture) {
+            EXPECT_TRUE(Shows(Form(), f.Shown));
+        }
+        Run(Form().ActNextFolder);
+    }
+}
+
 struct TDamage {
     const char* Name;
     std::function<std::string(const std::string& goodJpeg)> Bytes;
@@ -218,6 +321,7 @@ TEST_P(DamagedPicture, ShowsThePlainDisplay) {
     const std::string jpeg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     WriteFile(Dir / "lib/F0/folder.jpg", GetParam().Bytes(jpeg));
     Load({1});
+    SettlePicture();
     ExpectLayout(false, false);
     EXPECT_TRUE(Form().LblCopyright->isVisible());
     EXPECT_TRUE(Messages.empty());
@@ -376,6 +480,7 @@ TEST_P(CopyrightBlink, AtTheMinutesWrapOnlyOverAPicture) {
         ASSERT_TRUE(MakePicture(Dir / "lib/F0/folder.jpg"));
     }
     Load({1, 1});
+    SettlePicture();
     ASSERT_EQ(Form().ImgFolder1->isVisible(), picture);
     QLabel* copyright = Form().LblCopyright;
     QLabel* shadow = Form().LblCopyright2;

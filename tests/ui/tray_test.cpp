@@ -290,6 +290,7 @@ protected:
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         Window->SetRootFolder(QString::fromStdString(Dir / "lib"));
         Window->UpdateCommandStates();
+        SettlePicture();
         ASSERT_TRUE(Form().ImgFolder1->isVisible());
         ASSERT_FALSE(Form().LblMode->text().isEmpty());
         ASSERT_FALSE(Form().LblBitRate->text().isEmpty());
