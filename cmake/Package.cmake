@@ -5,7 +5,7 @@ set(CPACK_PACKAGE_NAME velodra)
 
 # Debian's copyright file and changelog go into the package only (component "deb"), not into
 # a plain cmake --install.
-set(deb_doc ${CMAKE_BINARY_DIR}/generated/deb)
+set(deb_doc ${VELODRA_GENERATED}/deb)
 configure_file(${CMAKE_SOURCE_DIR}/resources/deb/changelog.in ${deb_doc}/changelog @ONLY)
 execute_process(COMMAND gzip -9nf ${deb_doc}/changelog COMMAND_ERROR_IS_FATAL ANY)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/deb/copyright ${deb_doc}/changelog.gz

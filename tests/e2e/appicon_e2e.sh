@@ -9,6 +9,8 @@ ROOT=$(cd "$E2E_DIR/../.." && pwd)
 VELODRA=${VELODRA_UNDER_TEST:-$VELODRA}
 desktop="$BUILD_DIR/generated/${VELODRA_APP_ID:?}.desktop"
 export VELODRA_AUDIO_SINK=fakesink
+# No icon theme in reach, so an installed copy of the icon cannot stand in for the built-in one.
+export XDG_DATA_HOME="$WORK/data" XDG_DATA_DIRS="$WORK/data"
 start_xvfb
 SHOTS="$BUILD_DIR/screenshots"
 mkdir -p "$SHOTS"
