@@ -1,4 +1,5 @@
 // Program entry: one copy per user, the two windows, the message loop.
+#include "VelodraAppId.h"
 #include "platform/FileName.h"
 #include "platform/InstanceLock.h"
 #include "player/UFormPlayer.h"
@@ -6,7 +7,19 @@
 #include "ui/UFormVelodra.h"
 
 #include <QApplication>
+#include <QDirIterator>
+#include <QIcon>
 #include <memory>
+
+namespace {
+// The installed icon from the desktop's theme; our own sizes where it has none (a build tree).
+QIcon AppIcon() {
+    QIcon bundled;
+    for (QDirIterator it(QStringLiteral(":/appicon")); it.hasNext();)
+        bundled.addFile(it.next());
+    return QIcon::fromTheme(QString::fromLatin1(VelodraAppId), bundled);
+}
+} // namespace
 
 int main(int argc, char** argv) {
     // A second copy leaves at once and quietly.
@@ -14,6 +27,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velodra"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(VelodraAppId));
+    QApplication::setWindowIcon(AppIcon());
     QApplication::setQuitOnLastWindowClosed(false); // the close sequence quits
 
     auto formVelodra = std::make_unique<TFormVelodra>();
