@@ -1,15 +1,21 @@
 // The main window on a 100,000-file library: the time of a folder change (the file list filled,
-// the first file opened and read, the picture looked for) and of one timer tick while playing.
-// Scripted audio device; the files are small stand-ins. Prints medians.
+// the first file opened and read, the picture looked for), of one timer tick while playing, and
+// of the next-file decision in random order with one unplayed file left, against the way it was
+// decided before (rejection with a count that walked every file key on each try), reproduced
+// here on a 10,000-file library because on 100,000 it takes minutes.
+// Scripted audio device; the files are small stand-ins. Prints medians and worst cases.
 #include "platform/ErrorReport.h"
+#include "player/NextFile.h"
 #include "player/UFormPlayer.h"
 #include "support/FakeClock.h"
 #include "support/ScriptedMediaDevice.h"
 #include "support/TestAudio.h"
 #include "ui/UFormVelodra.h"
-#include "ui_UFormVelodra.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QSet>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -21,9 +27,83 @@ double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
+double Worst(const std::vector<double>& v) {
+    return *std::max_element(v.begin(), v.end());
+}
 using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// A library of folders x files without touching the disk.
+TLibrary Shape(int folders, int perFolder) {
+    QStringList paths;
+    for (int f = 0; f < folders; ++f)
+        for (int i = 0; i < perFolder; ++i)
+            paths << QStringLiteral("/Artist %1/Album/%2 Track.mp3")
+                         .arg(f, 4, 10, QLatin1Char('0'))
+                         .arg(i, 2, 10, QLatin1Char('0'));
+    return TLibrary(QStringLiteral("/music"), paths);
+}
+
+// The pick as it was: rejection, each try counting the folder's files by walking every key.
+int OldFileCountInFolder(const TLibrary& lib, int folder) {
+    const QString prefix = lib.Folders().at(folder) + QLatin1Char('/');
+    int n = 0;
+    for (const QString& key : lib.Files())
+        if (key.startsWith(prefix, Qt::CaseSensitive) &&
+            !QStringView(key).mid(prefix.size()).contains(QLatin1Char('/')))
+            ++n;
+    return n;
+}
+QString OldPick(const TLibrary& lib, const QSet<QString>& played, std::mt19937& rng) {
+    QString key;
+    do {
+        const int f = RandomBelow(rng, lib.FolderCount());
+        const int n = RandomBelow(rng, OldFileCountInFolder(lib, f));
+        key = QString::number(f) + QLatin1Char(';') + QString::number(n);
+    } while (played.contains(key));
+    return key;
+}
+
+// Worst time of the decision over `runs` histories, each with one other file left unplayed.
+struct TPickTimes {
+    double New = 0;
+    double Old = 0;
+};
+TPickTimes TimePicks(const TLibrary& lib, int runs, int oldRuns) {
+    TPickTimes worst;
+    std::mt19937 rng(11);
+    for (int r = 0; r < runs; ++r) {
+        const int leftFolder = (r * 7919) % lib.FolderCount();
+        const int leftFile = (r * 31) % lib.FileCountInFolder(leftFolder);
+        TPlayedKeys played;
+        QSet<QString> oldPlayed;
+        for (int f = 0; f < lib.FolderCount(); ++f)
+            for (int n = 0; n < lib.FileCountInFolder(f); ++n)
+                if (f != leftFolder || n != leftFile) {
+                    played.Insert(f, n);
+                    if (r < oldRuns)
+                        oldPlayed.insert(QString::number(f) + ';' + QString::number(n));
+                }
+        const TNextFileInput in{
+            .Library = lib, .Folder = 0, .File = 0, .Random = true, .Played = played};
+        auto s = Clock::now();
+        const TNextFile next = ChooseNextFile(in, rng);
+        worst.New = std::max(worst.New, Ms(Clock::now() - s));
+        if (next.Folder != leftFolder || next.File != leftFile) std::printf("wrong pick!\n");
+        if (r >= oldRuns) continue;
+        s = Clock::now();
+        const QString key = OldPick(lib, oldPlayed, rng);
+        worst.Old = std::max(worst.Old, Ms(Clock::now() - s));
+        if (key != QString::number(leftFolder) + ';' + QString::number(leftFile))
+            std::printf("wrong old pick!\n");
+    }
+    return worst;
+}
+
+template <typename T> T* Find(QWidget& w, const char* name) {
+    return w.findChild<T*>(QString::fromLatin1(name));
 }
 } // namespace
 
@@ -54,38 +134,56 @@ int main(int argc, char** argv) {
     TFormPlayer player(std::move(device), clock);
     TFormVelodra window;
     window.SetFormPlayer(&player);
-    window.ui->ActPlayNotification->setChecked(false);
+    const QString root = QString::fromStdString(dir / "lib");
+    window.SetBrowseFolder([&](QWidget*, const QString&, const QString&) { return root; });
+    auto* folders = Find<QComboBox>(window, "edFolder");
+    auto* timer = Find<QTimer>(window, "TmrMain");
+    Find<QAction>(window, "ActPlayNotification")->setChecked(false);
     const auto t0 = Clock::now();
-    window.SetRootFolder(QString::fromStdString(dir / "lib"));
-    std::printf("library: %d files, %lld folders, loaded in %.0f ms\n", player.TotalFileCount(),
-                static_cast<long long>(player.Folders.size()), Ms(Clock::now() - t0));
+    Find<QAction>(window, "ActLoad")->trigger();
+    std::printf("library: %d files, %d folders, loaded in %.0f ms\n",
+                player.Library.TotalFileCount(), player.Library.FolderCount(),
+                Ms(Clock::now() - t0));
 
-    // Folder changes spread over the library, stopped (nothing plays).
+    // Folder changes spread over the library, stopped (nothing plays), as a pick in the list.
     std::vector<double> changes;
     for (int k = 0; k < 60; ++k) {
         const int target = (k * 677) % kFolders;
-        window.ui->edFolder->setCurrentIndex(target);
+        folders->setCurrentIndex(target);
         const auto s = Clock::now();
-        window.edFolderChange();
+        emit folders->activated(target);
         changes.push_back(Ms(Clock::now() - s));
     }
 
     // Ticks while playing: every slot of the schedule comes round (600 ticks = one minute).
-    window.Execute(window.ui->ActPlay);
+    Find<QAction>(window, "ActPlay")->trigger();
     std::vector<double> ticks;
     for (int k = 0; k < 1200; ++k) {
         clock->Advance(100);
         const auto s = Clock::now();
         window.TmrMainTimer();
         ticks.push_back(Ms(Clock::now() - s));
-        window.TmrMain->stop();
+        timer->stop();
     }
+
+    // The random pick with one unplayed file left: 100,000 files (new way only), and 10,000
+    // files both ways.
+    const TPickTimes big = TimePicks(player.Library, 20, 0);
+    const TPickTimes small = TimePicks(Shape(200, 50), 20, 3);
+
     const double change = Median(changes), tick = Median(ticks);
-    std::printf("folder change (edFolderChange), median of %zu: %.3f ms (target < 10 ms)\n",
-                changes.size(), change);
+    std::printf("folder change (edFolderChange), median of %zu: %.3f ms, worst %.3f ms "
+                "(target < 10 ms)\n",
+                changes.size(), change, Worst(changes));
     std::printf(
         "timer tick while playing, median of %zu: %.4f ms (target < 0.2 ms), worst %.3f ms\n",
-        ticks.size(), tick, *std::max_element(ticks.begin(), ticks.end()));
+        ticks.size(), tick, Worst(ticks));
+    std::printf("MoveNext in random order, one of 100,000 files unplayed, worst of 20: "
+                "decision %.3f ms + folder change %.3f ms = %.3f ms (target <= 10 ms)\n",
+                big.New, Worst(changes), big.New + Worst(changes));
+    std::printf("random decision, one of 10,000 files unplayed: new worst of 20 %.3f ms, "
+                "old worst of 3 %.0f ms (%.0fx)\n",
+                small.New, small.Old, small.Old / std::max(small.New, 1e-6));
     std::printf("device opens: %d\n",
                 static_cast<int>(dev->Log.filter(QStringLiteral("Open ")).size()));
     return 0;
