@@ -125,6 +125,7 @@ TEST(RateText, OneDecimalInTheUsersLocaleAndNoneWhenItIsZero) {
         {QLocale::German, 48000, 64, "48 kHz  64 kbps"},
         {QLocale::German, 88200, 64, "88,2 kHz  64 kbps"},
         {QLocale::English, 8000, 8, "8 kHz  8 kbps"},
+        {QLocale::English, 192000, 320, "192 kHz  320 kbps"},
         {QLocale::English, 22050, 0, ""},
     };
     for (const TRateCase& c : cases) {
@@ -132,14 +133,6 @@ TEST(RateText, OneDecimalInTheUsersLocaleAndNoneWhenItIsZero) {
         QLocale::setDefault(QLocale(c.Language));
         EXPECT_EQ(RateText(c.SampleRate, c.BitRate), QString::fromUtf8(c.Want));
     }
-    QLocale::setDefault(QLocale::c());
-}
-
-TEST(RateText, SampleRatesAboveSixteenBitsKeepTheirValue) {
-    QLocale::setDefault(QLocale(QLocale::English));
-    EXPECT_EQ(SampleRateText(96000), QStringLiteral("96 kHz"));
-    EXPECT_EQ(SampleRateText(88200), QStringLiteral("88.2 kHz"));
-    EXPECT_EQ(SampleRateText(192000), QStringLiteral("192 kHz"));
     QLocale::setDefault(QLocale::c());
 }
 
