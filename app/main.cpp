@@ -3,7 +3,7 @@
 #include "platform/FileName.h"
 #include "platform/InstanceLock.h"
 #include "player/UFormPlayer.h"
-#include "ui/Fonts.h"
+#include "ui/MessageBox.h"
 #include "ui/UFormVelodra.h"
 
 #include <QApplication>
@@ -30,13 +30,15 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(VelodraAppId));
     QApplication::setWindowIcon(AppIcon());
     QApplication::setQuitOnLastWindowClosed(false); // the close sequence quits
+    SetMessageHandler(ShowMessageBox);
 
     auto formVelodra = std::make_unique<TFormVelodra>();
     // Arguments are file-name bytes: carried losslessly.
+    QStringList args;
     for (int i = 1; i < argc; ++i)
-        formVelodra->CommandLine << DecodeFileName(std::string_view(argv[i]));
+        args << DecodeFileName(std::string_view(argv[i]));
+    formVelodra->SetCommandLine(args);
     auto formPlayer = std::make_unique<TFormPlayer>();
-    formPlayer->setFont(DisplayFont(11)); // the loading window is drawn in the display's face
     formVelodra->SetFormPlayer(formPlayer.get());
     formVelodra->show();
     const int rc = QApplication::exec();

@@ -35,9 +35,7 @@ std::unique_ptr<TFormPlayer> NewPlayer(const std::string& folder, const QString&
     TGstDeviceOptions o;
     o.AudioSink = QStringLiteral("fakesink");
     auto player = std::make_unique<TFormPlayer>(CreateGstMediaDevice(o));
-    player->RootFolder = QString::fromStdString(folder);
-    player->Folders = {QStringLiteral(".")};
-    player->Files = {QStringLiteral("./") + name};
+    player->Library = TLibrary(QString::fromStdString(folder), {QStringLiteral("/") + name});
     return player;
 }
 

@@ -1,5 +1,6 @@
 // The folder picture of a 24-megapixel camera file on a real main window (offscreen platform):
-// how long UpdateFolderImage holds the UI thread, and how long until the picture is shown.
+// how long a folder change (UpdateFolderImage included) holds the UI thread, and how long until
+// the picture is shown.
 // For reference, libjpeg's scaled decode of the same file alone, which the UI thread used to
 // wait for. Each run opens another folder holding a link to the same file, so every run
 // decodes (the page cache is warm for all, the reference included).
@@ -13,6 +14,7 @@
 #include "support/TestAudio.h"
 #include "ui/UFormVelodra.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
@@ -104,7 +106,13 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         return !shown->isHidden();
     };
-    window.SetRootFolder(QString::fromStdString(dir / "lib"));
+    // The Load command, with the folder browser answering the library.
+    window.SetBrowseFolder([&](QWidget*, const QString&, const QString&) {
+        return QString::fromStdString(dir / "lib");
+    });
+    auto* load = window.findChild<QAction*>(QStringLiteral("ActLoad"));
+    if (!load) return 1;
+    load->trigger();
     if (!waitShown()) {
         std::fprintf(stderr, "the picture never showed\n");
         return 1;
@@ -112,10 +120,11 @@ int main(int argc, char** argv) {
 
     std::vector<double> blocked, blockedCpu, untilShown, back;
     for (int i = 1; i <= runs; ++i) {
-        folders->setCurrentIndex(i);
+        // A folder picked in the list: the whole change, the picture request included.
         const double c0 = CpuMs();
         const auto t0 = Clock::now();
-        window.UpdateFolderImage();
+        folders->setCurrentIndex(i);
+        emit folders->activated(i);
         blocked.push_back(Ms(Clock::now() - t0));
         blockedCpu.push_back(CpuMs() - c0);
         if (!waitShown()) {
@@ -124,9 +133,9 @@ int main(int argc, char** argv) {
         }
         untilShown.push_back(Ms(Clock::now() - t0));
         // Back to the folder before: the picture is already decoded.
-        folders->setCurrentIndex(i - 1);
         const auto t1 = Clock::now();
-        window.UpdateFolderImage();
+        folders->setCurrentIndex(i - 1);
+        emit folders->activated(i - 1);
         back.push_back(Ms(Clock::now() - t1));
         if (shown->isHidden()) std::fprintf(stderr, "run %d: going back decoded again\n", i);
         QCoreApplication::processEvents();
@@ -153,7 +162,7 @@ int main(int argc, char** argv) {
                 "at %dx%d for %dx%d device pixels; medians of %d runs\n",
                 std::filesystem::file_size(picture) / 1e6, window.width(), window.height(), ratio,
                 probe.width(), probe.height(), cover.width(), cover.height(), runs);
-    std::printf("  UpdateFolderImage blocks the UI thread: %7.3f ms wall (worst %.3f), %.3f ms "
+    std::printf("  a folder change blocks the UI thread:    %7.3f ms wall (worst %.3f), %.3f ms "
                 "cpu (worst %.3f); target < 1 ms: %s\n",
                 block, worst(blocked), Median(blockedCpu), worst(blockedCpu),
                 block < 1.0 ? "met" : "NOT MET");

@@ -5,6 +5,7 @@
 // The tree goes under /tmp and is removed at the end (unless --keep).
 #include "platform/MediaDevice.h"
 #include "player/UFormPlayer.h"
+#include "ui/UFormLoading.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -196,13 +197,13 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         for (bool shown : {true, false}) {
             TFormPlayer player(CreateSilentMediaDevice());
-            player.ShowsLoadWindow = shown;
+            TFormLoading window(player);
             QElapsedTimer clock;
             clock.start();
-            player.LoadFolder(QString::fromStdString(root), true);
+            player.LoadFolder(QString::fromStdString(root), true, shown ? &window : nullptr);
             (shown ? windowed : headless)
                 .push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
-            libraryFiles = player.TotalFileCount();
+            libraryFiles = player.Library.TotalFileCount();
         }
     }
 

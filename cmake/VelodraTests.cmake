@@ -1,14 +1,25 @@
 # One test executable per named test of a folder (tests/<folder>/<name>_test.cpp), labelled,
-# linked to the given libraries.
+# linked to the given libraries. Each label has one main: GoogleTest's own for "unit", and
+# tests/support/GuiTestMain.cpp, which makes the one QApplication, for "gui".
 #   velodra_add_tests(<folder> <label> TESTS <name>... LIBS <target>...)
 function(velodra_add_tests folder label)
   cmake_parse_arguments(ARG "" "" "TESTS;LIBS" ${ARGN})
   find_package(GTest REQUIRED)
+  if(label STREQUAL "gui")
+    if(NOT TARGET velodra_gui_test_main)
+      add_library(velodra_gui_test_main STATIC ${CMAKE_SOURCE_DIR}/tests/support/GuiTestMain.cpp)
+      target_include_directories(velodra_gui_test_main PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+      target_link_libraries(velodra_gui_test_main PUBLIC Qt6::Widgets GTest::gtest)
+    endif()
+    set(main velodra_gui_test_main)
+  else()
+    set(main GTest::gtest_main)
+  endif()
   foreach(name IN LISTS ARG_TESTS)
     set(target ${folder}_${name}_test)
     add_executable(${target} ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/${name}_test.cpp)
     target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock ${main})
     target_compile_definitions(${target} PRIVATE VELODRA_BINARY_DIR="${CMAKE_BINARY_DIR}"
                                                  VELODRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     add_test(NAME ${target} COMMAND ${target})

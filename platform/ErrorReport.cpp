@@ -3,22 +3,13 @@
 #include "platform/Error.h"
 #include "platform/FileName.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <QCoreApplication>
+#include <cstdio>
 
 namespace {
 TMessageHandler& Handler() {
     static TMessageHandler handler;
     return handler;
-}
-
-void ShowBox(const TMessage& m) {
-    QMessageBox::Icon icon = QMessageBox::Information;
-    if (m.Icon == TMsgIcon::Warning) icon = QMessageBox::Warning;
-    if (m.Icon == TMsgIcon::Error) icon = QMessageBox::Critical;
-    QMessageBox box(icon, m.Caption, ForDisplay(m.Text), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
 }
 } // namespace
 
@@ -30,14 +21,20 @@ TMessageHandler SetMessageHandler(TMessageHandler handler) {
 
 void ShowMessage(TMsgIcon icon, const QString& caption, const QString& text) {
     const TMessage m{icon, caption, text};
-    if (Handler())
+    if (Handler()) {
         Handler()(m);
-    else
-        ShowBox(m);
+        return;
+    }
+    std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(),
+                 ForDisplay(text).toUtf8().constData());
 }
 
 void ReportError(const QString& text) {
     ShowMessage(TMsgIcon::Error, QCoreApplication::applicationName(), text);
+}
+
+QString UnexpectedErrorText() {
+    return QStringLiteral("An unexpected error stopped this command.");
 }
 
 void Guarded(const std::function<void()>& fn) {
@@ -45,8 +42,8 @@ void Guarded(const std::function<void()>& fn) {
         fn();
     } catch (const EVelodraError& e) {
         ReportError(e.Message);
-    } catch (const std::exception& e) {
-        ReportError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ReportError(UnexpectedErrorText());
     }
 }
 

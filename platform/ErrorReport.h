@@ -1,9 +1,9 @@
 #pragma once
-// Every modal message of the program goes through here, so tests can record instead of block.
+// Every modal message of the program goes through one replaceable function: the windows install
+// their message box at start-up, tests record instead of blocking, and the tools, which install
+// nothing, get the text on stderr.
 #include <QString>
 #include <functional>
-
-class QWidget;
 
 enum class TMsgIcon { Information, Warning, Error };
 
@@ -15,14 +15,17 @@ struct TMessage {
 
 using TMessageHandler = std::function<void(const TMessage&)>;
 
-// Replaces the handler; returns the previous one. An empty handler restores the message box.
+// Replaces the handler; returns the previous one. An empty handler writes to stderr.
 TMessageHandler SetMessageHandler(TMessageHandler handler);
 void ShowMessage(TMsgIcon icon, const QString& caption, const QString& text);
 
-// The application's standard error report: an error box with the text, captioned with the
-// application's title.
+// The application's standard error report: an error message with the text, captioned with the
+// application's name.
 void ReportError(const QString& text);
-// Runs fn and reports an EVelodraError (or any std::exception) that escapes it.
+// What the report says for a failure that is not one of ours: another library's own wording
+// means nothing to the user.
+QString UnexpectedErrorText();
+// Runs fn and reports what escapes it: the text of an EVelodraError, else the fixed sentence.
 void Guarded(const std::function<void()>& fn);
 
 // Carriage returns become line breaks only where text is presented, and file-name bytes that

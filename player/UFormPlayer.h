@@ -1,51 +1,56 @@
 #pragma once
-// The player window: the loading window of the scan, the Library, the playback wrapper over the
-// media device, and the MediaInfo of the open file. It never calls the main window.
+// The player: the Library and its scan, the playback wrapper over the media device, and the
+// MediaInfo of the open file. It never calls the main window, and it draws nothing: the scan
+// reports its progress to an observer (the loading window, or nobody in the tools).
 #include "platform/Clock.h"
 #include "platform/MediaDevice.h"
+#include "player/Library.h"
 #include "player/UMediaInfo.h"
 
-#include <QElapsedTimer>
-#include <QStringList>
-#include <QWidget>
+#include <QString>
 #include <cstdint>
 #include <memory>
 
-namespace Ui {
-class TFormPlayer;
-}
 class TDirWalker;
 
-class TFormPlayer : public QWidget {
-    Q_OBJECT
+// Who watches a scan. After each accepted file the scan calls FileAccepted and then processes
+// the pending events once, so an Abort button can stop it.
+class TScanObserver {
+public:
+    virtual ~TScanObserver() = default;
+    virtual void ScanStarted() = 0; // the counts are 0
+    virtual void FileAccepted(std::int32_t folders, std::int32_t files) = 0;
+    virtual void ScanEnded() = 0; // on every way out, errors included
+};
 
+class TFormPlayer {
 public:
     // Without a device the GStreamer one is made; without a clock the system's.
     explicit TFormPlayer(std::unique_ptr<TMediaDevice> device = nullptr,
-                         std::shared_ptr<TClock> clock = nullptr, QWidget* parent = nullptr);
-    ~TFormPlayer() override;
+                         std::shared_ptr<TClock> clock = nullptr);
+    ~TFormPlayer();
+    TFormPlayer(const TFormPlayer&) = delete;
+    TFormPlayer& operator=(const TFormPlayer&) = delete;
 
-    // Library (keys use "/": "./Rock/Band/01 Intro.mp3", root key ".")
-    QStringList Files;
-    QStringList Folders;
+    TLibrary Library;
     std::int32_t LastPosition = -1;
     bool AbortRequested = false;
-    std::int32_t FileCount = 0;
-    std::int32_t FolderCount = 0;
+    std::int32_t FileCount = 0;   // of the running scan (progress only)
+    std::int32_t FolderCount = 0; // of the running scan (progress only)
     bool IsOpen = false;
     std::uint32_t PlayStartTick = 0;
-    QString RootFolder;
     TMediaInfo MediaInfo;
 
-    // Library operations (UFormPlayerLibrary.cpp). LoadFolder throws EVelodraError.
+    // Scans root and replaces the Library when files were found (also after an abort); throws
+    // EVelodraError. Without an observer nothing is shown and no events are processed.
     // Called while a scan runs (from its event processing), LoadFolder only aborts that scan:
     // scans never nest; load again once Scanning() is false.
-    void LoadFolder(const QString& root, bool includeWma);
-    void FolderDisplayList(QStringList& list) const;
-    void FilesInFolder(int folderIndex, QStringList& list) const;
-    std::int32_t FileCountInFolder(int folderIndex) const;
-    std::int32_t TotalFileCount() const;
-    QString FolderPath(int folderIndex) const;
+    void LoadFolder(const QString& root, bool includeWma, TScanObserver* observer = nullptr);
+    // The folder's absolute path (the folder picture's folder).
+    QString FolderPath(int folderIndex) const { return Library.FolderPath(folderIndex); }
+    // The loading window's Abort: the running scan stops at its next entry.
+    void AbortScan() { AbortRequested = true; }
+    bool Scanning() const { return ScanDepth > 0; }
 
     // Playback (UFormPlayerPlayback.cpp). OpenFile, Play and the others throw EVelodraError.
     void OpenFile(int folderIndex, int fileIndex);
@@ -65,23 +70,15 @@ public:
 
     TMediaDevice& MediaPlayer1() { return *Device; }
     TClock& Clock() { return *ClockSource; }
-    // The loading window's Abort button (for tests and the close sequence).
-    void Button1Click();
-    bool Scanning() const { return ScanDepth > 0; }
-    // False for a scan without the loading window (the command-line tools): no window, no
-    // progress label, no event processing.
-    bool ShowsLoadWindow = true;
 
 private:
     class TSortedPaths;
+    struct TScanScope;
     void ScanFolder(const QString& folder, TSortedPaths& list, bool includeWma);
-    void BuildLibrary(const QString& root, const QStringList& sorted);
-    void ShowLoadProgress();
 
-    std::unique_ptr<Ui::TFormPlayer> ui;
     std::unique_ptr<TMediaDevice> Device;
     std::shared_ptr<TClock> ClockSource;
     int ScanDepth = 0;
-    TDirWalker* Walker = nullptr; // the running scan's, else null
-    QElapsedTimer ProgressClock;  // since the loading label was last written
+    TDirWalker* Walker = nullptr;      // the running scan's, else null
+    TScanObserver* Observer = nullptr; // the running scan's, else null
 };

@@ -1,16 +1,12 @@
-// The Library: the scan of the root folder into ordered folder and file keys, and the loading
-// window that shows its progress.
+// The scan of the root folder into the Library.
 #include "player/UFormPlayer.h"
 
 #include "platform/Collation.h"
 #include "platform/DirWalk.h"
 #include "platform/Error.h"
 #include "platform/FileName.h"
-#include "ui_UFormPlayer.h"
 
 #include <QCoreApplication>
-#include <QLocale>
-#include <QSet>
 #include <algorithm>
 #include <sys/stat.h>
 #include <vector>
@@ -81,26 +77,29 @@ bool IsExistingDirectory(const QString& path) {
     return stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Leaves the scan marked as running until the end of LoadFolder, hiding the window on every
-// path out, also when an error passes through.
-struct TScanScope {
-    TFormPlayer& Form;
-    int& Depth;
-    TDirWalker*& WalkerSlot;
-    TScanScope(TFormPlayer& form, int& depth, TDirWalker*& slot, TDirWalker& walker)
-        : Form(form), Depth(depth), WalkerSlot(slot) {
-        ++Depth;
-        WalkerSlot = &walker;
-    }
-    ~TScanScope() {
-        WalkerSlot = nullptr;
-        --Depth;
-        Form.hide();
-    }
-};
 } // namespace
 
-void TFormPlayer::LoadFolder(const QString& root, bool includeWma) {
+// Leaves the scan marked as running until the end of LoadFolder, telling the observer on every
+// path out, also when an error passes through.
+struct TFormPlayer::TScanScope {
+    TFormPlayer& Player;
+    TScanScope(TFormPlayer& player, TDirWalker& walker, TScanObserver* observer) : Player(player) {
+        ++Player.ScanDepth;
+        Player.Walker = &walker;
+        Player.Observer = observer;
+    }
+    ~TScanScope() {
+        TScanObserver* observer = Player.Observer;
+        Player.Observer = nullptr;
+        Player.Walker = nullptr;
+        --Player.ScanDepth;
+        if (observer) observer->ScanEnded();
+    }
+    TScanScope(const TScanScope&) = delete;
+    TScanScope& operator=(const TScanScope&) = delete;
+};
+
+void TFormPlayer::LoadFolder(const QString& root, bool includeWma, TScanObserver* observer) {
     if (ScanDepth > 0) {
         // Reached from the event processing of a running scan: that scan is stopped first, and
         // no scan runs inside another. The caller loads again once Scanning() is false.
@@ -120,12 +119,8 @@ void TFormPlayer::LoadFolder(const QString& root, bool includeWma) {
     FileCount = 0;
     AbortRequested = false;
     TDirWalker walker;
-    TScanScope scope(*this, ScanDepth, Walker, walker);
-    if (ShowsLoadWindow) {
-        ShowLoadProgress();
-        show();
-        activateWindow();
-    }
+    TScanScope scope(*this, walker, observer);
+    if (observer) observer->ScanStarted();
     TSortedPaths paths(prefix.size());
     ScanFolder(prefix, paths, includeWma);
     for (size_t i = 0; i < paths.LinkedDirs.size() && !AbortRequested; ++i) {
@@ -134,7 +129,7 @@ void TFormPlayer::LoadFolder(const QString& root, bool includeWma) {
     }
     if (!paths.IsEmpty()) {
         const TCollation collation;
-        BuildLibrary(root, paths.Sorted(collation));
+        Library = TLibrary(root, paths.Sorted(collation));
     } else if (!AbortRequested) {
         throw EVelodraError(
             QStringLiteral("Could not find any audio file in %1.").arg(QuotedStr(folder)));
@@ -159,11 +154,8 @@ void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, bool inc
             ++FolderCount;
             counted = true;
         }
-        if (ShowsLoadWindow) {
-            // A repaint per file would cost more than the scan itself: the label follows the
-            // counts at most every 40 ms (and at the first file), while the events, and with
-            // them the Abort button and Escape, are still processed after every file.
-            if (FileCount == 1 || ProgressClock.hasExpired(40)) ShowLoadProgress();
+        if (Observer) {
+            Observer->FileAccepted(FolderCount, FileCount);
             QCoreApplication::processEvents();
         }
     }
@@ -173,75 +165,4 @@ void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, bool inc
         if (AbortRequested) return;
         ScanFolder(folder + QLatin1Char('/') + name, list, includeWma);
     }
-}
-
-void TFormPlayer::BuildLibrary(const QString& root, const QStringList& sorted) {
-    RootFolder = root;
-    Files.clear();
-    Folders.clear();
-    Files.reserve(sorted.size());
-    QSet<QString> seen;
-    QString lastFolder;
-    for (const QString& path : sorted) {
-        QString key;
-        key.reserve(path.size() + 1);
-        key.append(QLatin1Char('.')).append(path);
-        const qsizetype slash = key.lastIndexOf(QLatin1Char('/'));
-        // Files of one folder mostly come in runs: the set is asked only when the folder changes.
-        if (QStringView(key).left(slash) != lastFolder) {
-            lastFolder = key.left(slash);
-            if (!seen.contains(lastFolder)) {
-                seen.insert(lastFolder);
-                Folders.append(lastFolder);
-            }
-        }
-        Files.append(std::move(key));
-    }
-}
-
-void TFormPlayer::ShowLoadProgress() {
-    ProgressClock.start();
-    const QLocale locale;
-    ui->LblLoad->setText(QStringLiteral("Loading... (%1 folders, %2 files)")
-                             .arg(locale.toString(FolderCount), locale.toString(FileCount)));
-}
-
-void TFormPlayer::FolderDisplayList(QStringList& list) const {
-    for (const QString& key : Folders)
-        list.append(key == QLatin1String(".") ? key : key.mid(2));
-}
-
-void TFormPlayer::FilesInFolder(int folderIndex, QStringList& list) const {
-    if (folderIndex < 0 || folderIndex >= Folders.size()) return;
-    const QString prefix = Folders.at(folderIndex) + QLatin1Char('/');
-    // Exact text: "./Rock" and "./rock" are two folders on this file system.
-    for (const QString& key : Files) {
-        if (!key.startsWith(prefix, Qt::CaseSensitive)) continue;
-        const QStringView rest = QStringView(key).mid(prefix.size());
-        if (!rest.contains(QLatin1Char('/'))) list.append(rest.toString());
-    }
-}
-
-std::int32_t TFormPlayer::FileCountInFolder(int folderIndex) const {
-    if (folderIndex < 0 || folderIndex >= Folders.size()) return 0;
-    const QString prefix = Folders.at(folderIndex) + QLatin1Char('/');
-    std::int32_t n = 0;
-    for (const QString& key : Files)
-        if (key.startsWith(prefix, Qt::CaseSensitive) &&
-            !QStringView(key).mid(prefix.size()).contains(QLatin1Char('/')))
-            ++n;
-    return n;
-}
-
-std::int32_t TFormPlayer::TotalFileCount() const {
-    return static_cast<std::int32_t>(Files.size());
-}
-
-QString TFormPlayer::FolderPath(int folderIndex) const {
-    if (folderIndex < 0 || folderIndex >= Folders.size()) return QString();
-    QString path = RootFolder;
-    if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
-    path += Folders.at(folderIndex);
-    path.replace(QStringLiteral("/./"), QStringLiteral("/"));
-    return path;
 }

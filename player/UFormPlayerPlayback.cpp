@@ -17,10 +17,6 @@ constexpr std::uint32_t kPlayGuardMs = 5000;
 // ...and counts as over when it stands still this close to its stated duration.
 constexpr std::int64_t kEndSlackMs = 1000;
 
-QString WithSlash(const QString& s) {
-    return s.endsWith(QLatin1Char('/')) ? s : s + QLatin1Char('/');
-}
-
 QString DeviceText(const EMediaDeviceError& e) {
     return e.Message.isEmpty() ? UnknownError : e.Message;
 }
@@ -45,15 +41,12 @@ void TFormPlayer::OpenFile(int folderIndex, int fileIndex) {
     PlayStartTick = 0;
     LastPosition = -1;
 
-    QStringList names;
-    FilesInFolder(folderIndex, names);
-    if (fileIndex < 0 || fileIndex >= names.size()) {
+    const QString path = Library.FilePath(folderIndex, fileIndex);
+    if (path.isEmpty()) {
         // Close what was open, so that no stale file plays on under an empty display.
         Device->Close();
         throw EVelodraError(QStringLiteral("List index out of bounds (%1)").arg(fileIndex));
     }
-    QString path = WithSlash(RootFolder) + WithSlash(Folders.at(folderIndex)) + names.at(fileIndex);
-    path.replace(QStringLiteral("/./"), QStringLiteral("/"));
     MediaInfo.FilePath = path;
 
     if (Device->DeviceOpen()) Device->Close();

@@ -5,12 +5,9 @@
 #include "platform/MediaDevice.h"
 #include "player/UFormPlayer.h"
 
-#include <QApplication>
-#include <QHash>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 void Put(std::string& out, const QString& s) {
@@ -48,11 +45,6 @@ void PutJson(std::string& out, const QString& s) {
     out += '"';
 }
 
-// Only the scan's own error belongs on stderr, not the toolkit's notes about the environment.
-void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& msg) {
-    if (type == QtFatalMsg) std::fprintf(stderr, "%s\n", msg.toLocal8Bit().constData());
-}
-
 int Usage() {
     std::fputs("usage: velodra-scan ROOT [--include-wma] [--json]\n", stderr);
     return 2;
@@ -76,12 +68,8 @@ int main(int argc, char** argv) {
     }
     if (!haveRoot) return Usage();
 
-    // No display is needed: the loading window is never shown.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(QuietMessages);
-    QApplication app(argc, argv);
+    // No window and no application object: the scan reports to no one and needs no display.
     TFormPlayer player(CreateSilentMediaDevice());
-    player.ShowsLoadWindow = false;
     try {
         player.LoadFolder(root, includeWma);
     } catch (const EVelodraError& e) {
@@ -89,45 +77,33 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Group the files by folder in one pass (FilesInFolder walks all files on every call).
-    QHash<QString, qsizetype> index;
-    index.reserve(player.Folders.size());
-    for (qsizetype i = 0; i < player.Folders.size(); ++i)
-        index.insert(player.Folders.at(i), i);
-    std::vector<std::vector<QStringView>> names(static_cast<size_t>(player.Folders.size()));
-    for (const QString& key : player.Files) {
-        const qsizetype slash = key.lastIndexOf(QLatin1Char('/'));
-        const auto it = index.constFind(key.left(slash));
-        if (it != index.constEnd())
-            names[static_cast<size_t>(*it)].push_back(QStringView(key).mid(slash + 1));
-    }
-
+    const TLibrary& library = player.Library;
     std::string out;
-    out.reserve(static_cast<size_t>(player.Files.size()) * 48 + 64);
+    out.reserve(static_cast<size_t>(library.Files().size()) * 48 + 64);
     if (json) {
         out += "{\"root\": ";
-        PutJson(out, player.RootFolder);
+        PutJson(out, library.RootFolder);
         out += ", \"folders\": [";
-        for (qsizetype f = 0; f < player.Folders.size(); ++f) {
+        for (qsizetype f = 0; f < library.Folders().size(); ++f) {
             out += f ? ",\n  {\"key\": " : "\n  {\"key\": ";
-            PutJson(out, player.Folders.at(f));
+            PutJson(out, library.Folders().at(f));
             out += ", \"files\": [";
             bool first = true;
-            for (QStringView n : names[static_cast<size_t>(f)]) {
+            for (const QString& n : library.FilesInFolder(static_cast<int>(f))) {
                 if (!first) out += ", ";
                 first = false;
-                PutJson(out, n.toString());
+                PutJson(out, n);
             }
             out += "]}";
         }
-        out += "\n], \"fileCount\": " + std::to_string(player.TotalFileCount()) + "}\n";
+        out += "\n], \"fileCount\": " + std::to_string(library.TotalFileCount()) + "}\n";
     } else {
-        for (qsizetype f = 0; f < player.Folders.size(); ++f) {
-            Put(out, player.Folders.at(f));
+        for (qsizetype f = 0; f < library.Folders().size(); ++f) {
+            Put(out, library.Folders().at(f));
             out += '\n';
-            for (QStringView n : names[static_cast<size_t>(f)]) {
+            for (const QString& n : library.FilesInFolder(static_cast<int>(f))) {
                 out += "  ";
-                Put(out, n.toString());
+                Put(out, n);
                 out += '\n';
             }
         }

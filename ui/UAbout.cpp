@@ -1,6 +1,7 @@
 #include "ui/UAbout.h"
 
 #include "platform/FileName.h"
+#include "ui/Rules.h"
 
 #include <QDesktopServices>
 #include <QLocale>
@@ -61,15 +62,6 @@ QString FormatFileSize(qint64 count) {
 }
 
 namespace {
-
-QString SampleRateText(std::uint16_t hz) {
-    const QLocale locale;
-    QString s = locale.toString(hz / 1000.0, 'f', 1) + QStringLiteral(" kHz");
-    // 48.0 kHz reads 48 kHz. Only this line is touched, so a title that happens to contain
-    // ".0 kHz" stays as it is.
-    s.replace(locale.decimalPoint() + QStringLiteral("0 kHz"), QStringLiteral(" kHz"));
-    return s;
-}
 
 QString NamePart(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));

@@ -9,6 +9,8 @@
 #include "platform/IniFile.h"
 #include "player/UFormPlayer.h"
 #include "ui/Icons.h"
+#include "ui/ScopeGuard.h"
+#include "ui/UFormLoading.h"
 #include "ui/UFormNotify.h"
 #include "ui_UFormVelodra.h"
 
@@ -53,11 +55,16 @@ TFormVelodra::~TFormVelodra() {
     RemoveTrayIcon();
 }
 
+void TFormVelodra::SetFormPlayer(TFormPlayer* player) {
+    FormPlayer = player;
+    FormLoading = player ? std::make_unique<TFormLoading>(*player) : nullptr;
+}
+
 void TFormVelodra::FormCreate() {
     BaseCaption = windowTitle();
     TitleScrollPos = -1;
     WatchForEnd = false;
-    PlayedKeys.clear();
+    PlayedKeys.Clear();
     IniFileName = SettingsFileName();
     setAcceptDrops(true);
 }
@@ -77,7 +84,7 @@ void TFormVelodra::FormShow() {
     Rng.seed(static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch()));
     // The heavy work runs from the event loop, once the window is on screen; once per process.
     QMetaObject::invokeMethod(
-        this, [this] { StartUp(); }, Qt::QueuedConnection);
+        this, [this] { Guarded([this] { StartUp(); }); }, Qt::QueuedConnection);
 }
 
 void TFormVelodra::StartUp() {
@@ -93,7 +100,7 @@ void TFormVelodra::StartUp() {
     if (!CommandLine.isEmpty()) {
         const QString param = CommandLine.first();
         if (IsDirectory(param)) {
-            FormPlayer->RootFolder = param;
+            FormPlayer->Library.RootFolder = param;
             SavedFolderIndex = -1;
         } else {
             QApplication::beep();
@@ -101,23 +108,24 @@ void TFormVelodra::StartUp() {
         }
     }
     TmrMain->start();
-    const QString root = FormPlayer->RootFolder;
+    const QString root = FormPlayer->Library.RootFolder;
     if (!IsDirectory(root)) return;
     try {
         SetRootFolder(root);
+        const TLibrary& library = FormPlayer->Library;
         if (SavedFolderIndex >= 0 && SavedFileIndex >= 0 &&
-            SavedFolderIndex < FormPlayer->Folders.size() &&
-            SavedFileIndex < FormPlayer->FileCountInFolder(SavedFolderIndex)) {
-            edFileTag = -1;
-            ui->edFolder->setCurrentIndex(SavedFolderIndex);
-            edFolderChange();
-            ui->edFile->setCurrentIndex(SavedFileIndex);
-            edFileTag = 0;
+            SavedFolderIndex < library.FolderCount() &&
+            SavedFileIndex < library.FileCountInFolder(SavedFolderIndex)) {
+            {
+                const TSuppressed suppress(edFileTag);
+                ui->edFolder->setCurrentIndex(SavedFolderIndex);
+                edFolderChange();
+                ui->edFile->setCurrentIndex(SavedFileIndex);
+            }
             edFileChange();
         }
         if (WasPlaying) Execute(ui->ActPlay);
     } catch (const EVelodraError& e) {
-        edFileTag = 0;
         ActRestoreExecute();
         ReportError(e.Message);
     }
@@ -125,7 +133,7 @@ void TFormVelodra::StartUp() {
 }
 
 void TFormVelodra::AbortScan() {
-    if (FormPlayer && FormPlayer->Scanning()) FormPlayer->Button1Click();
+    if (FormPlayer && FormPlayer->Scanning()) FormPlayer->AbortScan();
 }
 
 void TFormVelodra::RunWhenIdle(std::function<void()> fn) {

@@ -1,12 +1,18 @@
 #pragma once
-// The main window: the two lists, the display, the commands, the timer, the tray icon.
-#include <QSet>
+// The main window: the two lists, the display, the commands, the timer, the tray icon. Its
+// state is its own; tests reach it through State(), the rules it decides with (ui/Rules.h,
+// player/NextFile.h) and its controls, found by their object names.
+#include "player/NextFile.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <random>
+#include <span>
 
 class QAction;
 class QImage;
@@ -15,29 +21,18 @@ class QMenu;
 class QSystemTrayIcon;
 class QTimer;
 class TFolderPicture;
+class TFormLoading;
 class TFormPlayer;
-class TDropDownList;
+struct TCommandInput;
+struct TCommandStates;
 
 namespace Ui {
 class TFormVelodra;
 }
 
-class TFormVelodra : public QWidget {
-    Q_OBJECT
-
-public:
-    // The player window is made by the caller, after this window, and must outlive it until
-    // the close sequence has run.
-    explicit TFormVelodra(QWidget* parent = nullptr);
-    ~TFormVelodra() override;
-    void SetFormPlayer(TFormPlayer* player) { FormPlayer = player; }
-
-    // Seams for tests: where the folder browser, the command line and randomness come from.
-    std::function<QString(QWidget* owner, const QString& text, const QString& start)> BrowseFolder;
-    QStringList CommandLine; // the arguments after the program name
-    std::mt19937 Rng;
-
-    // State
+// The window's state: its fields, and what State() hands out as a copy (for tests and
+// diagnostics).
+struct TWindowState {
     QString BaseCaption;
     QString IniFileName;
     int CurFolderIndex = -1;
@@ -47,12 +42,70 @@ public:
     bool WasPlaying = false;
     bool Minimized = false;
     bool WatchForEnd = false;
-    QSet<QString> PlayedKeys;
     QString TitleText;
     int TitleScrollPos = -1;
     int FullHeight = 0; // the full layout's client height
+    // The controls' Tag slots.
+    int TmrMainTag = 0;
+    int edFolderTag = 0;
+    int edFileTag = 0;
+    int ActPauseTag = 0;
+    int LblPositionTag = 0;
+    int LblModeTag = 0;
+    int TrayFrame = 0; // ilIcons' Tag
+    bool StartUpDone = false;
+};
 
+class TFormVelodra : public QWidget, private TWindowState {
+    Q_OBJECT
+
+public:
+    explicit TFormVelodra(QWidget* parent = nullptr);
+    ~TFormVelodra() override;
+    // The player is made by the caller, after this window, and must outlive it until the close
+    // sequence has run. The window makes the loading window that shows the player's scans.
+    void SetFormPlayer(TFormPlayer* player);
+
+    // Seams: where the folder browser and the command line come from.
+    using TBrowseFolder =
+        std::function<QString(QWidget* owner, const QString& text, const QString& start)>;
+    void SetBrowseFolder(TBrowseFolder browse) { BrowseFolder = std::move(browse); }
+    void SetCommandLine(const QStringList& args) { CommandLine = args; } // after the program name
+
+    TWindowState State() const { return *this; }
+    const TPlayedKeys& Played() const { return PlayedKeys; }
+
+    // Moves to the next file (sequential or random order, Repeat); false when none follows.
+    bool MoveNext();
+    // The main timer's tick.
+    void TmrMainTimer();
+    // The Play command's update handler: gathers, decides (ui/Rules.h), applies what changed.
+    void UpdateCommandStates();
+    // True when a left press at this client point drags the window.
+    bool DragsWindow(const QPoint& clientPos) const;
+
+    // The notification-area icon.
+    void AddTrayIcon();
+    void ModifyTrayIcon(const QIcon* icon, const QString& tip);
+    QString TrayTip(bool longForm) const;
+    QSystemTrayIcon* TrayIconObject() const { return TrayIcon; }
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void enterEvent(QEnterEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
     // Start-up and close
+    void FormCreate();
     void FormShow();
     void StartUp();
 
@@ -65,22 +118,23 @@ public:
     void edFolderCloseUp();
     void edFileDropDown();
     void edFileCloseUp();
-    bool MoveNext();
     void CheckEndOfTrack();
-    static QString CleanDisplayName(const QString& s);
+    void ApplyNextFile(const TNextFile& next);
+    int Random(int n);
 
     // Timer and display
-    void TmrMainTimer();
     void ShowPosition(int value);
     void ShowTitle();
-    // The labels of a file change, from the new MediaInfo.
-    void ShowFileInfo();
+    void ShowFileInfo(); // the labels of a file change, from the new MediaInfo
     static void SetLabelText(QLabel* label, const QString& text);
 
     // Commands
-    void UpdateCommandStates();
-    // Runs a command the way a key press would: only while it is enabled.
-    void Execute(QAction* action);
+    struct TCommand;
+    static std::span<const TCommand> Commands();
+    // The commands whose enabled state the rules decide, with their place in TCommandStates.
+    std::array<std::pair<QAction*, bool TCommandStates::*>, 7> DecidedCommands() const;
+    TCommandInput GatherCommandInput() const;
+    void Execute(QAction* action); // as a key press would: only while it is enabled
     void ActPlayExecute();
     void ActPauseExecute();
     void ActStopExecute();
@@ -97,84 +151,57 @@ public:
     void ActRestoreExecute();
     void ProgressBar1MouseDown(int x);
     void ShowPlayNotification();
+    void SetPlayIcon(int slot);
+    void SetPauseState(bool paused);
+    void AbortScan();
+    // Runs fn now, or, while a scan runs, aborts it and runs fn once it has unwound (a load
+    // never starts inside another).
+    void RunWhenIdle(std::function<void()> fn);
 
     // Settings
     void LoadSettings();
     void SaveSettings(bool report);
 
     // Layout and picture
+    void SetUpCommands();
+    void SetUpMenus();
+    void SetUpLook();
+    void FirstShowLayout();
+    void LayoutToolBar();
     void CenterHorizontally(QWidget* control);
     static void SetControlVisible(QWidget* control, bool visible);
     void UpdateFolderImage();
+    // Lays the window out for the folder's picture (plain when null); the loader calls it
+    // again when a picture arrives.
+    void FolderPictureReady(const QImage& image);
     void ScrollTitle();
     void AnimateChannelMode();
     void KeepOnScreen();
 
     // Tray
-    void AddTrayIcon();
-    void ModifyTrayIcon(const QIcon* icon, const QString& tip);
     void RemoveTrayIcon();
     void ApplicationMinimize();
     void ApplicationRestore();
-    QString TrayTip(bool longForm) const;
-    bool HasTrayIcon() const { return TrayIcon != nullptr; }
-    QSystemTrayIcon* TrayIconObject() const { return TrayIcon; }
-    int TrayFrame = 0; // ilIcons' Tag
 
     // Drops: the first local path of a drop.
     void DropPath(const QString& path);
-    // True when a left press at this client point drags the window.
-    bool DragsWindow(const QPoint& clientPos) const;
-
-    // The controls' Tag slots.
-    int TmrMainTag = 0;
-    int edFolderTag = 0;
-    int edFileTag = 0;
-    int ActPauseTag = 0;
-    int LblPositionTag = 0;
-    int LblModeTag = 0;
 
     std::unique_ptr<Ui::TFormVelodra> ui;
     QTimer* TmrMain = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* PUTray = nullptr;
-    TFormPlayer* FormPlayer = nullptr;
-
-protected:
-    void showEvent(QShowEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-    void changeEvent(QEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
-    void enterEvent(QEnterEvent* e) override;
-    void leaveEvent(QEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;
-    void dragEnterEvent(QDragEnterEvent* e) override;
-    void dropEvent(QDropEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
-
-private:
-    void FormCreate();
-    void SetUpCommands();
-    void SetUpMenus();
-    void SetUpLook();
-    void FirstShowLayout();
-    void SetPlayIcon(int slot);
-    void SetPauseState(bool paused);
-    void LayoutToolBar();
-    void AbortScan();
-    // Runs fn now, or, while a scan runs, aborts it and runs fn once it has unwound (a load
-    // never starts inside another).
-    void RunWhenIdle(std::function<void()> fn);
-    QString CurrentKey() const;
-    int Random(int n);
-    // Lays the window out for the folder's picture (plain when null); the loader calls it
-    // again when a picture arrives.
-    void FolderPictureReady(const QImage& image);
-
     QSystemTrayIcon* TrayIcon = nullptr;
     TFolderPicture* FolderPicture = nullptr;
-    bool StartUpDone = false;
+    TFormPlayer* FormPlayer = nullptr;
+    // A window of its own, not a child: hiding it must not hand the activation to this window
+    // while it is still hidden.
+    std::unique_ptr<TFormLoading> FormLoading;
+
+    TBrowseFolder BrowseFolder;
+    QStringList CommandLine;
+    std::mt19937 Rng;
+    TPlayedKeys PlayedKeys;
+
     bool FirstShowDone = false;
     bool Closing = false;
 };

@@ -7,6 +7,7 @@
 #include "platform/FileName.h"
 #include "player/UFormPlayer.h"
 #include "ui/Icons.h"
+#include "ui/Rules.h"
 #include "ui/UAbout.h"
 #include "ui/UFormNotify.h"
 #include "ui_UFormVelodra.h"
@@ -14,60 +15,67 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTimer>
+#include <array>
 #include <cmath>
 
-namespace {
 // Which handler a command runs (besides inverting its own checked state).
-using THandler = void (TFormVelodra::*)();
-
-struct TCommand {
+struct TFormVelodra::TCommand {
     QAction* Ui::TFormVelodra::*Action;
-    THandler Handler; // nullptr: the toggle alone
-    int Icon;         // -1: none
+    void (TFormVelodra::*Handler)(); // nullptr: the toggle alone
+    int Icon;                        // -1: none
 };
 
-constexpr TCommand kCommands[] = {
-    {&Ui::TFormVelodra::ActPlay, &TFormVelodra::ActPlayExecute, 1},
-    {&Ui::TFormVelodra::ActPause, &TFormVelodra::ActPauseExecute, 3},
-    {&Ui::TFormVelodra::ActStop, &TFormVelodra::ActStopExecute, 5},
-    {&Ui::TFormVelodra::ActLoad, &TFormVelodra::ActLoadExecute, 6},
-    {&Ui::TFormVelodra::ActPrevFolder, &TFormVelodra::ActPrevFolderExecute, 7},
-    {&Ui::TFormVelodra::ActPrevFile, &TFormVelodra::ActPrevFileExecute, 8},
-    {&Ui::TFormVelodra::ActNextFile, &TFormVelodra::ActNextFileExecute, 9},
-    {&Ui::TFormVelodra::ActNextFolder, &TFormVelodra::ActNextFolderExecute, 10},
-    {&Ui::TFormVelodra::ActReversedElasped, nullptr, -1},
-    {&Ui::TFormVelodra::ActLoop, nullptr, -1},
-    {&Ui::TFormVelodra::ActShuffle, &TFormVelodra::ActShuffleExecute, -1},
-    {&Ui::TFormVelodra::ActCompact, &TFormVelodra::ActCompactExecute, -1},
-    {&Ui::TFormVelodra::ActAbout, &TFormVelodra::ActAboutExecute, 0},
-    {&Ui::TFormVelodra::FileExit1, nullptr, 14},
-    {&Ui::TFormVelodra::ActMixer, &TFormVelodra::ActMixerExecute, 16},
-    {&Ui::TFormVelodra::ActInclWMA, nullptr, -1},
-    {&Ui::TFormVelodra::ActRestore, &TFormVelodra::ActRestoreExecute, 13},
-    {&Ui::TFormVelodra::ActMinimizeToTray, nullptr, -1},
-    {&Ui::TFormVelodra::ActFolderImage, &TFormVelodra::ActFolderImageExecute, 17},
-    {&Ui::TFormVelodra::ActPlayNotification, nullptr, -1},
-    // The opacity choices are inert: running one changes nothing, not even its check.
-    {&Ui::TFormVelodra::OpacityNone, nullptr, -1},
-    {&Ui::TFormVelodra::Opacity25, nullptr, -1},
-    {&Ui::TFormVelodra::Opacity50, nullptr, -1},
-    {&Ui::TFormVelodra::Opacity75, nullptr, -1},
-};
-
-const TCommand* FindCommand(const Ui::TFormVelodra& form, const QAction* action) {
-    for (const TCommand& c : kCommands)
-        if (form.*(c.Action) == action) return &c;
-    return nullptr;
+std::span<const TFormVelodra::TCommand> TFormVelodra::Commands() {
+    static constexpr TCommand kCommands[] = {
+        {&Ui::TFormVelodra::ActPlay, &TFormVelodra::ActPlayExecute, 1},
+        {&Ui::TFormVelodra::ActPause, &TFormVelodra::ActPauseExecute, 3},
+        {&Ui::TFormVelodra::ActStop, &TFormVelodra::ActStopExecute, 5},
+        {&Ui::TFormVelodra::ActLoad, &TFormVelodra::ActLoadExecute, 6},
+        {&Ui::TFormVelodra::ActPrevFolder, &TFormVelodra::ActPrevFolderExecute, 7},
+        {&Ui::TFormVelodra::ActPrevFile, &TFormVelodra::ActPrevFileExecute, 8},
+        {&Ui::TFormVelodra::ActNextFile, &TFormVelodra::ActNextFileExecute, 9},
+        {&Ui::TFormVelodra::ActNextFolder, &TFormVelodra::ActNextFolderExecute, 10},
+        {&Ui::TFormVelodra::ActReversedElasped, nullptr, -1},
+        {&Ui::TFormVelodra::ActLoop, nullptr, -1},
+        {&Ui::TFormVelodra::ActShuffle, &TFormVelodra::ActShuffleExecute, -1},
+        {&Ui::TFormVelodra::ActCompact, &TFormVelodra::ActCompactExecute, -1},
+        {&Ui::TFormVelodra::ActAbout, &TFormVelodra::ActAboutExecute, 0},
+        {&Ui::TFormVelodra::FileExit1, nullptr, 14},
+        {&Ui::TFormVelodra::ActMixer, &TFormVelodra::ActMixerExecute, 16},
+        {&Ui::TFormVelodra::ActInclWMA, nullptr, -1},
+        {&Ui::TFormVelodra::ActRestore, &TFormVelodra::ActRestoreExecute, 13},
+        {&Ui::TFormVelodra::ActMinimizeToTray, nullptr, -1},
+        {&Ui::TFormVelodra::ActFolderImage, &TFormVelodra::ActFolderImageExecute, 17},
+        {&Ui::TFormVelodra::ActPlayNotification, nullptr, -1},
+        // The opacity choices are inert: running one changes nothing, not even its check.
+        {&Ui::TFormVelodra::OpacityNone, nullptr, -1},
+        {&Ui::TFormVelodra::Opacity25, nullptr, -1},
+        {&Ui::TFormVelodra::Opacity50, nullptr, -1},
+        {&Ui::TFormVelodra::Opacity75, nullptr, -1},
+    };
+    return kCommands;
 }
+
+namespace {
 
 bool IsOpacityChoice(const Ui::TFormVelodra& form, const QAction* a) {
     return a == form.OpacityNone || a == form.Opacity25 || a == form.Opacity50 ||
            a == form.Opacity75;
 }
+
+// The indicator labels ("RPT", "RND") are white while their option is on, else gray.
+bool IsLit(const QLabel* l) {
+    return l->palette().color(QPalette::WindowText) == QColor(Qt::white);
+}
+void SetLit(QLabel* l, bool on) {
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, on ? QColor(Qt::white) : QColor(128, 128, 128));
+    l->setPalette(p);
+}
 } // namespace
 
 void TFormVelodra::SetUpCommands() {
-    for (const TCommand& c : kCommands) {
+    for (const TCommand& c : Commands()) {
         QAction* a = ui.get()->*(c.Action);
         if (c.Icon >= 0) a->setIcon(MenuIcon(c.Icon));
         connect(a, &QAction::triggered, this, [this, a, c] {
@@ -171,7 +179,8 @@ void TFormVelodra::Execute(QAction* action) {
         return;
     }
     if (action->isCheckable()) action->setChecked(!action->isChecked());
-    if (const TCommand* c = FindCommand(*ui, action); c && c->Handler) (this->*(c->Handler))();
+    for (const TCommand& c : Commands())
+        if (ui.get()->*(c.Action) == action && c.Handler) (this->*(c.Handler))();
 }
 
 void TFormVelodra::SetPlayIcon(int slot) {
@@ -184,18 +193,14 @@ void TFormVelodra::SetPauseState(bool paused) {
     ui->ActPause->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
 }
 
-QString TFormVelodra::CurrentKey() const {
-    return QString::number(ui->edFolder->currentIndex()) + QLatin1Char(';') +
-           QString::number(ui->edFile->currentIndex());
-}
-
 void TFormVelodra::ActPlayExecute() {
     Execute(ui->ActStop);
     FormPlayer->Play();
     SetPlayIcon(2);
     TmrMainTag = 0;
     WatchForEnd = true;
-    if (ui->ActShuffle->isChecked()) PlayedKeys.insert(CurrentKey());
+    if (ui->ActShuffle->isChecked())
+        PlayedKeys.Insert(ui->edFolder->currentIndex(), ui->edFile->currentIndex());
     if (ui->ActPlayNotification->isChecked()) ShowPlayNotification();
     SaveSettings(false);
 }
@@ -233,7 +238,8 @@ void TFormVelodra::ActLoadExecute() {
         RunWhenIdle([this] { ActLoadExecute(); });
         return;
     }
-    const QString start = IsDirectory(FormPlayer->RootFolder) ? FormPlayer->RootFolder : QString();
+    const QString& root = FormPlayer->Library.RootFolder;
+    const QString start = IsDirectory(root) ? root : QString();
     const QString chosen =
         BrowseFolder(this, QStringLiteral("Select folder containing MP3 and WMA files."), start);
     if (chosen.isEmpty()) return;
@@ -243,8 +249,9 @@ void TFormVelodra::ActLoadExecute() {
 
 void TFormVelodra::ActShuffleExecute() {
     if (!ui->ActShuffle->isChecked()) return;
-    PlayedKeys.clear();
-    if (FormPlayer->IsPlaying()) PlayedKeys.insert(CurrentKey());
+    PlayedKeys.Clear();
+    if (FormPlayer->IsPlaying())
+        PlayedKeys.Insert(ui->edFolder->currentIndex(), ui->edFile->currentIndex());
 }
 
 void TFormVelodra::ActAboutExecute() {
@@ -253,9 +260,9 @@ void TFormVelodra::ActAboutExecute() {
     in.IsOpen = FormPlayer->IsOpen;
     in.Info = FormPlayer->MediaInfo;
     in.FolderText = ui->edFolder->currentText();
-    in.RootFolder = FormPlayer->RootFolder;
+    in.RootFolder = FormPlayer->Library.RootFolder;
     in.FolderCount = ui->edFolder->count();
-    in.TotalFileCount = FormPlayer->TotalFileCount();
+    in.TotalFileCount = FormPlayer->Library.TotalFileCount();
     ShowMessage(TMsgIcon::Information, QStringLiteral("About"), BuildAboutText(in));
 }
 
@@ -288,40 +295,46 @@ bool TFormVelodra::eventFilter(QObject* watched, QEvent* e) {
     return QWidget::eventFilter(watched, e);
 }
 
+std::array<std::pair<QAction*, bool TCommandStates::*>, 7> TFormVelodra::DecidedCommands() const {
+    return {{{ui->ActPlay, &TCommandStates::Play},
+             {ui->ActPause, &TCommandStates::Pause},
+             {ui->ActStop, &TCommandStates::Stop},
+             {ui->ActPrevFolder, &TCommandStates::PrevFolder},
+             {ui->ActPrevFile, &TCommandStates::PrevFile},
+             {ui->ActNextFile, &TCommandStates::NextFile},
+             {ui->ActNextFolder, &TCommandStates::NextFolder}}};
+}
+
+TCommandInput TFormVelodra::GatherCommandInput() const {
+    TCommandInput in;
+    in.FolderIndex = ui->edFolder->currentIndex();
+    in.FileIndex = ui->edFile->currentIndex();
+    in.FolderCount = ui->edFolder->count();
+    in.FileCount = ui->edFile->count();
+    in.Random = ui->ActShuffle->isChecked();
+    in.Repeat = ui->ActLoop->isChecked();
+    in.PlayerIsPlaying = FormPlayer && FormPlayer->IsPlaying();
+    in.edFolderTag = edFolderTag;
+    in.edFileTag = edFileTag;
+    for (const auto& [action, slot] : DecidedCommands())
+        in.Last.*slot = action->isEnabled();
+    in.Last.FolderList = ui->edFolder->isEnabled();
+    in.Last.FileList = ui->edFile->isEnabled();
+    in.Last.LoopLit = IsLit(ui->LblLoop);
+    in.Last.ShuffleLit = IsLit(ui->LblShuffle);
+    return in;
+}
+
 void TFormVelodra::UpdateCommandStates() {
-    const int folder = ui->edFolder->currentIndex();
-    const int file = ui->edFile->currentIndex();
-    const bool play = folder >= 0 && file >= 0;
-    ui->ActPlay->setEnabled(play);
-    const bool pause = play && FormPlayer && FormPlayer->IsPlaying();
-    ui->ActPause->setEnabled(pause);
-    ui->ActStop->setEnabled(pause);
-    const bool random = ui->ActShuffle->isChecked();
-    if (edFolderTag == 0) {
-        const bool prevFolder = !random && folder > 0;
-        const bool nextFolder = !random && folder < ui->edFolder->count() - 1;
-        ui->ActPrevFolder->setEnabled(prevFolder);
-        ui->ActNextFolder->setEnabled(nextFolder);
-        if (edFileTag == 0) {
-            ui->ActPrevFile->setEnabled(!random && (prevFolder || file > 0));
-            if (random || ui->ActLoop->isChecked())
-                ui->ActNextFile->setEnabled(ui->edFolder->count() > 1 || ui->edFile->count() > 1);
-            else
-                ui->ActNextFile->setEnabled(nextFolder || file < ui->edFile->count() - 1);
-        }
-    }
-    ui->edFolder->setEnabled(ui->edFolder->count() > 0);
-    ui->edFile->setEnabled(ui->edFile->count() > 0);
-    const auto indicator = [](QLabel* l, bool on) {
-        const QColor want = on ? QColor(Qt::white) : QColor(128, 128, 128);
-        if (l->palette().color(QPalette::WindowText) != want) {
-            QPalette p = l->palette();
-            p.setColor(QPalette::WindowText, want);
-            l->setPalette(p);
-        }
-    };
-    indicator(ui->LblLoop, ui->ActLoop->isChecked());
-    indicator(ui->LblShuffle, random);
+    const TCommandInput in = GatherCommandInput();
+    const TCommandStates want = DecideCommandStates(in);
+    const TCommandStates& last = in.Last;
+    for (const auto& [action, slot] : DecidedCommands())
+        if (last.*slot != want.*slot) action->setEnabled(want.*slot);
+    if (last.FolderList != want.FolderList) ui->edFolder->setEnabled(want.FolderList);
+    if (last.FileList != want.FileList) ui->edFile->setEnabled(want.FileList);
+    if (last.LoopLit != want.LoopLit) SetLit(ui->LblLoop, want.LoopLit);
+    if (last.ShuffleLit != want.ShuffleLit) SetLit(ui->LblShuffle, want.ShuffleLit);
     SetLabelText(ui->LblPosition2, ui->LblPosition->text());
     SetLabelText(ui->LblDuration2, ui->LblDuration->text());
     SetLabelText(ui->LblTitle2, ui->LblTitle->text());

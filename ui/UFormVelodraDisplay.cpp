@@ -7,10 +7,10 @@
 #include "player/UFormPlayer.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
+#include "ui/Rules.h"
 #include "ui/UAbout.h"
 #include "ui_UFormVelodra.h"
 
-#include <QLocale>
 #include <QPixmap>
 #include <QScopeGuard>
 #include <QTimer>
@@ -215,12 +215,7 @@ void TFormVelodra::ShowFileInfo() {
     CenterHorizontally(ui->LblMode);
     SetLabelText(ui->LblDuration, TFormPlayer::FormatTime(info.Duration));
     if (info.BitRate != 0) {
-        const QLocale locale;
-        QString text = locale.toString(info.SampleRate / 1000.0, 'f', 1) +
-                       QStringLiteral(" kHz  ") + QString::number(info.BitRate) +
-                       QStringLiteral(" kbps");
-        text.replace(locale.decimalPoint() + QStringLiteral("0 kHz"), QStringLiteral(" kHz"));
-        SetLabelText(ui->LblBitRate, text);
+        SetLabelText(ui->LblBitRate, RateText(info.SampleRate, info.BitRate));
         CenterHorizontally(ui->LblBitRate);
     }
 }

@@ -5,32 +5,26 @@
 #include "platform/FileName.h"
 #include "player/UFormPlayer.h"
 #include "ui/Icons.h"
+#include "ui/Rules.h"
+#include "ui/ScopeGuard.h"
+#include "ui/UFormLoading.h"
 #include "ui_UFormVelodra.h"
 
 #include <QSignalBlocker>
 
-QString TFormVelodra::CleanDisplayName(const QString& s) {
-    QString r = s;
-    r.replace(QLatin1Char('_'), QLatin1Char(' '));
-    while (r.contains(QLatin1String("  ")))
-        r.replace(QLatin1String("  "), QLatin1String(" "));
-    return r;
-}
-
 int TFormVelodra::Random(int n) {
-    return n <= 1 ? 0 : std::uniform_int_distribution<int>(0, n - 1)(Rng);
+    return RandomBelow(Rng, n);
 }
 
 void TFormVelodra::SetRootFolder(const QString& root) {
-    FormPlayer->LoadFolder(root, ui->ActInclWMA->isChecked());
+    FormPlayer->LoadFolder(root, ui->ActInclWMA->isChecked(), FormLoading.get());
     ui->edFolder->setToolTip(QString());
     ui->edFile->setToolTip(QString());
-    PlayedKeys.clear();
+    PlayedKeys.Clear();
     CurFolderIndex = -1;
     {
         const QSignalBlocker block(ui->edFolder);
-        QStringList names;
-        FormPlayer->FolderDisplayList(names);
+        QStringList names = FormPlayer->Library.FolderDisplayList();
         for (QString& n : names)
             n = DisplayFileName(CleanDisplayName(n))
                     .replace(QLatin1Char('/'), QStringLiteral(" / "));
@@ -60,9 +54,7 @@ void TFormVelodra::FillFileList() {
     WatchForEnd = false;
     {
         const QSignalBlocker block(ui->edFile);
-        QStringList names;
-        const int folder = ui->edFolder->currentIndex();
-        if (folder >= 0) FormPlayer->FilesInFolder(folder, names);
+        QStringList names = FormPlayer->Library.FilesInFolder(ui->edFolder->currentIndex());
         for (QString& n : names)
             n = DisplayFileName(CleanDisplayName(n.left(n.size() - 4)));
         ui->edFile->clear();
@@ -114,64 +106,45 @@ void TFormVelodra::edFileCloseUp() {
 bool TFormVelodra::MoveNext() {
     SetPlayIcon(1);
     ui->ActPause->setIcon(MenuIcon(3));
-    if (ui->ActShuffle->isChecked()) {
-        edFileTag = -1;
-        if (PlayedKeys.size() >= FormPlayer->TotalFileCount()) {
-            if (ui->ActLoop->isChecked()) {
-                PlayedKeys.clear();
-            } else {
-                edFileTag = 0;
-                return false;
-            }
-        }
-        const int folders = ui->edFolder->count();
-        int f = 0;
-        int n = 0;
-        QString key;
-        do {
-            f = folders >= 2 ? Random(folders) : 0;
-            const int files = FormPlayer->FileCountInFolder(f);
-            n = files >= 2 ? Random(files) : 0;
-            key = QString::number(f) + QLatin1Char(';') + QString::number(n);
-        } while (PlayedKeys.contains(key));
-        try {
-            if (folders > 1 && f != ui->edFolder->currentIndex()) {
-                ui->edFolder->setCurrentIndex(f);
-                edFolderChange();
-            }
-            ui->edFile->setCurrentIndex(n);
-        } catch (...) {
-            edFileTag = 0;
-            throw;
-        }
-        edFileTag = 0;
+    const TNextFileInput in{.Library = FormPlayer->Library,
+                            .Folder = ui->edFolder->currentIndex(),
+                            .File = ui->edFile->currentIndex(),
+                            .Random = ui->ActShuffle->isChecked(),
+                            .Repeat = ui->ActLoop->isChecked(),
+                            .Played = PlayedKeys};
+    const TNextFile next = ChooseNextFile(in, Rng);
+    ApplyNextFile(next);
+    return next.Kind != TNextKind::None;
+}
+
+void TFormVelodra::ApplyNextFile(const TNextFile& next) {
+    switch (next.Kind) {
+    case TNextKind::None:
+        return;
+    case TNextKind::NextFile:
+        ui->edFile->setCurrentIndex(next.File);
         edFileChange();
-        return true;
-    }
-    const int file = ui->edFile->currentIndex();
-    const int folder = ui->edFolder->currentIndex();
-    if (file < ui->edFile->count() - 1) {
-        ui->edFile->setCurrentIndex(file + 1);
-        edFileChange();
-    } else if (folder < ui->edFolder->count() - 1) {
-        ui->edFolder->setCurrentIndex(folder + 1);
+        return;
+    case TNextKind::NextFolder:
+        ui->edFolder->setCurrentIndex(next.Folder);
         edFolderChange();
-    } else if (ui->ActLoop->isChecked()) {
-        edFileTag = -1;
-        try {
-            ui->edFolder->setCurrentIndex(0);
-            edFolderChange();
-        } catch (...) {
-            edFileTag = 0;
-            throw;
-        }
-        ui->edFile->setCurrentIndex(0);
-        edFileTag = 0;
-        edFileChange();
-    } else {
-        return false;
+        return;
+    case TNextKind::Restart:
+    case TNextKind::Random:
+        break;
     }
-    return true;
+    if (next.ClearPlayed) PlayedKeys.Clear();
+    {
+        // The folder change opens nothing: the file is chosen, not the folder's first.
+        const TSuppressed suppress(edFileTag);
+        const bool random = next.Kind == TNextKind::Random;
+        if (!random || (ui->edFolder->count() > 1 && next.Folder != ui->edFolder->currentIndex())) {
+            ui->edFolder->setCurrentIndex(next.Folder);
+            edFolderChange();
+        }
+        ui->edFile->setCurrentIndex(next.File);
+    }
+    edFileChange();
 }
 
 void TFormVelodra::ActNextFileExecute() {

@@ -15,7 +15,7 @@ const QString kWindow = QStringLiteral("Window");
 
 void TFormVelodra::LoadSettings() {
     const TIniFile ini(IniFileName);
-    FormPlayer->RootFolder = ini.ReadString(kLast, QStringLiteral("Root"), QString());
+    FormPlayer->Library.RootFolder = ini.ReadString(kLast, QStringLiteral("Root"), QString());
     SavedFolderIndex = ini.ReadInteger(kLast, QStringLiteral("Folder"), -1);
     SavedFileIndex = ini.ReadInteger(kLast, QStringLiteral("File"), -1);
     WasPlaying = ini.ReadBool(kLast, QStringLiteral("Playing"), false);
@@ -57,7 +57,7 @@ void TFormVelodra::SaveSettings(bool report) {
     try {
         TIniFile ini(IniFileName);
         ini.EraseSection(kLast);
-        ini.WriteString(kLast, QStringLiteral("Root"), FormPlayer->RootFolder);
+        ini.WriteString(kLast, QStringLiteral("Root"), FormPlayer->Library.RootFolder);
         ini.WriteInteger(kLast, QStringLiteral("Folder"), CurFolderIndex);
         ini.WriteInteger(kLast, QStringLiteral("File"), CurFileIndex);
         ini.WriteBool(kLast, QStringLiteral("Playing"), WasPlaying);

@@ -41,10 +41,12 @@ expected="./.hidden
 ./Rock
   Song.mp3
   song.mp3"
-got=$(timeout 20 "$tool" "$lib")
+# No display of any kind is needed: the tool makes no window and no application object.
+got=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$tool" "$lib" 2>"$work/err")
 rc=$?
 [ $rc -eq 0 ] || fail "plain run exit $rc"
 [ "$got" == "$expected" ] || fail "plain listing:"$'\n'"$got"
+[ -s "$work/err" ] && fail "stderr without a display: $(cat "$work/err")"
 
 # JSON: valid, names round-trip to the bytes on disk, and the set of files is what find sees.
 timeout 20 "$tool" "$lib/" --include-wma --json >"$work/out.json" || fail "json run exit $?"

@@ -7,7 +7,6 @@
 #include "support/ScriptedMediaDevice.h"
 #include "support/TestAudio.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -28,14 +27,6 @@ namespace {
 
 using testsupport::WaitFor;
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "playback_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 QString ErrorOf(const std::function<void()>& fn) {
     try {
         fn();
@@ -48,16 +39,14 @@ QString ErrorOf(const std::function<void()>& fn) {
 class Playback : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
         auto device = std::make_unique<TScriptedMediaDevice>();
         Device = device.get();
         Clock = std::make_shared<TFakeClock>();
         Device->Clock = Clock;
         Player = std::make_unique<TFormPlayer>(std::move(device), Clock);
-        Player->RootFolder = QStringLiteral("/music");
-        Player->Folders = {QStringLiteral("."), QStringLiteral("./A"), QStringLiteral("./A/B")};
-        Player->Files = {QStringLiteral("./x.mp3"), QStringLiteral("./A/it's.mp3"),
-                         QStringLiteral("./A/B/y.wma")};
+        Player->Library = TLibrary(QStringLiteral("/music"),
+                                   {QStringLiteral("/x.mp3"), QStringLiteral("/A/it's.mp3"),
+                                    QStringLiteral("/A/B/y.wma")});
     }
 
     // Opens file (f, i) and plays it, with the stated duration as the readers would set it.
@@ -98,7 +87,7 @@ TEST_F(Playback, OpenFileJoinsRootFolderKeyAndName) {
         {"/a/./b", 0, "/a/b/x.mp3"},
     };
     for (const TPathCase& c : cases) {
-        Player->RootFolder = QString::fromUtf8(c.Root);
+        Player->Library.RootFolder = QString::fromUtf8(c.Root);
         Player->OpenFile(c.Folder, 0);
         EXPECT_TRUE(Player->IsOpen) << c.Root;
         EXPECT_EQ(Player->MediaInfo.FilePath, QString::fromUtf8(c.Expected)) << c.Root;
@@ -362,9 +351,8 @@ TEST_F(Playback, ReadMediaInfoFallsBackToThePlayersLength) {
     testsupport::TTempDir dir("velodra-play");
     // No MPEG frame for the readers; the scripted device "plays" it all the same.
     testsupport::WriteFile(dir / "lib/noframes.mp3", std::string(4096, '\0'));
-    Player->RootFolder = QString::fromStdString(dir / "lib");
-    Player->Folders = {QStringLiteral(".")};
-    Player->Files = {QStringLiteral("./noframes.mp3")};
+    Player->Library =
+        TLibrary(QString::fromStdString(dir / "lib"), {QStringLiteral("/noframes.mp3")});
     Device->DefaultLength = 4321;
     Player->OpenFile(0, 0);
     Player->ReadMediaInfo();
@@ -381,7 +369,6 @@ TEST_F(Playback, ReadMediaInfoFallsBackToThePlayersLength) {
 class RealPlayback : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        App();
         Dir = new testsupport::TTempDir("velodra-real");
         using testsupport::GenerateTone;
         ASSERT_TRUE(GenerateTone(*Dir / "lib/tagged.mp3", 3.0,
@@ -413,11 +400,11 @@ protected:
         o.AudioSink = QStringLiteral("fakesink");
         Clock = std::make_shared<TFakeClock>();
         Player = std::make_unique<TFormPlayer>(CreateGstMediaDevice(o), Clock);
-        Player->RootFolder = QString::fromStdString(Dir->Path.string());
-        Player->Folders = {QStringLiteral("./lib")};
         // In the library's order.
-        Player->Files = {QStringLiteral("./lib/junk.mp3"), QStringLiteral("./lib/tagged.mp3"),
-                         QStringLiteral("./lib/tone.wma")};
+        Player->Library =
+            TLibrary(QString::fromStdString(Dir->Path.string()),
+                     {QStringLiteral("/lib/junk.mp3"), QStringLiteral("/lib/tagged.mp3"),
+                      QStringLiteral("/lib/tone.wma")});
     }
 
     static testsupport::TTempDir* Dir;
@@ -472,8 +459,7 @@ TEST_F(RealPlayback, PlaysToTheEndWhichTheTrackEndedPollSees) {
 
 TEST_F(RealPlayback, AFileThatIsNotAudioCannotBeOpenedOrPlayed) {
     testsupport::WriteFile(*Dir / "bad/notes.mp3", "just some text\n");
-    Player->Folders = {QStringLiteral("./bad")};
-    Player->Files = {QStringLiteral("./bad/notes.mp3")};
+    Player->Library = TLibrary(Player->Library.RootFolder, {QStringLiteral("/bad/notes.mp3")});
     const QString path = QString::fromStdString(*Dir / "bad/notes.mp3");
     const QString error = ErrorOf([&] { Player->OpenFile(0, 0); });
     EXPECT_TRUE(error.startsWith(QStringLiteral("Unable to open '") + path + "'.\r\r"))

@@ -1,13 +1,12 @@
 #pragma once
 // Test fixtures made at test time: temporary folders and audio generated with ffmpeg.
-#include <chrono>
+#include "support/Poll.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <unistd.h>
 
 namespace testsupport {
@@ -51,16 +50,6 @@ inline bool GenerateTone(const std::string& path, double seconds, const std::str
                             ":duration=" + std::to_string(seconds) + "\" -ac " +
                             std::to_string(channels) + " " + outputArgs + " \"" + path + "\"";
     return std::system(cmd.c_str()) == 0 && std::filesystem::exists(path);
-}
-
-// Polls pred every 10 ms until it holds; false once the time limit has passed.
-inline bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return pred();
 }
 
 } // namespace testsupport

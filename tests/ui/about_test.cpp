@@ -1,9 +1,9 @@
-// The about box text, the size wording in two locales, the mixer search and the mail link.
+// The about box text, the size wording in two locales, the mixer search and the mail link; the
+// box as the About command shows it.
+#include "WindowFixture.h"
 #include "platform/FileName.h"
 #include "support/TestAudio.h"
 #include "ui/UAbout.h"
-
-#include "GuiTestApp.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -43,9 +43,7 @@ QString Q(const std::string& s) {
     return DecodeFileName(s);
 }
 
-class AboutTest : public ::testing::Test {
-protected:
-};
+class AboutTest : public ::testing::Test {};
 
 TEST_F(AboutTest, FileSizesReadInTheUsersLocale) {
     struct {
@@ -202,9 +200,12 @@ TEST_F(AboutTest, EmptyFieldsAndTheRootFolderLeaveTheirLinesOut) {
 TEST_F(AboutTest, SampleRateDropsAZeroDecimalAndKeepsTheTitleAsItIs) {
     struct {
         const QLocale& Locale;
-        std::uint16_t Rate;
+        std::uint32_t Rate;
         const char* Line;
     } const cases[] = {
+        {PointLocale, 96000, "    Sample rate: 96 kHz"},
+        {PointLocale, 88200, "    Sample rate: 88.2 kHz"},
+        {CommaLocale, 88200, "    Sample rate: 88,2 kHz"},
         {PointLocale, 48000, "    Sample rate: 48 kHz"},
         {PointLocale, 44100, "    Sample rate: 44.1 kHz"},
         {PointLocale, 8000, "    Sample rate: 8 kHz"},
@@ -306,6 +307,55 @@ TEST_F(AboutTest, CopyrightClickStartsAMailWithTheSubject) {
     EXPECT_TRUE(ContactAddress().endsWith(QStringLiteral("@example.org")));
     EXPECT_EQ(QUrlQuery(url).queryItemValue(QStringLiteral("subject")),
               QStringLiteral("[Velodra]"));
+}
+
+class AboutBox : public testsupport::TWindowFixture {
+protected:
+    void SetUp() override {
+        TWindowFixture::SetUp();
+        ShowAndStart();
+    }
+};
+
+TEST_F(AboutBox, AboutWithoutAFileEndsAfterTheCountryLine) {
+    Run(Form().ActAbout);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Caption, QStringLiteral("About"));
+    EXPECT_EQ(Messages[0].Icon, TMsgIcon::Information);
+    const QStringList lines = Messages[0].Text.split(QLatin1Char('\r'));
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines[0], QStringLiteral("Velodra"));
+    EXPECT_EQ(lines[1], QStringLiteral("version 3.4"));
+    EXPECT_FALSE(Messages[0].Text.contains(QStringLiteral("Current media:")));
+    EXPECT_FALSE(lines.last().isEmpty()) << "no empty line after the country line";
+}
+
+TEST_F(AboutBox, AboutWithAFileNamesFolderFileAndCounts) {
+    Load({2, 1});
+    Run(Form().ActNextFolder);
+    Run(Form().ActAbout);
+    ASSERT_EQ(Messages.size(), 1u);
+    const QString& text = Messages[0].Text;
+    EXPECT_TRUE(text.contains(QStringLiteral("\r\rCurrent media:\r"))) << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("\r    Folder: F1\r")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\r    File: t00.mp3\r")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\r    Root: ") + Player->Library.RootFolder +
+                              QLatin1Char('\r')));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\r    Count: 2 folders, 3 files")))
+        << qPrintable(text);
+}
+
+TEST_F(AboutBox, AboutWithTheRootSelectedHasNoFolderLine) {
+    testsupport::WriteFile(Dir / "lib/top.mp3", "x");
+    Load({1});
+    const int root = Form().edFolder->findText(QStringLiteral("."));
+    ASSERT_GE(root, 0);
+    SelectFolder(root);
+    Run(Form().ActAbout);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_FALSE(Messages[0].Text.contains(QStringLiteral("Folder:")))
+        << qPrintable(Messages[0].Text);
+    EXPECT_TRUE(Messages[0].Text.contains(QStringLiteral("\r    File: top.mp3\r")));
 }
 
 } // namespace

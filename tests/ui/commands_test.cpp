@@ -1,13 +1,14 @@
-// The commands of the main window: enabled states, keys, pause and stop, seeking by clicking
-// the bar, the timer's schedule and the texts a file change shows.
+// The commands of the main window: the enabled states as applied, keys, pause and stop, seeking
+// by clicking the bar, the timer's schedule and the texts a file change shows.
 #include "WindowFixture.h"
 
 #include <QAbstractItemView>
 #include <QLocale>
 #include <QTest>
-#include <QThread>
 
+using testsupport::TFormControls;
 using testsupport::TWindowFixture;
+using testsupport::WriteFile;
 
 namespace {
 
@@ -15,7 +16,7 @@ struct TStates {
     bool Play, Pause, Stop, PrevFolder, PrevFile, NextFile, NextFolder;
 };
 
-void ExpectStates(Ui::TFormVelodra& f, const TStates& s, const char* where) {
+void ExpectStates(TFormControls& f, const TStates& s, const char* where) {
     SCOPED_TRACE(where);
     EXPECT_EQ(f.ActPlay->isEnabled(), s.Play);
     EXPECT_EQ(f.ActPause->isEnabled(), s.Pause);
@@ -49,10 +50,10 @@ TEST_F(TWindowFixture, EnabledStatesFollowLibraryPlayerAndOptions) {
 
     // While a list is dropped down the move commands keep their last states.
     Form().ActShuffle->setChecked(false);
-    Window->edFolderDropDown();
+    emit Form().edFolder->DropDown();
     Window->UpdateCommandStates();
     EXPECT_FALSE(Form().ActPrevFolder->isEnabled());
-    Window->edFolderCloseUp();
+    emit Form().edFolder->CloseUp();
     Window->UpdateCommandStates();
     EXPECT_TRUE(Form().ActPrevFolder->isEnabled());
 }
@@ -73,16 +74,17 @@ TEST_F(TWindowFixture, PauseStopPlayLeavesPauseReadyToPause) {
     Run(Form().ActPause);
     EXPECT_EQ(Form().ActPause->text(), QStringLiteral("Resume"));
     EXPECT_TRUE(Player->IsPaused());
-    EXPECT_FALSE(Window->WatchForEnd);
+    EXPECT_FALSE(Window->State().WatchForEnd);
+    EXPECT_EQ(Window->State().ActPauseTag, -1);
     Run(Form().ActStop);
     EXPECT_EQ(Form().ActPause->text(), QStringLiteral("Pause"));
-    EXPECT_EQ(Window->ActPauseTag, 0);
+    EXPECT_EQ(Window->State().ActPauseTag, 0);
     Run(Form().ActPlay);
     Run(Form().ActPause);
     EXPECT_TRUE(Player->IsPaused()) << "one press pauses";
     Run(Form().ActPause);
     EXPECT_FALSE(Player->IsPaused());
-    EXPECT_TRUE(Window->WatchForEnd);
+    EXPECT_TRUE(Window->State().WatchForEnd);
     EXPECT_EQ(Form().ActPause->toolTip(), QStringLiteral("Pause"));
 }
 
@@ -158,28 +160,29 @@ TEST_F(TWindowFixture, WithoutALibraryOnlyLoadAnswersTheKeys) {
     EXPECT_EQ(Browsed.size(), 1);
 }
 
-TEST_F(TWindowFixture, TimerSlotsCountFromPlay) {
-    Load({1});
-    Device->SetLength(120000);
-    Form().edFile->setCurrentIndex(0);
+TEST_F(TWindowFixture, TimerSlotsCountFromPlayAndAllFireAtTheMinutesWrap) {
+    // A title too wide for the display (the marquee runs) and a channel mode (it animates).
+    WriteFile(Dir / "lib/F0/long.mp3", Mp3(std::string(60, 'W')));
+    Device->DefaultLength = 600000;
+    LoadRoot(QString::fromStdString(Dir / "lib"));
     Run(Form().ActPlay);
     Tick(2);
     EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:00")) << "first refresh after 300 ms";
     Clock->Advance(900);
-    Tick(1); // 300 ms after Play, 1.1 s of playing
+    Tick(1); // 300 ms after Play, 1.2 s of playing
     EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:01"));
-    EXPECT_EQ(Window->TmrMainTag, 300);
-    // At the minute's wrap every slot fires in one tick.
-    Window->TmrMainTag = 59900;
-    Window->TitleScrollPos = 0;
-    Window->TitleText = QStringLiteral("abc");
-    Window->LblModeTag = 11;
-    Clock->Advance(5000);
+    EXPECT_EQ(Window->State().TmrMainTag, 300);
+    Tick(596);
+    const TWindowState before = Window->State();
+    ASSERT_EQ(before.TmrMainTag, 59900);
+    ASSERT_GE(before.TitleScrollPos, 0);
+    EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("01:00")) << "refreshed at 59.7 s";
     Tick(1);
-    EXPECT_EQ(Window->TmrMainTag, 0);
-    EXPECT_EQ(Window->TitleScrollPos, 1) << "marquee stepped";
-    EXPECT_EQ(Window->LblModeTag, 0) << "channel-mode animation stepped";
-    EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:06")) << "position refreshed";
+    const TWindowState after = Window->State();
+    EXPECT_EQ(after.TmrMainTag, 0);
+    EXPECT_NE(after.TitleScrollPos, before.TitleScrollPos) << "marquee stepped";
+    EXPECT_EQ(after.LblModeTag, (before.LblModeTag + 1) % 12) << "channel-mode animation stepped";
+    EXPECT_EQ(after.LblPositionTag, before.LblPositionTag + 300) << "position refreshed";
 }
 
 TEST_F(TWindowFixture, ReversedTimeCountsDownAtTheNextRefresh) {
@@ -195,43 +198,38 @@ TEST_F(TWindowFixture, ReversedTimeCountsDownAtTheNextRefresh) {
     EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:03"));
 }
 
-struct TRateCase {
-    QLocale::Language Language;
-    int SampleRate;
-    int BitRate;
-    const char* Want;
-};
-
-TEST_F(TWindowFixture, RateTextFollowsTheLocale) {
-    Load({1});
-    const TRateCase cases[] = {
-        {QLocale::English, 44100, 128, "44.1 kHz  128 kbps"},
-        {QLocale::English, 48000, 320, "48 kHz  320 kbps"},
-        {QLocale::German, 44100, 128, "44,1 kHz  128 kbps"},
-        {QLocale::German, 48000, 64, "48 kHz  64 kbps"},
-        {QLocale::English, 8000, 8, "8 kHz  8 kbps"},
-        {QLocale::English, 22050, 0, ""},
-    };
-    for (const TRateCase& c : cases) {
-        SCOPED_TRACE(c.Want);
-        QLocale::setDefault(QLocale(c.Language));
-        Form().LblBitRate->clear();
-        Player->MediaInfo.SampleRate = static_cast<std::uint16_t>(c.SampleRate);
-        Player->MediaInfo.BitRate = static_cast<std::uint16_t>(c.BitRate);
-        Window->ShowFileInfo();
-        EXPECT_EQ(Form().LblBitRate->text(), QString::fromUtf8(c.Want));
+// 96 and 88.2 kHz come only from WMA files; the display and the about box read one rate text.
+TEST_F(TWindowFixture, HighSampleRatesShowInTheDisplayAndTheAboutBox) {
+    QLocale::setDefault(QLocale(QLocale::English));
+    WriteFile(Dir / "lib/a.wma", Wma(96000));
+    WriteFile(Dir / "lib/b.wma", Wma(88200));
+    Form().ActInclWMA->setChecked(true);
+    LoadRoot(QString::fromStdString(Dir / "lib"));
+    const std::pair<int, const char*> cases[] = {{0, "96 kHz"}, {1, "88.2 kHz"}};
+    for (const auto& [file, rate] : cases) {
+        SCOPED_TRACE(rate);
+        SelectFile(file);
+        EXPECT_EQ(Form().LblBitRate->text(),
+                  QString::fromUtf8(rate) + QStringLiteral("  128 kbps"));
+        Messages.clear();
+        Run(Form().ActAbout);
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_TRUE(Messages[0].Text.contains(QStringLiteral("\r    Sample rate: ") +
+                                              QString::fromUtf8(rate) + QLatin1Char('\r')))
+            << qPrintable(Messages[0].Text);
     }
     QLocale::setDefault(QLocale::c());
 }
 
 TEST_F(TWindowFixture, TitleFallsBackToTheFileNameAndSetsTheCaption) {
-    Load({1});
-    EXPECT_EQ(Window->TitleText, QStringLiteral("t00"));
-    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra :: t00"));
-    Player->MediaInfo.Title = QStringLiteral("  Real Title ");
-    Window->ShowTitle();
-    EXPECT_EQ(Window->TitleText, QStringLiteral("Real Title"));
+    WriteFile(Dir / "lib/F0/a.mp3", Mp3("Real Title"));
+    WriteFile(Dir / "lib/F0/b_file.mp3", "no tag");
+    LoadRoot(QString::fromStdString(Dir / "lib"));
+    EXPECT_EQ(Window->State().TitleText, QStringLiteral("Real Title"));
     EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra :: Real Title"));
+    SelectFile(1);
+    EXPECT_EQ(Window->State().TitleText, QStringLiteral("b file"));
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra :: b file"));
 }
 
 TEST_F(TWindowFixture, LoadCancelledChangesNothingAndAFailedScanKeepsTheLists) {
@@ -239,33 +237,37 @@ TEST_F(TWindowFixture, LoadCancelledChangesNothingAndAFailedScanKeepsTheLists) {
     NextBrowse.clear();
     Run(Form().ActLoad);
     EXPECT_EQ(Form().edFile->count(), 2);
-    NextBrowse = QString::fromStdString(Dir / "empty");
-    std::filesystem::create_directories(Dir / "empty");
-    EXPECT_ANY_THROW(Window->ActLoadExecute());
+    EXPECT_TRUE(Messages.empty());
+    const std::string empty = Dir / "empty";
+    std::filesystem::create_directories(empty);
+    NextBrowse = QString::fromStdString(empty);
+    Run(Form().ActLoad);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text,
+              QStringLiteral("Could not find any audio file in '%1'.").arg(NextBrowse));
     EXPECT_EQ(Form().edFile->count(), 2);
     EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra"));
 }
 
 TEST_F(TWindowFixture, LoadDuringAScanAbortsItAndLoadsAfterItHasUnwound) {
     const QString first = MakeLibrary({30, 30});
-    testsupport::WriteFile(Dir / "other/x/a.mp3", "x");
-    NextBrowse = QString::fromStdString(Dir / "other");
+    WriteFile(Dir / "other/x/a.mp3", "x");
+    const QString other = QString::fromStdString(Dir / "other");
     bool ranDuringScan = false, nested = false;
     QTimer::singleShot(0, Window.get(), [&] {
         if (!Player->Scanning()) return;
         ranDuringScan = true;
-        Window->ActLoadExecute();
-        nested = Player->Folders.contains(QStringLiteral("./x"));
+        NextBrowse = other;
+        Run(Form().ActLoad);
+        nested = Player->Library.Folders().contains(QStringLiteral("./x"));
     });
-    Window->SetRootFolder(first);
+    NextBrowse = first;
+    Run(Form().ActLoad);
     ASSERT_TRUE(ranDuringScan);
     EXPECT_FALSE(nested) << "the second load must not run inside the first";
-    EXPECT_LT(Player->TotalFileCount(), 60) << "the first scan was aborted";
-    for (int i = 0; i < 100 && Player->RootFolder != NextBrowse; ++i) {
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-    EXPECT_EQ(Player->RootFolder, NextBrowse);
+    EXPECT_LT(Player->Library.TotalFileCount(), 60) << "the first scan was aborted";
+    EXPECT_TRUE(testsupport::WaitFor([&] { return Player->Library.RootFolder == other; },
+                                     std::chrono::seconds(2)));
     EXPECT_EQ(Form().edFolder->count(), 1);
     EXPECT_TRUE(Messages.empty());
 }

@@ -12,7 +12,7 @@
 #include <functional>
 #include <iterator>
 
-using testsupport::GenerateTone;
+using testsupport::TFormControls;
 using testsupport::TWindowFixture;
 using testsupport::WriteFile;
 
@@ -46,7 +46,7 @@ protected:
     }
 
     void ExpectLayout(bool compact, bool picture) {
-        Ui::TFormVelodra& f = Form();
+        TFormControls& f = Form();
         EXPECT_EQ(f.ActCompact->isChecked(), compact);
         EXPECT_EQ(Window->width(), 200);
         EXPECT_EQ(Window->height(), compact && !picture ? 150 : 200);
@@ -81,7 +81,7 @@ protected:
 };
 
 TEST_F(Layout, FixedSizeLabelsHoldTheirLongestTexts) {
-    Ui::TFormVelodra& f = Form();
+    TFormControls& f = Form();
     // Times up to 99:59 in the 31 x 11 labels, in the face they are drawn with.
     for (QLabel* l : {static_cast<QLabel*>(f.LblPosition), static_cast<QLabel*>(f.LblDuration),
                       f.LblPosition2, f.LblDuration2}) {
@@ -99,9 +99,9 @@ TEST_F(Layout, FixedSizeLabelsHoldTheirLongestTexts) {
 }
 
 TEST_F(Layout, FirstShowLaysOutTheDisplay) {
-    Ui::TFormVelodra& f = Form();
+    TFormControls& f = Form();
     EXPECT_EQ(Window->size(), QSize(200, 200));
-    EXPECT_EQ(Window->FullHeight, 200);
+    EXPECT_EQ(Window->State().FullHeight, 200);
     EXPECT_EQ(f.Shape1->geometry(), f.BvlDisplay->geometry().adjusted(1, 1, -1, -1));
     EXPECT_EQ(f.LblTitle->text(), QStringLiteral("Welcome to Velodra!"));
     EXPECT_EQ(f.LblTitle->x(), (200 - f.LblTitle->width()) / 2);
@@ -117,7 +117,7 @@ TEST_F(Layout, FirstShowLaysOutTheDisplay) {
 }
 
 TEST_F(Layout, ShadowsLieOnePixelRightAndDown) {
-    Ui::TFormVelodra& f = Form();
+    TFormControls& f = Form();
     const auto expectOffset = [](QLabel* shadow, QLabel* label, int dy) {
         EXPECT_EQ(shadow->pos(), label->pos() + QPoint(1, dy)) << qPrintable(shadow->objectName());
     };
@@ -149,12 +149,12 @@ TEST_F(Layout, ShadowsLieOnePixelRightAndDown) {
 
 struct TLayoutStep {
     const char* Name;
-    QAction* Ui::TFormVelodra::*Action;
+    QAction* TFormControls::*Action;
     bool Compact, Picture;
 };
 
 TEST_F(Layout, EveryTransitionBetweenTheFourLayouts) {
-    using F = Ui::TFormVelodra;
+    using F = TFormControls;
     LoadWithPictures();
     {
         SCOPED_TRACE("loaded: the first folder has a picture");
@@ -199,14 +199,16 @@ TEST_F(Layout, CompactWithoutALibraryIsThePlainCompactForm) {
 TEST_F(Layout, NoFolderSelectedMeansNoPictureAndNoMessage) {
     ASSERT_TRUE(Form().ActFolderImage->isChecked());
     ASSERT_EQ(Form().edFolder->currentIndex(), -1);
-    EXPECT_NO_THROW(Window->UpdateFolderImage());
+    Run(Form().ActFolderImage);
+    Run(Form().ActFolderImage);
+    ASSERT_TRUE(Form().ActFolderImage->isChecked());
     EXPECT_FALSE(Form().ImgFolder1->isVisible());
     EXPECT_TRUE(Form().Shape1->isVisible());
     EXPECT_TRUE(Messages.empty());
 }
 
 // Whether the picture shown has the given colour in its middle (JPEG leaves it a step off).
-::testing::AssertionResult Shows(const Ui::TFormVelodra& f, const char* colour) {
+::testing::AssertionResult Shows(const TFormControls& f, const char* colour) {
     const QImage image = f.ImgFolder1->pixmap().toImage();
     const QColor got = image.pixelColor(image.width() / 2, image.height() / 2), want(colour);
     if (std::abs(got.red() - want.red()) <= 6 && std::abs(got.green() - want.green()) <= 6 &&
@@ -291,7 +293,7 @@ TEST_F(Layout, PicturesOfALibraryCopiedFromWindows) {
         for (const auto& [name, colour] : f.Pictures)
             ASSERT_TRUE(MakePicture(folder + "/" + name, colour));
     }
-    Window->SetRootFolder(QString::fromStdString(Dir / "lib"));
+    LoadRoot(QString::fromStdString(Dir / "lib"));
     for (const auto& f : folders) {
         SCOPED_TRACE(f.Folder);
         ASSERT_EQ(Player->FolderPath(FolderIndex()),
@@ -366,47 +368,48 @@ QString TextOfWidth(const QLabel* label, int width) {
 }
 
 TEST_F(Layout, MarqueeStartsOnePixelBeyondTheBevelLessTen) {
-    Ui::TFormVelodra& f = Form();
+    TFormControls& f = Form();
     const int usable = f.BvlDisplay->width() - 10;
     ASSERT_EQ(usable, 174);
     const QString fits = TextOfWidth(f.LblTitleTest, usable);
     const QString wider = TextOfWidth(f.LblTitleTest, usable + 1);
     ASSERT_FALSE(fits.isEmpty());
     ASSERT_FALSE(wider.isEmpty());
+    WriteFile(Dir / "lib/t0.mp3", Mp3(fits.toStdString()));
+    WriteFile(Dir / "lib/t1.mp3", Mp3(wider.toStdString()));
+    WriteFile(Dir / "lib/t2.mp3", Mp3("Short"));
+    LoadRoot(QString::fromStdString(Dir / "lib"));
 
-    Player->MediaInfo.Title = fits;
-    Window->ShowTitle();
-    EXPECT_EQ(Window->TitleScrollPos, -1) << "exactly the usable width does not scroll";
+    EXPECT_EQ(Window->State().TitleScrollPos, -1) << "exactly the usable width does not scroll";
     EXPECT_EQ(f.LblTitle->text(), fits);
     EXPECT_EQ(f.LblTitle->width(), f.LblTitle->sizeHint().width());
     EXPECT_EQ(f.LblTitle->x(), (200 - f.LblTitle->width()) / 2);
     EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra :: ") + fits);
 
-    Player->MediaInfo.Title = QStringLiteral("  ") + wider + QStringLiteral(" ");
-    Window->ShowTitle();
-    EXPECT_EQ(Window->TitleText, wider) << "trimmed";
-    EXPECT_EQ(Window->TitleScrollPos, 0);
+    SelectFile(1);
+    EXPECT_EQ(Window->State().TitleText, wider);
+    EXPECT_EQ(Window->State().TitleScrollPos, 0);
     EXPECT_EQ(f.LblTitle->width(), usable);
     EXPECT_EQ(f.LblTitle->x(), (200 - usable) / 2);
     EXPECT_EQ(f.LblTitle2->width(), usable);
 
     // Back to a short title: the label sizes itself again.
-    Player->MediaInfo.Title = QStringLiteral("Short");
-    Window->ShowTitle();
-    EXPECT_EQ(Window->TitleScrollPos, -1);
+    SelectFile(2);
+    EXPECT_EQ(Window->State().TitleScrollPos, -1);
     EXPECT_LT(f.LblTitle->width(), usable);
     EXPECT_EQ(f.LblTitle->width(), f.LblTitle->sizeHint().width());
 }
 
 TEST_F(Layout, MarqueeRotatesOncePerSecondAndWrapsToOne) {
-    Player->MediaInfo.Title = QStringLiteral("A title far too wide for the display panel");
-    Window->ShowTitle();
-    ASSERT_EQ(Window->TitleScrollPos, 0);
-    const QString s = Window->TitleText + QStringLiteral("    ");
+    WriteFile(Dir / "lib/t.mp3", Mp3("A title far too wide for the display panel"));
+    LoadRoot(QString::fromStdString(Dir / "lib"));
+    const TWindowState state = Window->State();
+    ASSERT_EQ(state.TitleScrollPos, 0);
+    const QString s = state.TitleText + QStringLiteral("    ");
     const int n = static_cast<int>(s.size());
     const auto rotation = [&](int r) { return s.mid(r) + s.left(r); };
     Tick(9);
-    EXPECT_EQ(Form().LblTitle->text(), Window->TitleText) << "nothing before the first second";
+    EXPECT_EQ(Form().LblTitle->text(), state.TitleText) << "nothing before the first second";
     for (int step = 0; step <= 2 * n + 3; ++step) {
         Tick(10);
         const int r = step == 0 ? 0 : (step - 1) % n + 1;
@@ -419,8 +422,8 @@ TEST_F(Layout, MarqueeRotatesOncePerSecondAndWrapsToOne) {
 TEST_F(Layout, ChannelModeAnimationPhasesAndPause) {
     Device->DefaultLength = 600000;
     for (const char* name : {"lib/F0/t00.mp3", "lib/F0/t01.mp3"})
-        ASSERT_TRUE(GenerateTone(Dir / name, 0.5, "-c:a libmp3lame -b:a 128k"));
-    Window->SetRootFolder(QString::fromStdString(Dir / "lib"));
+        WriteFile(Dir / name, Mp3(""));
+    LoadRoot(QString::fromStdString(Dir / "lib"));
     const QString mode = Player->MediaInfo.ChannelMode;
     ASSERT_FALSE(mode.isEmpty());
     QLabel* label = Form().LblMode;
@@ -434,12 +437,12 @@ TEST_F(Layout, ChannelModeAnimationPhasesAndPause) {
 
     Tick(10);
     EXPECT_EQ(label->text(), mode) << "stopped: no animation";
-    EXPECT_EQ(Window->LblModeTag, 0);
+    EXPECT_EQ(Window->State().LblModeTag, 0);
 
     Run(Form().ActPlay);
     for (int k = 1; k <= 26; ++k) {
         Tick(5);
-        ASSERT_EQ(Window->LblModeTag, k % 12) << k;
+        ASSERT_EQ(Window->State().LblModeTag, k % 12) << k;
         ASSERT_EQ(label->text(), form(k % 12)) << k;
         ASSERT_EQ(label->x(), (200 - label->width()) / 2) << k;
         ASSERT_EQ(label->width(), label->sizeHint().width()) << k;
@@ -449,17 +452,17 @@ TEST_F(Layout, ChannelModeAnimationPhasesAndPause) {
     ASSERT_EQ(label->text(), form(4));
     Run(Form().ActPause);
     Tick(40);
-    EXPECT_EQ(Window->LblModeTag, 4) << "a pause freezes the animation";
+    EXPECT_EQ(Window->State().LblModeTag, 4) << "a pause freezes the animation";
     EXPECT_EQ(label->text(), form(4));
     Run(Form().ActPause);
     Tick(5);
-    EXPECT_EQ(Window->LblModeTag, 5);
+    EXPECT_EQ(Window->State().LblModeTag, 5);
     Tick(5);
     EXPECT_EQ(label->text(), form(6));
 
     // A new file starts over at phase 0.
     Run(Form().ActNextFile);
-    EXPECT_EQ(Window->LblModeTag, 0);
+    EXPECT_EQ(Window->State().LblModeTag, 0);
     EXPECT_EQ(label->text(), mode);
     ASSERT_TRUE(Player->IsPlaying());
     Tick(15);
@@ -486,9 +489,9 @@ TEST_P(CopyrightBlink, AtTheMinutesWrapOnlyOverAPicture) {
     QLabel* shadow = Form().LblCopyright2;
     Tick(599);
     EXPECT_TRUE(copyright->isVisible()) << "not before the minute";
-    EXPECT_EQ(Window->TmrMainTag, 59900);
+    EXPECT_EQ(Window->State().TmrMainTag, 59900);
     Tick(1);
-    EXPECT_EQ(Window->TmrMainTag, 0);
+    EXPECT_EQ(Window->State().TmrMainTag, 0);
     EXPECT_EQ(copyright->isVisible(), !picture);
     EXPECT_FALSE(shadow->isVisible());
     Tick(600);

@@ -3,8 +3,6 @@
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
 
-#include "GuiTestApp.h"
-
 #include <QApplication>
 #include <QFile>
 #include <QFontInfo>

@@ -3,44 +3,23 @@
 #include "ui/Fonts.h"
 #include "ui/UFormNotify.h"
 
-#include "GuiTestApp.h"
+#include "support/Poll.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
-#include <QThread>
 #include <QTimer>
 #include <QWindow>
-#include <cstdio>
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
 
-// The offscreen platform cannot fade or raise windows and says so on every call.
-void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& msg) {
-    if (msg.startsWith(QStringLiteral("This plugin does not support"))) return;
-    fprintf(stderr, "%s\n", qPrintable(msg));
-    if (type == QtFatalMsg) abort();
-}
-
-[[maybe_unused]] const bool Quiet = (qInstallMessageHandler(QuietHandler), true);
-
-// Processes events until the condition holds or the time is up.
-template <typename F> bool WaitFor(F condition, int ms = 5000) {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
+using namespace std::chrono_literals;
+using testsupport::WaitFor;
 
 class NotifyTest : public ::testing::Test {
 protected:
@@ -237,15 +216,15 @@ TEST_F(NotifyTest, AppearsInTheCornerOfARealScreenWithoutTakingTheFocus) {
     auto* edit = new QLineEdit(&window);
     window.show();
     window.activateWindow();
-    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &window; }));
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &window; }, 5s));
     edit->setFocus();
 
     ShowNotify(QStringLiteral("On screen "), QStringLiteral("03:00  44.1 kHz  128 kbps"));
     ASSERT_NE(FormNotify, nullptr);
-    ASSERT_TRUE(
-        WaitFor([] { return FormNotify->isVisible() && FormNotify->windowHandle()->isExposed(); }));
+    ASSERT_TRUE(WaitFor(
+        [] { return FormNotify->isVisible() && FormNotify->windowHandle()->isExposed(); }, 5s));
     // Give the server time to paint, then look at the screen itself.
-    WaitFor([] { return false; }, 500);
+    WaitFor([] { return false; }, 500ms);
     QScreen* screen = QGuiApplication::primaryScreen();
     const QImage shot = screen->grabWindow(0).toImage();
     const QByteArray save = qgetenv("VELODRA_SCREENSHOT");

@@ -24,10 +24,8 @@ TEST_P(SequentialMove, NextFileAtEveryBoundary) {
     const TMoveCase& c = GetParam();
     Load(c.Library);
     Form().ActLoop->setChecked(c.Repeat);
-    Form().edFolder->setCurrentIndex(c.Folder);
-    Window->edFolderChange();
-    Form().edFile->setCurrentIndex(c.File);
-    Window->edFileChange();
+    SelectFolder(c.Folder);
+    SelectFile(c.File);
     const int opensBefore = static_cast<int>(Device->Log.filter(QStringLiteral("Open ")).size());
     EXPECT_EQ(Window->MoveNext(), c.Moved);
     EXPECT_EQ(FolderIndex(), c.WantFolder);
@@ -59,7 +57,7 @@ TEST_F(TWindowFixture, TrackEndMovesOnAndTheLastStopsShowingTheDuration) {
     EXPECT_EQ(FileIndex(), 1);
     EXPECT_EQ(Form().LblPosition->text(), Form().LblDuration->text());
     EXPECT_EQ(Form().LblDuration->text(), QStringLiteral("00:06"));
-    EXPECT_FALSE(Window->WatchForEnd);
+    EXPECT_FALSE(Window->State().WatchForEnd);
 }
 
 TEST_F(TWindowFixture, EndOfLibraryWithReversedTimeShowsZero) {
@@ -99,13 +97,13 @@ TEST_P(RandomCycle, EveryFileOnceThenStopOrNewCycle) {
             << "file " << FolderIndex() << ";" << FileIndex() << " played twice";
     }
     EXPECT_EQ(played.size(), 10u);
-    EXPECT_EQ(Window->PlayedKeys.size(), 10);
+    EXPECT_EQ(Window->Played().Size(), 10);
     RunUntilChange();
     for (int t = 0; t < 3; ++t)
         Tick();
     if (repeat) {
         EXPECT_TRUE(Player->IsPlaying()) << "a new cycle begins";
-        EXPECT_EQ(Window->PlayedKeys.size(), 1);
+        EXPECT_EQ(Window->Played().Size(), 1);
     } else {
         EXPECT_FALSE(Player->IsPlaying()) << "every file played: stop";
     }
@@ -115,24 +113,22 @@ INSTANTIATE_TEST_SUITE_P(WithAndWithoutRepeat, RandomCycle, ::testing::Bool());
 
 TEST_F(TWindowFixture, SwitchingRandomOnWhilePlayingRecordsTheCurrentFile) {
     Load({3, 3});
-    Form().edFolder->setCurrentIndex(1);
-    Window->edFolderChange();
-    Form().edFile->setCurrentIndex(2);
-    Window->edFileChange();
+    SelectFolder(1);
+    SelectFile(2);
     Run(Form().ActPlay);
     Run(Form().ActShuffle);
-    EXPECT_EQ(Window->PlayedKeys, QSet<QString>{QStringLiteral("1;2")});
+    EXPECT_EQ(Window->Played().Size(), 1);
+    EXPECT_TRUE(Window->Played().Contains(1, 2));
     // Switching it on while stopped starts an empty history.
     Run(Form().ActShuffle);
     Run(Form().ActStop);
     Run(Form().ActShuffle);
-    EXPECT_TRUE(Window->PlayedKeys.isEmpty());
+    EXPECT_EQ(Window->Played().Size(), 0);
 }
 
 TEST_F(TWindowFixture, PriorFileFromFirstFileWhilePlayingEndsOnPreviousFoldersLast) {
     Load({3, 2, 2});
-    Form().edFolder->setCurrentIndex(2);
-    Window->edFolderChange();
+    SelectFolder(2);
     Run(Form().ActPlay);
     Run(Form().ActPrevFile);
     EXPECT_EQ(FolderIndex(), 1);
@@ -151,53 +147,48 @@ TEST_F(TWindowFixture, PriorFileFromFirstFileWhilePlayingEndsOnPreviousFoldersLa
 
 TEST_F(TWindowFixture, SelectingWhileStoppedOnlyOpensWhilePlayingPlays) {
     Load({3});
-    Form().edFile->setCurrentIndex(2);
-    Window->edFileChange();
+    SelectFile(2);
     EXPECT_FALSE(Player->IsPlaying());
     EXPECT_EQ(Device->Count(QStringLiteral("Play")), 0);
     Run(Form().ActPlay);
-    Form().edFile->setCurrentIndex(0);
-    Window->edFileChange();
+    SelectFile(0);
     EXPECT_TRUE(Player->IsPlaying());
     EXPECT_TRUE(Device->OpenPath.endsWith(QStringLiteral("/F0/t00.mp3")));
 }
 
 TEST_F(TWindowFixture, ListsWhileDroppedDownActOnlyAfterTheyClose) {
     Load({3});
-    Window->edFileDropDown();
-    Form().edFile->setCurrentIndex(2);
-    Window->edFileChange();
-    EXPECT_EQ(Window->CurFileIndex, 0) << "browsing an open list opens nothing";
-    Window->edFileCloseUp();
-    Window->edFileChange();
-    EXPECT_EQ(Window->CurFileIndex, 2);
+    emit Form().edFile->DropDown();
+    SelectFile(2);
+    EXPECT_EQ(Window->State().CurFileIndex, 0) << "browsing an open list opens nothing";
+    emit Form().edFile->CloseUp();
+    emit Form().edFile->activated(2);
+    EXPECT_EQ(Window->State().CurFileIndex, 2);
     EXPECT_TRUE(Device->OpenPath.endsWith(QStringLiteral("t02.mp3")));
 }
 
 TEST_F(TWindowFixture, ListsShowCleanedNames) {
     testsupport::WriteFile(Dir / "lib/Best_Of__Rock/My__Song_.mp3", "x");
     testsupport::WriteFile(Dir / "lib/Best_Of__Rock/Sub_Dir/b.MP3", "x");
-    Window->SetRootFolder(QString::fromStdString(Dir / "lib"));
+    LoadRoot(QString::fromStdString(Dir / "lib"));
     ASSERT_EQ(Form().edFolder->count(), 2);
     EXPECT_EQ(Form().edFolder->itemText(0), QStringLiteral("Best Of Rock"));
     EXPECT_EQ(Form().edFolder->itemText(1), QStringLiteral("Best Of Rock / Sub Dir"));
     EXPECT_EQ(Form().edFile->itemText(0), QStringLiteral("My Song "));
-    const std::pair<const char*, const char*> cases[] = {
-        {"a_b", "a b"}, {"a__b", "a b"}, {"a   b", "a b"}, {"_x_", " x "}, {"", ""}};
-    for (const auto& [in, out] : cases)
-        EXPECT_EQ(TFormVelodra::CleanDisplayName(QString::fromUtf8(in)), QString::fromUtf8(out));
 }
 
 TEST_F(TWindowFixture, OpenFailureIsReportedAndTheNextSelectionRetries) {
     Load({2});
     Device->FailEveryOpen = QStringLiteral("not an audio file");
-    Form().edFile->setCurrentIndex(1);
-    EXPECT_ANY_THROW(Window->edFileChange());
-    EXPECT_EQ(Window->CurFileIndex, 1);
+    SelectFile(1);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_TRUE(Messages[0].Text.startsWith(QStringLiteral("Unable to open '")));
+    EXPECT_TRUE(Messages[0].Text.endsWith(QStringLiteral("t01.mp3'.\r\rnot an audio file")))
+        << qPrintable(Messages[0].Text);
+    EXPECT_EQ(Window->State().CurFileIndex, 1);
     EXPECT_FALSE(Form().ProgressBar1->isEnabled());
     Device->FailEveryOpen.clear();
-    Form().edFile->setCurrentIndex(0);
-    Window->edFileChange();
+    SelectFile(0);
     EXPECT_TRUE(Player->IsOpen);
     EXPECT_TRUE(Form().ProgressBar1->isEnabled());
 }

@@ -29,7 +29,7 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     const TOptions o = GetParam();
     ShowAndStart();
     Load({2, 3});
-    Lib = Player->RootFolder;
+    Lib = Player->Library.RootFolder;
     Run(Form().ActNextFolder);
     Run(Form().ActNextFile);
     Run(Form().ActNextFile);
@@ -50,12 +50,12 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     EXPECT_TRUE(Messages.empty());
 
     Restart();
-    Window->ui->ActPlayNotification->setChecked(!o.Notify); // the file, not the default, decides
+    Form().ActPlayNotification->setChecked(!o.Notify); // the file, not the default, decides
     ShowAndStart();
-    EXPECT_EQ(Player->RootFolder, Lib);
-    EXPECT_EQ(Window->SavedFolderIndex, 1);
-    EXPECT_EQ(Window->SavedFileIndex, 2);
-    EXPECT_TRUE(Window->WasPlaying);
+    EXPECT_EQ(Player->Library.RootFolder, Lib);
+    EXPECT_EQ(Window->State().SavedFolderIndex, 1);
+    EXPECT_EQ(Window->State().SavedFileIndex, 2);
+    EXPECT_TRUE(Window->State().WasPlaying);
     EXPECT_EQ(Form().ActInclWMA->isChecked(), o.InclWma);
     EXPECT_EQ(Form().ActLoop->isChecked(), o.Loop);
     EXPECT_EQ(Form().ActShuffle->isChecked(), o.Shuffle);
@@ -65,7 +65,7 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     EXPECT_EQ(Form().ActCompact->isChecked(), o.Compact);
     EXPECT_EQ(Window->height(), o.Compact ? 150 : 200);
     EXPECT_EQ(Window->pos(), QPoint(150, 90));
-    EXPECT_FALSE(Window->Minimized);
+    EXPECT_FALSE(Window->State().Minimized);
     EXPECT_EQ(FolderIndex(), 1);
     EXPECT_EQ(FileIndex(), 2);
     EXPECT_TRUE(Player->IsPlaying()) << "playback resumes";
@@ -163,17 +163,17 @@ TEST_P(Reading, DefaultsForWhatCannotBeRead) {
     const TReadCase& c = GetParam();
     Form().ActPlayNotification->setChecked(true);
     if (c.Text == "<directory>")
-        std::filesystem::create_directories(Window->IniFileName.toStdString());
+        std::filesystem::create_directories(IniPath());
     else if (c.Text != "<missing>")
         WriteIni(c.Text);
-    Window->LoadSettings();
+    ShowAndStart();
     EXPECT_EQ(Form().ActLoop->isChecked(), c.Loop);
     EXPECT_EQ(Form().ActShuffle->isChecked(), c.Shuffle);
     EXPECT_EQ(Form().ActPlayNotification->isChecked(), c.Notify);
     EXPECT_FALSE(Form().ActInclWMA->isChecked());
-    EXPECT_EQ(Window->SavedFolderIndex, c.Folder);
-    EXPECT_EQ(Window->SavedFileIndex, c.File);
-    EXPECT_EQ(Window->WasPlaying, c.Playing);
+    EXPECT_EQ(Window->State().SavedFolderIndex, c.Folder);
+    EXPECT_EQ(Window->State().SavedFileIndex, c.File);
+    EXPECT_EQ(Window->State().WasPlaying, c.Playing);
     EXPECT_EQ(Window->pos(), c.Pos);
     EXPECT_TRUE(Messages.empty());
 }
@@ -231,13 +231,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.Name); });
 
 TEST_F(Settings, OpacityIsReadWithoutEffectAndSavedAsNone) {
-    ShowAndStart();
     WriteIni("[Config]\nOpaque=50\n");
-    Window->LoadSettings();
+    ShowAndStart();
     EXPECT_TRUE(Form().OpacityNone->isChecked());
     EXPECT_FALSE(Form().Opacity50->isChecked());
     EXPECT_DOUBLE_EQ(Window->windowOpacity(), 1.0);
-    Window->SaveSettings(false);
+    CloseWindow();
     EXPECT_NE(IniText().find("Opaque=0\n"), std::string::npos) << IniText();
 }
 
@@ -245,7 +244,7 @@ TEST_F(Settings, MinimisedSaveLeavesThePositionOutAndTheDesignPositionReturns) {
     ShowAndStart();
     Window->move(300, 200);
     Window->showMinimized();
-    ASSERT_TRUE(Window->Minimized);
+    ASSERT_TRUE(Window->State().Minimized);
     CloseWindow();
     const std::string text = IniText();
     EXPECT_EQ(text.find("Left="), std::string::npos) << text;
@@ -254,7 +253,7 @@ TEST_F(Settings, MinimisedSaveLeavesThePositionOutAndTheDesignPositionReturns) {
 
     Restart();
     ShowAndStart();
-    EXPECT_TRUE(Window->Minimized) << "the start minimises again";
+    EXPECT_TRUE(Window->State().Minimized) << "the start minimises again";
     EXPECT_EQ(Window->pos(), QPoint(199, 124));
 }
 
@@ -305,7 +304,7 @@ TEST_F(Settings, BeyondTheLibraryInRandomModeStaysOnTheRandomChoice) {
     EXPECT_GE(FolderIndex(), 0);
     EXPECT_GE(FileIndex(), 0);
     EXPECT_TRUE(Player->IsPlaying());
-    EXPECT_EQ(Window->PlayedKeys.size(), 1);
+    EXPECT_EQ(Window->Played().Size(), 1);
 }
 
 TEST_F(Settings, CommandLineFolderWinsAndIgnoresSavedIndices) {
@@ -317,9 +316,9 @@ TEST_F(Settings, CommandLineFolderWinsAndIgnoresSavedIndices) {
     WriteFile(Dir / "other/B/b2.mp3", "x");
     const QString other = QString::fromStdString(Dir / "other");
     WriteIni("[Last]\nRoot=" + saved.toStdString() + "\nFolder=1\nFile=1\nPlaying=1\n");
-    Window->CommandLine = QStringList{other};
+    Window->SetCommandLine({other});
     ShowAndStart();
-    EXPECT_EQ(Player->RootFolder, other);
+    EXPECT_EQ(Player->Library.RootFolder, other);
     EXPECT_EQ(FolderIndex(), 0);
     EXPECT_EQ(FileIndex(), 0);
     EXPECT_TRUE(Player->IsPlaying()) << "the saved Playing still applies";
@@ -332,13 +331,13 @@ TEST_F(Settings, InvalidCommandLineFolderIsReportedAndTheSavedLibraryLoads) {
     Lib = MakeLibrary({2, 2});
     WriteIni("[Last]\nRoot=" + Lib.toStdString() + "\nFolder=1\nFile=1\n");
     const QString bad = QString::fromStdString(Dir / "lib/F0/t00.mp3");
-    Window->CommandLine = QStringList{bad, QStringLiteral("ignored")};
+    Window->SetCommandLine({bad, QStringLiteral("ignored")});
     ShowAndStart();
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Icon, TMsgIcon::Error);
     EXPECT_EQ(Messages[0].Caption, QStringLiteral("Velodra"));
     EXPECT_EQ(Messages[0].Text, QStringLiteral("Invalid folder: ") + bad);
-    EXPECT_EQ(Player->RootFolder, Lib);
+    EXPECT_EQ(Player->Library.RootFolder, Lib);
     EXPECT_EQ(FolderIndex(), 1);
     EXPECT_EQ(FileIndex(), 1);
 }
@@ -354,9 +353,9 @@ TEST_P(UnwritableSettings, FailureIsReportedAtCloseOnly) {
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(blocker));
         Restart();
     } else {
-        std::filesystem::create_directories(Window->IniFileName.toStdString());
+        std::filesystem::create_directories(IniPath());
     }
-    const QString path = Window->IniFileName;
+    const QString path = Window->State().IniFileName;
     ShowAndStart();
     Load({2});
     Run(Form().ActPlay);
@@ -381,7 +380,7 @@ TEST_F(Settings, OtherSectionsSurviveAndStrayKeysGo) {
              "[Last]\nFolder=0\n[Tail]\nz=9\n");
     ShowAndStart();
     EXPECT_TRUE(Form().ActLoop->isChecked());
-    Window->SaveSettings(true);
+    CloseWindow();
     const std::string text = IniText();
     EXPECT_EQ(text.rfind("; kept comment\n[Extra]\nb=2\na=1\n", 0), 0u) << text;
     EXPECT_EQ(text.find("HandMade"), std::string::npos) << text;
@@ -400,7 +399,7 @@ TEST_F(Settings, MinimisedStartWhoseScanFailsIsRestoredBeforeTheErrorBox) {
     WriteIni("[Last]\nRoot=" + (Dir / "empty") + "\nPlaying=1\n[Window]\nMinimized=1\n");
     bool minimisedAtMessage = true;
     SetMessageHandler([&](const TMessage& m) {
-        minimisedAtMessage = Window->Minimized || Window->isMinimized();
+        minimisedAtMessage = Window->State().Minimized || Window->isMinimized();
         Messages.push_back(m);
     });
     ShowAndStart();
@@ -418,15 +417,15 @@ TEST_F(Settings, RootWhoseNameIsNotUtf8ComesBackExactly) {
     WriteFile(raw + "/F1/t00.mp3", "x");
     const QString root = DecodeFileName(std::string_view(raw));
     ShowAndStart();
-    Window->SetRootFolder(root);
+    LoadRoot(root);
     Run(Form().ActNextFolder);
     CloseWindow();
     EXPECT_NE(IniText().find("Root=" + raw + "\n"), std::string::npos) << "the name's own bytes";
 
     Restart();
     ShowAndStart();
-    EXPECT_EQ(Player->RootFolder, root);
-    EXPECT_EQ(EncodeFileNameStd(Player->RootFolder), raw);
+    EXPECT_EQ(Player->Library.RootFolder, root);
+    EXPECT_EQ(EncodeFileNameStd(Player->Library.RootFolder), raw);
     EXPECT_EQ(FolderIndex(), 1);
     EXPECT_TRUE(Messages.empty());
 }

@@ -1,0 +1,74 @@
+#include "player/Library.h"
+
+#include <QHash>
+
+namespace {
+QString WithSlash(const QString& s) {
+    return s.endsWith(QLatin1Char('/')) ? s : s + QLatin1Char('/');
+}
+} // namespace
+
+TLibrary::TLibrary(QString root, const QStringList& sortedPaths) : RootFolder(std::move(root)) {
+    FileKeys.reserve(sortedPaths.size());
+    // Folder keys are told apart by their exact text: "./Rock" and "./rock" are two folders on
+    // this file system.
+    QHash<QString, qsizetype> index;
+    QString lastFolder;
+    qsizetype last = -1;
+    for (const QString& path : sortedPaths) {
+        QString key;
+        key.reserve(path.size() + 1);
+        key.append(QLatin1Char('.')).append(path);
+        const qsizetype slash = key.lastIndexOf(QLatin1Char('/'));
+        // Files of one folder mostly come in runs: the index is asked only when the folder
+        // changes.
+        if (last < 0 || QStringView(key).left(slash) != lastFolder) {
+            lastFolder = key.left(slash);
+            const auto found = index.constFind(lastFolder);
+            if (found != index.constEnd()) {
+                last = *found;
+            } else {
+                last = FolderKeys.size();
+                index.insert(lastFolder, last);
+                FolderKeys.append(lastFolder);
+                Names.emplace_back();
+            }
+        }
+        Names[static_cast<size_t>(last)].append(key.mid(slash + 1));
+        FileKeys.append(std::move(key));
+    }
+}
+
+const QStringList& TLibrary::FilesInFolder(int folderIndex) const {
+    static const QStringList none;
+    if (folderIndex < 0 || folderIndex >= FolderKeys.size()) return none;
+    return Names[static_cast<size_t>(folderIndex)];
+}
+
+std::int32_t TLibrary::FileCountInFolder(int folderIndex) const {
+    return static_cast<std::int32_t>(FilesInFolder(folderIndex).size());
+}
+
+QStringList TLibrary::FolderDisplayList() const {
+    QStringList list;
+    list.reserve(FolderKeys.size());
+    for (const QString& key : FolderKeys)
+        list.append(key == QLatin1String(".") ? key : key.mid(2));
+    return list;
+}
+
+QString TLibrary::FolderPath(int folderIndex) const {
+    if (folderIndex < 0 || folderIndex >= FolderKeys.size()) return QString();
+    QString path = WithSlash(RootFolder) + FolderKeys.at(folderIndex);
+    path.replace(QStringLiteral("/./"), QStringLiteral("/"));
+    return path;
+}
+
+QString TLibrary::FilePath(int folderIndex, int fileIndex) const {
+    const QStringList& names = FilesInFolder(folderIndex);
+    if (fileIndex < 0 || fileIndex >= names.size()) return QString();
+    QString path =
+        WithSlash(RootFolder) + WithSlash(FolderKeys.at(folderIndex)) + names.at(fileIndex);
+    path.replace(QStringLiteral("/./"), QStringLiteral("/"));
+    return path;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The library: the audio files below one root folder and the folders that hold them directly,
+// in library order, as a plain value built once by the scan. Keys use "/": a file key is
+// "./Rock/Band/01 Intro.mp3", its folder key "./Rock/Band", the root's own key ".".
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+class TLibrary {
+public:
+    TLibrary() = default;
+    // From the scan's paths below the root (each beginning with "/"), already in library order.
+    TLibrary(QString root, const QStringList& sortedPaths);
+
+    // The root exactly as it was given (with or without a trailing "/"). The settings set it
+    // before the first scan, so it may name a root that was never scanned.
+    QString RootFolder;
+
+    const QStringList& Files() const { return FileKeys; }
+    const QStringList& Folders() const { return FolderKeys; }
+    std::int32_t FolderCount() const { return static_cast<std::int32_t>(FolderKeys.size()); }
+    std::int32_t TotalFileCount() const { return static_cast<std::int32_t>(FileKeys.size()); }
+
+    // The names (with extension, no path) of the files directly in a folder, in library order;
+    // an empty list for an index outside the library.
+    const QStringList& FilesInFolder(int folderIndex) const;
+    std::int32_t FileCountInFolder(int folderIndex) const;
+    // Each folder key without its leading "./" ("." stays), in library order.
+    QStringList FolderDisplayList() const;
+    // The folder's absolute path; the root's is "<root>/.". Empty outside the library.
+    QString FolderPath(int folderIndex) const;
+    // The file's absolute path; empty outside the library.
+    QString FilePath(int folderIndex, int fileIndex) const;
+
+private:
+    QStringList FileKeys;
+    QStringList FolderKeys;
+    // Per folder its files' names. A folder's files need not be neighbours in FileKeys: under
+    // the collation "./A/a.mp3", "./A/B/y.mp3", "./A/z.mp3" interleave.
+    std::vector<QStringList> Names;
+};
