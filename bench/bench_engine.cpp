@@ -150,6 +150,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::max(5.0, std::atof(argv[1])) : 30.0;
     const double idle = argc > 2 ? std::max(0.0, std::atof(argv[2])) : 5.0;
     constexpr int kRuns = 5;
+    constexpr int kRounds = 2;
 
     testsupport::TPulseServer pulse;
     if (!pulse.Ok()) {
@@ -164,31 +165,59 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString path = QString::fromStdString(mp3);
-    TGstDeviceOptions options; // the program's own choice of output and buffer
+    const TGstDeviceOptions options; // the program's own choice of output and buffer
     auto device = CreateGstMediaDevice(options);
 
-    // --- CPU while playing
-    device->Open(path);
-    device->Play();
-    const TCpu ours = MeasureCpu(SelfCpuSeconds, pulse.Pid(), seconds, [&] {
-        (void)device->Position();
-        (void)device->Mode();
-        (void)device->AtEnd();
-        (void)device->TakeTrackChange();
-    });
-    device->Close();
+    // --- CPU while playing: each player in turn, twice, so that a change of load on the
+    // machine falls on all of them alike.
     gchar* uri = gst_filename_to_uri(mp3.c_str(), nullptr);
-    const TCpu bare = MeasureProgram({"gst-launch-1.0", "-q", "playbin", std::string("uri=") + uri},
-                                     pulse.Pid(), seconds);
+    const std::vector<std::string> gstLaunch = {"gst-launch-1.0", "-q", "playbin",
+                                                std::string("uri=") + uri};
     g_free(uri);
+    // Its own settings folder, and no session bus to hand the file to a running copy.
+    const std::vector<std::string> audaciousArgs = {"env",
+                                                    "-u",
+                                                    "DBUS_SESSION_BUS_ADDRESS",
+                                                    "-u",
+                                                    "DISPLAY",
+                                                    "HOME=" + dir.Path.string(),
+                                                    "XDG_CONFIG_HOME=" + (dir / "config"),
+                                                    "audacious",
+                                                    "-H",
+                                                    "-q",
+                                                    mp3};
     const bool haveAudacious = OnPath("audacious");
-    TCpu audacious;
-    if (haveAudacious) {
-        // Its own settings folder, and no session bus to hand the file to a running copy.
-        audacious = MeasureProgram(
-            {"env", "-u", "DBUS_SESSION_BUS_ADDRESS", "-u", "DISPLAY", "HOME=" + dir.Path.string(),
-             "XDG_CONFIG_HOME=" + (dir / "config"), "audacious", "-H", "-q", mp3},
-            pulse.Pid(), seconds);
+    TGstDeviceOptions outputDefaults = options;
+    outputDefaults.BufferTimeMs = outputDefaults.LatencyTimeMs = 0;
+    auto deviceCpu = [&](const TGstDeviceOptions& o) {
+        auto d = CreateGstMediaDevice(o);
+        d->Open(path);
+        d->Play();
+        return MeasureCpu(SelfCpuSeconds, pulse.Pid(), seconds / kRounds, [&] {
+            (void)d->Position();
+            (void)d->Mode();
+            (void)d->AtEnd();
+            (void)d->TakeTrackChange();
+        });
+    };
+    // Means over the rounds; a player that failed once stays "did not play" (-1).
+    TCpu ours{0, 0}, defaults{0, 0}, bare{0, 0}, audacious;
+    auto add = [](TCpu& mean, const TCpu& one) {
+        if (mean.Player < 0 || one.Player < 0) {
+            mean = {};
+            return;
+        }
+        mean.Player += one.Player / kRounds;
+        mean.Server += one.Server / kRounds;
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        add(ours, deviceCpu(options));
+        add(defaults, deviceCpu(outputDefaults));
+        add(bare, MeasureProgram(gstLaunch, pulse.Pid(), seconds / kRounds));
+        if (haveAudacious) {
+            if (round == 0) audacious = {0, 0};
+            add(audacious, MeasureProgram(audaciousArgs, pulse.Pid(), seconds / kRounds));
+        }
     }
 
     // --- time to sound
@@ -219,7 +248,9 @@ int main(int argc, char** argv) {
             rec, [&] { reference.Play(); }, listen));
     }
 
-    std::printf("bench_engine: %.0f s of a 192 kbit/s MP3 on a PulseAudio null sink\n\n", seconds);
+    std::printf("bench_engine: %.0f s of a 192 kbit/s MP3 on a PulseAudio null sink (output "
+                "buffer %d ms in %d ms pieces; the defaults are the output's own)\n\n",
+                seconds, options.BufferTimeMs, options.LatencyTimeMs);
     std::printf("CPU, %% of one core     %10s %14s %10s\n", "player", "sound server",
                 "player/ours");
     auto row = [&](const char* label, const TCpu& c) {
@@ -231,6 +262,7 @@ int main(int argc, char** argv) {
                     ours.Player > 0 ? c.Player / ours.Player : 0.0);
     };
     row("Velodra device", ours);
+    row("...output's defaults", defaults);
     row("gst-launch playbin", bare);
     if (haveAudacious)
         row("audacious -H", audacious);

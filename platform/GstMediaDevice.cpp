@@ -28,6 +28,7 @@ const QString UnknownError = QStringLiteral("Unknown error code");
 // playbin's "flags": audio only, so no video or subtitle branch is ever built.
 constexpr guint PlayFlagAudio = 1u << 1;
 constexpr GstClockTime ErrorGraceMs = 1000;
+constexpr const char* Mp3Decoder = "mpg123audiodec";
 // A track whose queued successor failed has played out once its position stands this long.
 constexpr gint64 StandStillUs = 300 * 1000;
 
@@ -63,6 +64,14 @@ const QString& InitGstreamer() {
         if (!gst_init_check(nullptr, nullptr, &raw)) {
             TErrorPtr e(raw);
             failure = raw ? ErrorText(raw) : QStringLiteral("GStreamer could not be initialised.");
+            return;
+        }
+        // Of the two MP3 decoders (equal in rank, both trimming the encoder's delay and
+        // padding) this one gives integer samples the output takes as they are; the other's
+        // floats cost a conversion that was most of the playing thread's time.
+        if (GstPluginFeature* f = gst_registry_lookup_feature(gst_registry_get(), Mp3Decoder)) {
+            gst_plugin_feature_set_rank(f, GST_RANK_PRIMARY);
+            gst_object_unref(f);
         }
     });
     return failure;
@@ -242,7 +251,7 @@ public:
         if (!Pipeline) return false;
         const QByteArray uri = FileUri(path, nullptr);
         std::lock_guard lock(QueueMutex);
-        if (uri.isEmpty() || HandedOver) return false;
+        if (uri.isEmpty() || HandedOver || ReadOut) return false;
         QueuedPath = path;
         QueuedUri = uri;
         return true;
@@ -291,7 +300,10 @@ private:
     static void AboutToFinish(GstElement* playbin, gpointer self) {
         auto* d = static_cast<TGstMediaDevice*>(self);
         std::lock_guard lock(d->QueueMutex);
-        if (d->QueuedUri.isEmpty()) return;
+        if (d->QueuedUri.isEmpty()) {
+            d->ReadOut = true;
+            return;
+        }
         g_object_set(playbin, "uri", d->QueuedUri.constData(), nullptr);
         d->HandedPath = std::exchange(d->QueuedPath, {});
         d->HandedUri = std::exchange(d->QueuedUri, {});
@@ -329,6 +341,7 @@ private:
             HandedPath.clear();
             HandedUri.clear();
             HandedOver = false;
+            ReadOut = false;
         }
         SwitchPending = false;
         NextFailure.clear();
@@ -431,10 +444,12 @@ private:
         return -1;
     }
 
-    // The length, asked again after the stream said it changed (only a running pipeline knows).
+    // The length, asked again after the stream said it changed (only a running pipeline knows,
+    // and once the next file is handed over it speaks of that one).
     std::int32_t CurrentLength() {
         if ((LengthMs <= 0 || LengthStale) &&
-            (CurrentMode == TMPModes::mpPlaying || CurrentMode == TMPModes::mpPaused)) {
+            (CurrentMode == TMPModes::mpPlaying || CurrentMode == TMPModes::mpPaused) &&
+            !SwitchPending && !IsHandedOver()) {
             if (const std::int32_t l = QueryLength(); l > 0) {
                 LengthMs = l;
                 LengthStale = false;
@@ -585,6 +600,7 @@ private:
     QString HandedPath; // given to playbin, not heard yet
     QByteArray HandedUri;
     bool HandedOver = false;
+    bool ReadOut = false; // playbin finished reading with nothing queued: too late to queue
 
     // The change under way, seen on this thread.
     bool GroupKnown = false; // the stream-start of the current file was seen

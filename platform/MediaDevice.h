@@ -53,22 +53,23 @@ public:
     }
 
     // --- Going on to the next file without a gap, in the same stream.
-    // The caller queues the file that is to follow while a track plays (best right after Play,
-    // or right after a change has been reported: the device takes the queued file over about a
-    // second before the end). When the track runs out the device goes on with that file, and
-    // TakeTrackChange reports Changed once the new file is audible: from then on the device
-    // holds it, playing, and Position and Length are the new file's. Until then they stay the
-    // old track's (its position keeps moving to its end, so a caller that watches for a
-    // standing position sees no end). A queued file that can't be played is reported as
+    // The caller queues the file that is to follow (best right after Open, before Play, or
+    // right after a change has been reported: the device reads ahead, and takes the queued file
+    // over a second or two before the end). When the track runs out the device goes on with
+    // that file, and TakeTrackChange reports Changed once the new file is audible: from then on
+    // the device holds it, playing, and Position and Length are the new file's. Until then they
+    // stay the old track's (its position keeps moving to its end, so a caller that watches for
+    // a standing position sees no end). A queued file that can't be played is reported as
     // Failed, with the back end's text, once the old track has played out: the device then
     // stands at the old track's end (AtEnd) with that file still open, and every command works
     // on it as usual.
     // Open, Close, Stop, Seek and a track that ends without a change drop the queued file;
-    // Pause keeps it. Open and Close also drop changes not yet taken.
+    // Pause and Play keep it. Open and Close also drop changes not yet taken.
     //
     // Queues path to follow the open file, replacing any file queued before. False when the
-    // device can't (then the caller moves on by itself at the end, as it always did), when no
-    // file is open, or when a change is already under way (queue again once it is reported).
+    // device can't (then the caller moves on by itself at the end, as it always did): when no
+    // file is open, when a change is already under way (queue again once it is reported), or
+    // when the track has been read to its end already (a track of a second or two).
     virtual bool QueueNext(const QString& path) {
         (void)path;
         return false;
