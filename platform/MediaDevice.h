@@ -64,7 +64,9 @@ public:
     // stands at the old track's end (AtEnd) with that file still open, and every command works
     // on it as usual.
     // Open, Close, Stop, Seek and a track that ends without a change drop the queued file;
-    // Pause and Play keep it. Open and Close also drop changes not yet taken.
+    // Pause and Play keep it. A Stop or Seek before the new file is heard also drops a change
+    // under way (the old file stays open); a change already heard is reported all the same.
+    // Open and Close drop changes not yet taken.
     //
     // Queues path to follow the open file, replacing any file queued before. False when the
     // device can't (then the caller moves on by itself at the end, as it always did): when no
