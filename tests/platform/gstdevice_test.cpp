@@ -425,7 +425,8 @@ TEST_F(GstDeviceQueue, AQueuedFileThatCannotPlayIsReportedOnceTheTrackHasEnded) 
     }
 }
 
-// Open, Stop, Seek and DropNext early in the track: it then ends by itself, with no change.
+// Open, Stop, Seek and DropNext early in a track (long enough not to be read out at once): it
+// then ends by itself, with no change.
 TEST_F(GstDeviceQueue, ManualCommandsDropTheQueuedFile) {
     struct TCase {
         const char* Command;
@@ -452,9 +453,9 @@ TEST_F(GstDeviceQueue, ManualCommandsDropTheQueuedFile) {
     };
     for (const TCase& c : cases) {
         auto d = NewDevice();
-        EXPECT_FALSE(d->QueueNext(Path("b.mp3"))) << "nothing is open yet";
-        d->Open(Path("a.mp3"));
-        ASSERT_TRUE(d->QueueNext(Path("b.mp3")));
+        EXPECT_FALSE(d->QueueNext(Path("a.mp3"))) << "nothing is open yet";
+        d->Open(Path("b.mp3"));
+        ASSERT_TRUE(d->QueueNext(Path("a.mp3")));
         d->Play();
         c.Run(*d);
         EXPECT_TRUE(WaitFor([&] { return d->AtEnd(); }, 5s)) << c.Command;
