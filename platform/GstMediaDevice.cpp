@@ -1,6 +1,12 @@
 // The media device over one GStreamer playbin per open file. The bus is never watched from
 // another thread: every call first drains it on the caller's thread, so end of stream and
-// errors are seen on the UI thread and nothing here runs on a streaming thread.
+// errors are seen on the UI thread. The one thing done on a streaming thread is handing the
+// queued file to playbin when the current one is about to finish.
+//
+// Stopped, the pipeline waits in READY: a sound-server stream that was prerolled but never
+// started keeps a clock that runs on while it stands corked, and the first samples written to
+// it land that far into the stream, so Play after a long idle open was heard only after as long
+// a silence. From READY nothing of the kind is left, and no stream stays open while stopped.
 #include "platform/GstMediaDevice.h"
 
 #include "platform/FileName.h"
@@ -8,8 +14,11 @@
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -19,6 +28,9 @@ const QString UnknownError = QStringLiteral("Unknown error code");
 // playbin's "flags": audio only, so no video or subtitle branch is ever built.
 constexpr guint PlayFlagAudio = 1u << 1;
 constexpr GstClockTime ErrorGraceMs = 1000;
+constexpr const char* Mp3Decoder = "mpg123audiodec";
+// A track whose queued successor failed has played out once its position stands this long.
+constexpr gint64 StandStillUs = 300 * 1000;
 
 struct TObjectUnref {
     void operator()(gpointer p) const { gst_object_unref(p); }
@@ -52,6 +64,14 @@ const QString& InitGstreamer() {
         if (!gst_init_check(nullptr, nullptr, &raw)) {
             TErrorPtr e(raw);
             failure = raw ? ErrorText(raw) : QStringLiteral("GStreamer could not be initialised.");
+            return;
+        }
+        // Of the two MP3 decoders (equal in rank, both trimming the encoder's delay and
+        // padding) this one gives integer samples the output takes as they are; the other's
+        // floats cost a conversion that was most of the playing thread's time.
+        if (GstPluginFeature* f = gst_registry_lookup_feature(gst_registry_get(), Mp3Decoder)) {
+            gst_plugin_feature_set_rank(f, GST_RANK_PRIMARY);
+            gst_object_unref(f);
         }
     });
     return failure;
@@ -60,6 +80,15 @@ const QString& InitGstreamer() {
 std::int32_t NsToMs(gint64 ns) {
     if (ns <= 0) return 0;
     return static_cast<std::int32_t>(std::min<gint64>(ns / GST_MSECOND, INT32_MAX));
+}
+
+// A file's URI, or the reason there is none.
+QByteArray FileUri(const QString& path, QString* failure) {
+    GError* raw = nullptr;
+    TCharPtr uri(gst_filename_to_uri(EncodeFileName(path).constData(), &raw));
+    TErrorPtr e(raw);
+    if (!uri && failure) *failure = ErrorText(raw);
+    return uri ? QByteArray(uri.get()) : QByteArray();
 }
 
 class TGstMediaDevice final : public TMediaDevice {
@@ -78,26 +107,33 @@ public:
         Close();
         if (const QString& failure = InitGstreamer(); !failure.isEmpty())
             throw EMediaDeviceError(failure);
-
-        GError* raw = nullptr;
-        TCharPtr uri(gst_filename_to_uri(EncodeFileName(path).constData(), &raw));
-        TErrorPtr uriError(raw);
-        if (!uri) throw EMediaDeviceError(ErrorText(raw));
+        QString failure;
+        const QByteArray uri = FileUri(path, &failure);
+        if (uri.isEmpty()) throw EMediaDeviceError(failure);
 
         TElementPtr playbin(gst_element_factory_make("playbin", nullptr));
         if (!playbin) throw EMediaDeviceError(QStringLiteral("GStreamer has no playbin element."));
         gst_object_ref_sink(playbin.get()); // own the pipeline outright, not a floating ref
+        // Before the sink goes in: autoaudiosink makes its real output inside playbin.
+        g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&TGstMediaDevice::SetUpSink),
+                         this);
+        g_signal_connect(playbin.get(), "about-to-finish",
+                         G_CALLBACK(&TGstMediaDevice::AboutToFinish), this);
         GstElement* sink = MakeSink();
         if (!sink) {
             throw EMediaDeviceError(
                 QStringLiteral("No audio output \"%1\" in GStreamer.").arg(Options.AudioSink));
         }
-        g_object_set(playbin.get(), "uri", uri.get(), "flags", PlayFlagAudio, "audio-sink", sink,
-                     nullptr);
+        g_object_set(playbin.get(), "uri", uri.constData(), "flags", PlayFlagAudio, "audio-sink",
+                     sink, nullptr);
 
         Pipeline = std::move(playbin);
         Bus.reset(gst_element_get_bus(Pipeline.get()));
-        const QString failure = Preroll(Options.OpenTimeoutMs, true);
+        SinkPad.reset(gst_element_get_static_pad(sink, "sink"));
+        if (SinkPad)
+            SinkProbe = gst_pad_add_probe(SinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+                                          &TGstMediaDevice::WatchSinkEvents, this, nullptr);
+        failure = Preroll(Options.OpenTimeoutMs, true);
         if (!failure.isEmpty()) {
             Close();
             throw EMediaDeviceError(failure);
@@ -108,38 +144,50 @@ public:
             Close();
             throw EMediaDeviceError(QStringLiteral("The file holds no audio stream."));
         }
-        CurrentMode = TMPModes::mpStopped;
-        LastPositionMs = 0;
         LengthMs = QueryLength();
+        CurrentPath = path;
+        CurrentUri = uri;
+        ToReady();
+        CurrentMode = TMPModes::mpStopped;
     }
 
     void Close() override {
-        if (Pipeline) gst_element_set_state(Pipeline.get(), GST_STATE_NULL);
+        if (Pipeline) {
+            gst_element_set_state(Pipeline.get(), GST_STATE_NULL);
+            g_signal_handlers_disconnect_by_data(Pipeline.get(), this);
+        }
+        if (SinkPad && SinkProbe) gst_pad_remove_probe(SinkPad.get(), SinkProbe);
+        SinkProbe = 0;
+        SinkPad.reset();
         Bus.reset();
         Pipeline.reset();
+        DropQueue();
+        Changes.clear();
         CurrentMode = TMPModes::mpNotReady;
         Ended = false;
-        NeedsPreroll = false;
-        EndPositionMs = 0;
-        LastPositionMs = 0;
+        EndPositionMs = StartMs = LastPositionMs = 0;
         LengthMs = -1;
+        LengthStale = false;
+        CurrentPath.clear();
+        CurrentUri.clear();
     }
 
     bool DeviceOpen() const override { return Pipeline != nullptr; }
 
     void Play() override {
         RequireOpen();
-        if (Ended || (LengthMs > 0 && CurrentPosition() >= LengthMs))
-            SeekPipeline(0);
-        else if (NeedsPreroll)
-            Preroll(Options.CommandTimeoutMs, false);
-        gst_element_set_state(Pipeline.get(), GST_STATE_PLAYING);
-        CurrentMode = TMPModes::mpPlaying;
+        if (CurrentMode == TMPModes::mpPlaying) return;
+        if (CurrentMode == TMPModes::mpPaused) {
+            Resume();
+            return;
+        }
+        Start(Ended || (LengthMs > 0 && StartMs >= LengthMs) ? 0 : StartMs);
     }
 
     void Pause() override {
         RequireOpen();
         if (CurrentMode != TMPModes::mpPlaying) return;
+        (void)CurrentPosition(); // the position to go on from, should a change come now
         SettleInPaused();
         if (CurrentMode == TMPModes::mpPlaying) CurrentMode = TMPModes::mpPaused;
     }
@@ -150,54 +198,80 @@ public:
         if (CurrentMode != TMPModes::mpPaused) return false;
         gst_element_set_state(Pipeline.get(), GST_STATE_PLAYING);
         CurrentMode = TMPModes::mpPlaying;
+        const gint64 now = g_get_monotonic_time();
+        LastPositionAtUs = OldClockUs = now; // nothing moved while paused
         return true;
     }
 
     void Stop() override {
         RequireOpen();
         if (CurrentMode == TMPModes::mpPlaying || CurrentMode == TMPModes::mpPaused) {
-            LastPositionMs = CurrentPosition();
-            SettleInPaused();
+            StartMs = CurrentPosition();
             CurrentMode = TMPModes::mpStopped;
         }
+        ToReady();
     }
 
     void Seek(std::int32_t ms) override {
         RequireOpen();
         ms = std::max<std::int32_t>(ms, 0);
         const std::int32_t length = CurrentLength();
-        if (CurrentMode == TMPModes::mpPlaying) SettleInPaused();
+        ToReady();
         CurrentMode = TMPModes::mpStopped;
-        if (length > 0 && ms >= length) {
-            // At or past the end: nothing to decode there; the next play starts again at 0.
-            Ended = true;
-            EndPositionMs = length;
-            return;
-        }
-        SeekPipeline(ms);
+        // At or past the end: nothing to decode there; the next play starts again at 0.
+        Ended = length > 0 && ms >= length;
+        EndPositionMs = length;
+        StartMs = LastPositionMs = ms;
     }
 
     TMPModes Mode() override {
-        Drain();
+        Update();
         return CurrentMode;
     }
 
     std::int32_t Position() override {
         if (!Pipeline) return 0;
-        Drain();
+        Update();
         return CurrentPosition();
     }
 
     std::int32_t Length() override {
         if (!Pipeline) return 0;
-        Drain();
+        Update();
         return std::max(CurrentLength(), Ended ? EndPositionMs : 0);
     }
 
     bool AtEnd() override {
         if (!Pipeline) return false;
-        Drain();
+        Update();
         return Ended;
+    }
+
+    bool QueueNext(const QString& path) override {
+        if (!Pipeline) return false;
+        const QByteArray uri = FileUri(path, nullptr);
+        std::lock_guard lock(QueueMutex);
+        if (uri.isEmpty() || HandedOver || ReadOut) return false;
+        QueuedPath = path;
+        QueuedUri = uri;
+        return true;
+    }
+
+    bool DropNext() override {
+        std::lock_guard lock(QueueMutex);
+        if (HandedOver) return false;
+        QueuedPath.clear();
+        QueuedUri.clear();
+        return true;
+    }
+
+    TTrackChange TakeTrackChange() override {
+        if (!Pipeline) return {};
+        Update();
+        if (Changes.empty()) return {};
+        TTrackChange c = std::move(Changes.front());
+        Changes.pop_front();
+        return c;
     }
 
 private:
@@ -209,9 +283,73 @@ private:
         return sink;
     }
 
+    // playbin's "element-setup", for every element it makes or is given, on any thread.
+    static void SetUpSink(GstElement*, GstElement* element, gpointer self) {
+        const auto& o = static_cast<TGstMediaDevice*>(self)->Options;
+        GObjectClass* c = G_OBJECT_GET_CLASS(element);
+        if (o.BufferTimeMs <= 0 || o.LatencyTimeMs <= 0 ||
+            !GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK) ||
+            !g_object_class_find_property(c, "buffer-time") ||
+            !g_object_class_find_property(c, "latency-time"))
+            return;
+        g_object_set(element, "buffer-time", static_cast<gint64>(o.BufferTimeMs) * 1000,
+                     "latency-time", static_cast<gint64>(o.LatencyTimeMs) * 1000, nullptr);
+    }
+
+    // playbin's "about-to-finish", on a streaming thread: hand over the queued file, if any.
+    static void AboutToFinish(GstElement* playbin, gpointer self) {
+        auto* d = static_cast<TGstMediaDevice*>(self);
+        std::lock_guard lock(d->QueueMutex);
+        if (d->QueuedUri.isEmpty()) {
+            d->ReadOut = true;
+            return;
+        }
+        g_object_set(playbin, "uri", d->QueuedUri.constData(), nullptr);
+        d->HandedPath = std::exchange(d->QueuedPath, {});
+        d->HandedUri = std::exchange(d->QueuedUri, {});
+        d->HandedOver = true;
+    }
+
+    // On the output's pad, on a streaming thread: has the current stream's segment come? Until
+    // it has, the pipeline's position is still the previous stream's.
+    static GstPadProbeReturn WatchSinkEvents(GstPad*, GstPadProbeInfo* info, gpointer self) {
+        auto* d = static_cast<TGstMediaDevice*>(self);
+        switch (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info))) {
+        case GST_EVENT_STREAM_START:
+            d->SegmentOfStream = false;
+            break;
+        case GST_EVENT_SEGMENT:
+            d->SegmentOfStream = true;
+            break;
+        default:
+            break;
+        }
+        return GST_PAD_PROBE_OK;
+    }
+
+    bool IsHandedOver() {
+        std::lock_guard lock(QueueMutex);
+        return HandedOver;
+    }
+
+    // Forgets the queued file, and a change under way that hasn't become audible.
+    void DropQueue() {
+        {
+            std::lock_guard lock(QueueMutex);
+            QueuedPath.clear();
+            QueuedUri.clear();
+            HandedPath.clear();
+            HandedUri.clear();
+            HandedOver = false;
+            ReadOut = false;
+        }
+        SwitchPending = false;
+        NextFailure.clear();
+    }
+
     void RequireOpen() {
         if (!Pipeline) throw EMediaDeviceError(NoDeviceOpen);
-        Drain();
+        Update();
     }
 
     // Brings the pipeline to PAUSED with its first buffer ready; "" or the failure text.
@@ -222,7 +360,6 @@ private:
             r = gst_element_get_state(Pipeline.get(), nullptr, nullptr,
                                       static_cast<GstClockTime>(timeoutMs) * GST_MSECOND);
         Drain();
-        NeedsPreroll = false;
         if (r == GST_STATE_CHANGE_FAILURE && LastError.isEmpty()) {
             // The state change can fail a moment before the element's error reaches the bus.
             TMessagePtr msg{gst_bus_timed_pop_filtered(Bus.get(), ErrorGraceMs * GST_MSECOND,
@@ -236,6 +373,31 @@ private:
         return {};
     }
 
+    // From READY: at the start of the file without waiting (the pipeline prerolls on its way
+    // to PLAYING); elsewhere prerolled, moved there and then started.
+    void Start(std::int32_t fromMs) {
+        g_object_set(Pipeline.get(), "uri", CurrentUri.constData(), nullptr);
+        Ended = false;
+        StartMs = LastPositionMs = fromMs;
+        LastPositionAtUs = g_get_monotonic_time();
+        if (fromMs > 0) {
+            if (!Preroll(Options.CommandTimeoutMs, false).isEmpty()) {
+                // Gone or broken since it was opened: it ends here, as a stream that breaks.
+                StreamRanOut(false);
+                return;
+            }
+            const auto flags =
+                static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+            if (gst_element_seek_simple(Pipeline.get(), GST_FORMAT_TIME, flags,
+                                        static_cast<gint64>(fromMs) * GST_MSECOND))
+                gst_element_get_state(Pipeline.get(), nullptr, nullptr,
+                                      static_cast<GstClockTime>(Options.CommandTimeoutMs) *
+                                          GST_MSECOND);
+        }
+        CurrentMode = TMPModes::mpPlaying;
+        gst_element_set_state(Pipeline.get(), GST_STATE_PLAYING);
+    }
+
     // Playing to PAUSED; waits (bounded) so that position and mode are settled afterwards.
     void SettleInPaused() {
         gst_element_set_state(Pipeline.get(), GST_STATE_PAUSED);
@@ -244,28 +406,35 @@ private:
         Drain();
     }
 
-    // A flushing seek from PAUSED, waiting (bounded) until the target is prerolled.
-    void SeekPipeline(std::int32_t ms) {
-        if (NeedsPreroll) Preroll(Options.CommandTimeoutMs, false);
-        Ended = false;
-        const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-        if (gst_element_seek_simple(Pipeline.get(), GST_FORMAT_TIME, flags,
-                                    static_cast<gint64>(ms) * GST_MSECOND)) {
-            gst_element_get_state(Pipeline.get(), nullptr, nullptr,
-                                  static_cast<GstClockTime>(Options.CommandTimeoutMs) *
-                                      GST_MSECOND);
-            LastPositionMs = ms;
+    // Releases the sound-server stream and whatever playbin prepared; stale messages go too.
+    void ToReady() {
+        gst_element_set_state(Pipeline.get(), GST_STATE_READY);
+        while (TMessagePtr msg{gst_bus_pop(Bus.get())}) {
         }
-        Drain();
+        DropQueue();
+        GroupKnown = false;
     }
 
     std::int32_t CurrentPosition() {
         if (Ended) return EndPositionMs;
+        if (CurrentMode != TMPModes::mpPlaying && CurrentMode != TMPModes::mpPaused) return StartMs;
+        if (SwitchPending) return OldTrackPosition();
         gint64 ns = 0;
-        if (!NeedsPreroll && gst_element_query_position(Pipeline.get(), GST_FORMAT_TIME, &ns) &&
-            ns >= 0)
+        if (gst_element_query_position(Pipeline.get(), GST_FORMAT_TIME, &ns) && ns >= 0) {
             LastPositionMs = NsToMs(ns);
+            LastPositionAtUs = g_get_monotonic_time();
+        }
         return LastPositionMs;
+    }
+
+    // The ending track's position while the next one waits behind it in the output: the
+    // pipeline already counts the new one (from 0), so go on from the last position seen.
+    std::int32_t OldTrackPosition() {
+        const gint64 now = g_get_monotonic_time();
+        if (CurrentMode == TMPModes::mpPlaying) OldPositionUs += now - OldClockUs;
+        OldClockUs = now;
+        const gint64 ms = OldPositionUs / 1000;
+        return static_cast<std::int32_t>(LengthMs > 0 ? std::min<gint64>(ms, LengthMs) : ms);
     }
 
     std::int32_t QueryLength() {
@@ -275,12 +444,36 @@ private:
         return -1;
     }
 
+    // The length, asked again after the stream said it changed (only a running pipeline knows,
+    // and once the next file is handed over it speaks of that one).
     std::int32_t CurrentLength() {
-        if (LengthMs <= 0 && !NeedsPreroll) LengthMs = QueryLength();
+        if ((LengthMs <= 0 || LengthStale) &&
+            (CurrentMode == TMPModes::mpPlaying || CurrentMode == TMPModes::mpPaused) &&
+            !SwitchPending && !IsHandedOver()) {
+            if (const std::int32_t l = QueryLength(); l > 0) {
+                LengthMs = l;
+                LengthStale = false;
+            }
+        }
         return std::max(LengthMs, 0);
     }
 
-    // Handles everything the streaming threads have posted since the last call.
+    // Everything the streaming threads have posted, then the change of track, if one is due.
+    void Update() {
+        Drain();
+        if (CurrentMode != TMPModes::mpPlaying && CurrentMode != TMPModes::mpPaused) return;
+        if (SwitchPending) {
+            // Once its segment is in, the new track counts from 0 until its first sample is
+            // heard.
+            gint64 ns = 0;
+            if (SegmentOfStream &&
+                gst_element_query_position(Pipeline.get(), GST_FORMAT_TIME, &ns) && ns > 0)
+                CommitSwitch();
+        } else if (!NextFailure.isEmpty() && CurrentMode == TMPModes::mpPlaying) {
+            CheckFailedChange();
+        }
+    }
+
     void Drain() {
         if (!Bus) return;
         while (TMessagePtr msg{gst_bus_pop(Bus.get())})
@@ -288,42 +481,96 @@ private:
     }
 
     void Handle(GstMessage* msg) {
+        const bool running =
+            CurrentMode == TMPModes::mpPlaying || CurrentMode == TMPModes::mpPaused;
         switch (GST_MESSAGE_TYPE(msg)) {
         case GST_MESSAGE_EOS:
-            if (CurrentMode == TMPModes::mpPlaying || CurrentMode == TMPModes::mpPaused)
-                StreamRanOut(true);
+            if (!running) break;
+            if (SwitchPending) CommitSwitch(); // a short new track, over before anyone asked
+            StreamRanOut(true);
             break;
         case GST_MESSAGE_ERROR: {
             GError* raw = nullptr;
             gst_message_parse_error(msg, &raw, nullptr);
             TErrorPtr e(raw);
+            if (running && !SwitchPending && IsHandedOver()) {
+                // The queued file failed; the current track plays on to its end.
+                if (NextFailure.isEmpty()) NextFailure = ErrorText(raw);
+                WatchedMs = -1;
+                break;
+            }
             if (LastError.isEmpty()) LastError = ErrorText(raw);
             // A stream that breaks while playing ends there, like one that runs out.
-            if (CurrentMode == TMPModes::mpPlaying || CurrentMode == TMPModes::mpPaused)
-                StreamRanOut(false);
+            if (!running) break;
+            if (SwitchPending) CommitSwitch();
+            StreamRanOut(false);
+            break;
+        }
+        case GST_MESSAGE_STREAM_START: {
+            guint group = 0;
+            if (!gst_message_parse_group_id(msg, &group)) group = ~0u;
+            if (!GroupKnown) {
+                GroupKnown = true;
+                CurrentGroup = group;
+            } else if (group != CurrentGroup && IsHandedOver()) {
+                // The next file has reached the output; it is heard once the old one drains.
+                SwitchPending = true;
+                PendingGroup = group;
+                OldPositionUs = static_cast<gint64>(LastPositionMs) * 1000;
+                OldClockUs = LastPositionAtUs;
+            }
             break;
         }
         case GST_MESSAGE_DURATION_CHANGED:
-            LengthMs = -1;
+            // Once the next file is handed over, playbin speaks of that one.
+            if (!SwitchPending && !IsHandedOver()) LengthStale = true;
             break;
         default:
             break;
         }
     }
 
+    void CommitSwitch() {
+        {
+            std::lock_guard lock(QueueMutex);
+            CurrentPath = std::exchange(HandedPath, {});
+            CurrentUri = std::exchange(HandedUri, {});
+            HandedOver = false;
+        }
+        SwitchPending = false;
+        CurrentGroup = PendingGroup;
+        LengthMs = QueryLength();
+        LengthStale = LengthMs <= 0;
+        LastPositionMs = 0;
+        (void)CurrentPosition();
+        Changes.push_back({TTrackChange::Changed, CurrentPath, {}});
+    }
+
+    // No end of stream comes after a queued file failed: the track has played out once its
+    // position reaches its length or stands still.
+    void CheckFailedChange() {
+        const std::int32_t p = CurrentPosition();
+        const gint64 now = g_get_monotonic_time();
+        if (p != WatchedMs) {
+            WatchedMs = p;
+            WatchedSinceUs = now;
+        }
+        if (!(LengthMs > 0 && p >= LengthMs) && now - WatchedSinceUs < StandStillUs) return;
+        TTrackChange failed{TTrackChange::Failed, {}, NextFailure};
+        {
+            std::lock_guard lock(QueueMutex);
+            failed.Path = HandedPath;
+        }
+        StreamRanOut(true);
+        Changes.push_back(std::move(failed));
+    }
+
     void StreamRanOut(bool endOfStream) {
         const std::int32_t reached = CurrentPosition();
-        if (endOfStream) {
-            // The device now stands at its end: position and length agree.
-            gst_element_set_state(Pipeline.get(), GST_STATE_PAUSED);
-            EndPositionMs = std::max(reached, QueryLength());
-        } else {
-            // After an error the pipeline can't preroll where it is; READY is reached at once,
-            // and the next play or seek prerolls it again.
-            gst_element_set_state(Pipeline.get(), GST_STATE_READY);
-            NeedsPreroll = true;
-            EndPositionMs = reached;
-        }
+        // At the end of the stream position and length agree; after an error it ends where
+        // decoding stopped, and the next play prerolls it again from the start.
+        EndPositionMs = endOfStream ? std::max(reached, QueryLength()) : reached;
+        ToReady();
         Ended = true;
         CurrentMode = TMPModes::mpStopped;
     }
@@ -331,13 +578,41 @@ private:
     TGstDeviceOptions Options;
     TElementPtr Pipeline;
     TBusPtr Bus;
+    std::unique_ptr<GstPad, TObjectUnref> SinkPad;
+    gulong SinkProbe = 0;
+    std::atomic<bool> SegmentOfStream{false};
+    QString CurrentPath;
+    QByteArray CurrentUri;
     TMPModes CurrentMode = TMPModes::mpNotReady;
-    bool Ended = false;        // stopped where playing ran out by itself
-    bool NeedsPreroll = false; // left in READY after a stream error
+    bool Ended = false; // stopped where playing ran out by itself
     std::int32_t EndPositionMs = 0;
+    std::int32_t StartMs = 0; // stopped: where the next play starts
     std::int32_t LastPositionMs = 0;
-    std::int32_t LengthMs = -1; // -1: not known yet
+    gint64 LastPositionAtUs = 0; // monotonic time LastPositionMs was read
+    std::int32_t LengthMs = -1;  // -1: not known yet
+    bool LengthStale = false;
     QString LastError;
+
+    // The queue, shared with the streaming thread that calls AboutToFinish.
+    std::mutex QueueMutex;
+    QString QueuedPath;
+    QByteArray QueuedUri;
+    QString HandedPath; // given to playbin, not heard yet
+    QByteArray HandedUri;
+    bool HandedOver = false;
+    bool ReadOut = false; // playbin finished reading with nothing queued: too late to queue
+
+    // The change under way, seen on this thread.
+    bool GroupKnown = false; // the stream-start of the current file was seen
+    guint CurrentGroup = 0;
+    guint PendingGroup = 0;
+    bool SwitchPending = false;  // the next file reached the output, the old one is heard
+    gint64 OldPositionUs = 0;    // the old track's position while it drains
+    gint64 OldClockUs = 0;       // ...at this monotonic time
+    QString NextFailure;         // why the handed-over file can't play
+    std::int32_t WatchedMs = -1; // ...and where the old track's position last moved to
+    gint64 WatchedSinceUs = 0;
+    std::deque<TTrackChange> Changes;
 };
 
 } // namespace

@@ -10,6 +10,12 @@ struct TGstDeviceOptions {
     QString AudioSink;
     int OpenTimeoutMs = 5000;    // open waits this long for the file to be ready
     int CommandTimeoutMs = 3000; // pause, stop, seek and rewind wait at most this long
+    // The audio output's buffer and the size of each write to it, where the output has them.
+    // A player needs no low latency (pause and stop act on the sound server at once), so a
+    // long buffer filled in large pieces: few wake-ups, and room to ride out a busy moment at
+    // a change of track. 0 leaves the output's own default.
+    int BufferTimeMs = 1000;
+    int LatencyTimeMs = 250;
 };
 
 std::unique_ptr<TMediaDevice> CreateGstMediaDevice(const TGstDeviceOptions& options);

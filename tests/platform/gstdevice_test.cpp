@@ -2,16 +2,21 @@
 #include "platform/FileName.h"
 #include "platform/GstMediaDevice.h"
 #include "support/TestAudio.h"
+#include "support/TestPulse.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <thread>
+#include <vector>
 
 inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
@@ -24,6 +29,11 @@ using testsupport::TTempDir;
 namespace {
 
 using testsupport::WaitFor;
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 struct TTone {
     const char* Name;
@@ -269,12 +279,8 @@ TEST_F(GstDevice, BadFilesFailToOpenWithAReason) {
 TEST_F(GstDevice, DamagedFilesPlayWhatCanBeDecoded) {
     const std::string folder = *Dir / "damaged";
     std::filesystem::create_directories(folder);
-    auto bytes = [](const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    const std::string mp3 = bytes(*Dir / "cbr.mp3");
-    const std::string wma = bytes(*Dir / "tone.wma");
+    const std::string mp3 = ReadBytes(*Dir / "cbr.mp3");
+    const std::string wma = ReadBytes(*Dir / "tone.wma");
     ASSERT_GT(mp3.size(), 10000u);
     ASSERT_GT(wma.size(), 10000u);
     testsupport::WriteFile(folder + "/truncated.mp3", mp3.substr(0, mp3.size() / 2));
@@ -326,6 +332,324 @@ TEST_F(GstDevice, TheAudioOutputComesFromTheEnvironment) {
         EXPECT_TRUE(e.Message.contains(QStringLiteral("nosuchsink"))) << e.Message.toStdString();
     }
     EXPECT_FALSE(d->DeviceOpen());
+}
+
+// --- Going on to a queued file
+
+// ffmpeg writes its own name where LAME writes "LAME" in the encoder-delay tag, and GStreamer
+// trims delay and padding only behind the latter; mark a tone as LAME's own output.
+bool MarkAsLame(const std::string& path) {
+    std::string bytes = ReadBytes(path);
+    const auto tag = bytes.find("Info");
+    const auto encoder = bytes.find("Lavc", tag);
+    if (tag == std::string::npos || encoder == std::string::npos || encoder > tag + 200)
+        return false;
+    bytes.replace(encoder, 4, "LAME");
+    testsupport::WriteFile(path, bytes);
+    return true;
+}
+
+// A measured figure in the test report (--gtest_output=xml), under prefix + name.
+void Report(const std::string& prefix, std::string name, double value) {
+    std::replace_if(
+        name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }, '_');
+    ::testing::Test::RecordProperty(prefix + name, static_cast<int>(value));
+}
+
+// Polls as the main window's timer does until a change is reported.
+TTrackChange WaitForChange(TMediaDevice& d, std::chrono::milliseconds limit) {
+    TTrackChange c;
+    WaitFor([&] { return (c = d.TakeTrackChange()).Kind != TTrackChange::None; }, limit);
+    return c;
+}
+
+// Files with their encoder delay and padding marked for trimming; one starts 40 ms late.
+struct TQueued {
+    const char* Name;
+    double Seconds;
+    int Hz;
+    const char* Extra;
+};
+const TQueued QueuedTones[] = {
+    {"a.mp3", 2.0, 440, ""},
+    {"b.mp3", 3.0, 880, ""},
+    {"c.mp3", 1.5, 440, ""},
+    {"gapped.mp3", 2.0, 880, "-af adelay=40:all=1 "},
+};
+
+double QueuedMs(const std::string& name) {
+    for (const TQueued& t : QueuedTones)
+        if (name == t.Name) return t.Seconds * 1000 + (*t.Extra ? 40 : 0);
+    return -1;
+}
+
+class GstDeviceQueue : public GstDevice {
+protected:
+    static void SetUpTestSuite() {
+        GstDevice::SetUpTestSuite();
+        for (const TQueued& t : QueuedTones) {
+            const std::string path = *Dir / t.Name;
+            ASSERT_TRUE(GenerateTone(path, t.Seconds,
+                                     std::string(t.Extra) + "-c:a libmp3lame -b:a 192k", 44100, 2,
+                                     t.Hz));
+            ASSERT_TRUE(MarkAsLame(path)) << t.Name;
+        }
+        testsupport::WriteFile(*Dir / "noise.mp3", std::string(3000, '\x5a') + "not audio");
+    }
+};
+
+// A file that can't be played, queued: the track plays to its end, then the failure is
+// reported with GStreamer's reason, and the device is usable again.
+TEST_F(GstDeviceQueue, AQueuedFileThatCannotPlayIsReportedOnceTheTrackHasEnded) {
+    for (const char* bad : {"noise.mp3", "missing.mp3"}) {
+        auto d = NewDevice();
+        d->Open(Path("a.mp3"));
+        const std::int32_t length = d->Length();
+        ASSERT_TRUE(d->QueueNext(Path(bad)));
+        d->Play();
+        const TTrackChange c = WaitForChange(*d, 5s);
+        ASSERT_EQ(c.Kind, TTrackChange::Failed) << bad;
+        EXPECT_EQ(c.Path, Path(bad));
+        EXPECT_FALSE(c.Error.isEmpty()) << bad;
+        EXPECT_TRUE(d->AtEnd()) << bad;
+        EXPECT_EQ(d->Mode(), TMPModes::mpStopped);
+        EXPECT_GE(d->Position(), length - 100) << bad << ": the track was cut";
+        EXPECT_EQ(d->Length(), d->Position());
+        // Still the old file, and it plays again from the start.
+        d->Play();
+        EXPECT_TRUE(WaitFor([&] { return d->Position() > 100; }, 3s)) << bad;
+        EXPECT_LT(d->Position(), 1000);
+        EXPECT_EQ(d->TakeTrackChange().Kind, TTrackChange::None);
+        d->Open(Path("b.mp3"));
+        EXPECT_NEAR(d->Length(), QueuedMs("b.mp3"), 30);
+    }
+}
+
+// Open, Stop, Seek and DropNext early in a track (long enough not to be read out at once): it
+// then ends by itself, with no change.
+TEST_F(GstDeviceQueue, ManualCommandsDropTheQueuedFile) {
+    struct TCase {
+        const char* Command;
+        std::function<void(TMediaDevice&)> Run;
+    };
+    const TCase cases[] = {
+        {"DropNext", [](TMediaDevice& d) { EXPECT_TRUE(d.DropNext()); }},
+        {"Stop",
+         [](TMediaDevice& d) {
+             d.Stop();
+             d.Play();
+         }},
+        {"Seek",
+         [](TMediaDevice& d) {
+             d.Seek(d.Length() - 500);
+             d.Play();
+         }},
+        {"Open",
+         [&](TMediaDevice& d) {
+             d.Open(Path("c.mp3"));
+             d.Seek(d.Length() - 500);
+             d.Play();
+         }},
+    };
+    for (const TCase& c : cases) {
+        auto d = NewDevice();
+        EXPECT_FALSE(d->QueueNext(Path("a.mp3"))) << "nothing is open yet";
+        d->Open(Path("b.mp3"));
+        ASSERT_TRUE(d->QueueNext(Path("a.mp3")));
+        d->Play();
+        c.Run(*d);
+        EXPECT_TRUE(WaitFor([&] { return d->AtEnd(); }, 5s)) << c.Command;
+        EXPECT_EQ(d->TakeTrackChange().Kind, TTrackChange::None) << c.Command;
+    }
+}
+
+// The same on a sound server, where the queued file is taken over about a second before the
+// end: a Stop or Seek after that still leaves a stopped device with no stream, holding the file
+// that was last heard, and the change is gone.
+class GstDeviceSound : public GstDeviceQueue {
+protected:
+    // A null sink that nobody listens to runs in large chunks, and its streams' clocks in
+    // steps; the recording keeps it running as a sound card does, and hears what is played.
+    static void SetUpTestSuite() {
+        GstDeviceQueue::SetUpTestSuite();
+        Pulse = new testsupport::TPulseServer;
+        if (Pulse->Ok()) Rec = new testsupport::TMonitorRecorder;
+    }
+    static void TearDownTestSuite() {
+        delete Rec;
+        Rec = nullptr;
+        delete Pulse;
+        Pulse = nullptr;
+        GstDeviceQueue::TearDownTestSuite();
+    }
+    void SetUp() override { ASSERT_TRUE(Pulse->Ok()) << "no private PulseAudio server"; }
+
+    static std::unique_ptr<TMediaDevice> NewSoundDevice() {
+        TGstDeviceOptions o;
+        o.AudioSink = QStringLiteral("pulsesink");
+        return CreateGstMediaDevice(o);
+    }
+    static std::size_t Streams() { return testsupport::TPulseServer::SinkInputs().size(); }
+
+    static testsupport::TPulseServer* Pulse;
+    static testsupport::TMonitorRecorder* Rec;
+};
+testsupport::TPulseServer* GstDeviceSound::Pulse = nullptr;
+testsupport::TMonitorRecorder* GstDeviceSound::Rec = nullptr;
+
+TEST_F(GstDeviceSound, StopOrSeekDuringAChangeLeavesAStoppedDeviceWithoutAStream) {
+    struct TCase {
+        const char* Name;
+        std::int32_t AfterEndMs; // when the command comes, from the end of the first track
+        bool Seek;
+    };
+    const TCase cases[] = {
+        {"stop before the next is heard", -600, false},
+        {"seek before the next is heard", -600, true},
+        {"stop once the next is heard", 400, false},
+    };
+    for (const TCase& c : cases) {
+        auto d = NewSoundDevice();
+        d->Open(Path("a.mp3"));
+        const std::int32_t length = d->Length();
+        ASSERT_TRUE(d->QueueNext(Path("b.mp3")));
+        d->Play();
+        const auto end = testsupport::TSteady::now() + std::chrono::milliseconds(length);
+        std::optional<TTrackChange> change;
+        while (testsupport::TSteady::now() < end + std::chrono::milliseconds(c.AfterEndMs)) {
+            std::this_thread::sleep_for(10ms);
+            if (auto t = d->TakeTrackChange(); t.Kind != TTrackChange::None) change = t;
+        }
+        const bool heardNext = c.AfterEndMs > 0;
+        // Before the next file is heard it is taken over already, and can't be dropped.
+        EXPECT_EQ(d->DropNext(), heardNext) << c.Name;
+        if (c.Seek)
+            d->Seek(500);
+        else
+            d->Stop();
+        if (auto t = d->TakeTrackChange(); t.Kind != TTrackChange::None) change = t;
+        EXPECT_EQ(d->Mode(), TMPModes::mpStopped) << c.Name;
+        EXPECT_TRUE(WaitFor([] { return Streams() == 0; }, 2s)) << c.Name << ": a stream stayed";
+        // The file last heard is the open one.
+        ASSERT_EQ(change.has_value(), heardNext) << c.Name;
+        if (heardNext) {
+            EXPECT_EQ(change->Path, Path("b.mp3"));
+        }
+        EXPECT_NEAR(d->Length(), QueuedMs(heardNext ? "b.mp3" : "a.mp3"), 30) << c.Name;
+        // Playing on from here reaches that file's end and no change comes.
+        d->Seek(d->Length() - 300);
+        d->Play();
+        EXPECT_TRUE(WaitFor([&] { return d->AtEnd(); }, 4s)) << c.Name;
+        EXPECT_EQ(d->TakeTrackChange().Kind, TTrackChange::None) << c.Name;
+    }
+}
+
+// The device reads a second or two ahead: a short track is read to its end before it has
+// played for long, and a file queued after that is refused, so the caller moves on by itself.
+TEST_F(GstDeviceSound, AFileQueuedOnceTheTrackWasReadOutIsRefused) {
+    auto d = NewSoundDevice();
+    d->Open(Path("c.mp3"));
+    d->Play();
+    ASSERT_TRUE(WaitFor([&] { return d->Position() > 500; }, 3s));
+    EXPECT_FALSE(d->QueueNext(Path("b.mp3")));
+    EXPECT_TRUE(WaitFor([&] { return d->AtEnd(); }, 3s));
+    EXPECT_EQ(d->TakeTrackChange().Kind, TTrackChange::None);
+}
+
+// Play is heard at once after any idle time, and a stopped device keeps no stream open (a
+// stream prerolled but never started used to be heard only after as long a silence as it had
+// stood).
+TEST_F(GstDeviceSound, PlayIsHeardAtOnceAfterAnyIdleTime) {
+    struct TCase {
+        const char* Name;
+        std::function<void(TMediaDevice&)> Arrange, Start;
+        std::size_t IdleStreams;
+    };
+    auto play = [](TMediaDevice& d) { d.Play(); };
+    auto playAWhile = [](TMediaDevice& d) {
+        d.Play();
+        ASSERT_TRUE(WaitFor([&] { return d.Position() > 300; }, 3s));
+    };
+    const TCase cases[] = {
+        {"after open", [](TMediaDevice&) {}, play, 0},
+        {"after a seek", [](TMediaDevice& d) { d.Seek(1000); }, play, 0},
+        {"after stop",
+         [&](TMediaDevice& d) {
+             playAWhile(d);
+             d.Stop();
+         },
+         play, 0},
+        {"after pause",
+         [&](TMediaDevice& d) {
+             playAWhile(d);
+             d.Pause();
+         },
+         [](TMediaDevice& d) { EXPECT_TRUE(d.Resume()); }, 1},
+    };
+    for (const TCase& c : cases) {
+        auto d = NewSoundDevice();
+        d->Open(Path("long.mp3"));
+        c.Arrange(*d);
+        std::this_thread::sleep_for(2500ms);
+        EXPECT_EQ(Streams(), c.IdleStreams) << c.Name;
+        const auto t = testsupport::TSteady::now();
+        c.Start(*d);
+        std::this_thread::sleep_for(600ms);
+        const std::optional<double> heard = Rec->SoundAfter(t);
+        ASSERT_TRUE(heard.has_value()) << c.Name << ": nothing heard";
+        EXPECT_LT(*heard, 200.0) << c.Name;
+        Report("sound_after_ms_", c.Name, *heard);
+        EXPECT_EQ(Streams(), 1u) << c.Name;
+    }
+}
+
+// Queued files follow one another in one stream with no silence between them, and each change
+// is reported when the new file is heard; a pair with 40 ms of silence between them shows that
+// the same recording would find a gap.
+TEST_F(GstDeviceSound, QueuedFilesFollowInOneStreamWithoutAGap) {
+    struct TCase {
+        std::vector<const char*> Files;
+        double MinGapMs, MaxGapMs;
+    };
+    const TCase cases[] = {
+        {{"a.mp3", "b.mp3", "c.mp3"}, 0.0, 20.0},
+        {{"a.mp3", "gapped.mp3"}, 30.0, 60.0},
+    };
+    for (const TCase& c : cases) {
+        auto d = NewSoundDevice();
+        d->Open(Path(c.Files[0]));
+        const auto start = testsupport::TSteady::now();
+        ASSERT_TRUE(d->QueueNext(Path(c.Files[1])));
+        d->Play();
+        // The output asks the server about formats on a stream of its own first.
+        ASSERT_TRUE(WaitFor([&] { return d->Position() > 100; }, 2s));
+        const std::vector<int> stream = testsupport::TPulseServer::SinkInputs();
+        testsupport::TSteady::time_point secondReported;
+        for (std::size_t i = 1; i < c.Files.size(); ++i) {
+            const TTrackChange change = WaitForChange(*d, 5s);
+            const auto reported = testsupport::TSteady::now();
+            ASSERT_EQ(change.Kind, TTrackChange::Changed) << c.Files[i];
+            EXPECT_EQ(change.Path, Path(c.Files[i]));
+            EXPECT_EQ(d->Mode(), TMPModes::mpPlaying);
+            EXPECT_LT(d->Position(), 300);
+            EXPECT_NEAR(d->Length(), QueuedMs(c.Files[i]), 30) << "the new file's length";
+            EXPECT_EQ(testsupport::TPulseServer::SinkInputs(), stream) << "a new stream";
+            if (i + 1 < c.Files.size()) {
+                ASSERT_TRUE(d->QueueNext(Path(c.Files[i + 1])));
+            }
+            if (i == 1) secondReported = reported;
+        }
+        ASSERT_TRUE(WaitFor([&] { return d->AtEnd(); }, 5s));
+        // Reported when it was heard: the 880 Hz tone of the second file.
+        const auto heard = Rec->ToneAbove(660, start);
+        ASSERT_TRUE(heard.has_value());
+        EXPECT_LT(std::chrono::abs(secondReported - *heard), 150ms);
+        Report("reported_after_heard_ms_", c.Files[1], (secondReported - *heard) / 1ms);
+        const double gap = Rec->LongestSilenceMs(start, testsupport::TSteady::now());
+        Report("longest_silence_ms_", c.Files[1], gap);
+        EXPECT_GE(gap, c.MinGapMs) << c.Files[1];
+        EXPECT_LE(gap, c.MaxGapMs) << c.Files[1];
+    }
 }
 
 } // namespace

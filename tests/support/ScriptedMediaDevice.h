@@ -1,15 +1,18 @@
 #pragma once
 // A media device for logic tests: no sound, everything settable, every command logged.
 // While playing, the position moves when the test calls Advance, or by itself with the ticks of
-// an injected clock; reaching the end stops the device there, as the real one does.
+// an injected clock; reaching the end stops the device there, as the real one does, or goes on
+// at once with a queued file (reported by TakeTrackChange; Failed for a file in OpenFailures).
 #include "platform/Clock.h"
 #include "platform/MediaDevice.h"
 
 #include <QString>
 #include <QStringList>
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace testsupport {
 
@@ -23,10 +26,14 @@ public:
     bool RefuseResume = false;
     std::int32_t RunsOutAt = -1;   // ms where playing ends by itself; -1: the length
     std::shared_ptr<TClock> Clock; // set: the position follows its ticks
+    bool RefuseQueue = false;      // a device that can't go on to a queued file
 
     // --- what happened
-    QStringList Log; // "Open <path>", "Close", "Play", "Pause", "Resume", "Stop", "Seek <ms>"
+    // "Open <path>", "Close", "Play", "Pause", "Resume", "Stop", "Seek <ms>", "QueueNext <path>",
+    // "DropNext", "Changed <path>"
+    QStringList Log;
     QString OpenPath;
+    QString QueuedPath; // the file queued to follow the open one
     int Count(const QString& entry) const { return static_cast<int>(Log.count(entry)); }
 
     // --- the test's hand on the device
@@ -81,12 +88,14 @@ public:
     void Stop() override {
         Require(QStringLiteral("Stop"));
         Sync();
+        QueuedPath.clear();
         if (CurMode == TMPModes::mpPlaying || CurMode == TMPModes::mpPaused)
             CurMode = TMPModes::mpStopped;
     }
     void Seek(std::int32_t ms) override {
         Require(QStringLiteral("Seek %1").arg(ms));
         Sync();
+        QueuedPath.clear();
         Pos = std::clamp(ms, 0, std::max(Len, 0));
         Ended = Len > 0 && Pos >= Len;
         CurMode = TMPModes::mpStopped;
@@ -104,6 +113,24 @@ public:
         Sync();
         return IsOpenNow && Ended;
     }
+    bool QueueNext(const QString& path) override {
+        Log << QStringLiteral("QueueNext ") + path;
+        if (!IsOpenNow || RefuseQueue) return false;
+        QueuedPath = path;
+        return true;
+    }
+    bool DropNext() override {
+        Log << QStringLiteral("DropNext");
+        QueuedPath.clear();
+        return true;
+    }
+    TTrackChange TakeTrackChange() override {
+        Sync();
+        if (Changes.empty()) return {};
+        TTrackChange c = Changes.front();
+        Changes.pop_front();
+        return c;
+    }
 
 private:
     void Close(bool logIt) {
@@ -114,6 +141,8 @@ private:
         Len = 0;
         Ended = false;
         OpenPath.clear();
+        QueuedPath.clear();
+        Changes.clear();
     }
     void Require(const QString& entry) {
         Log << entry;
@@ -132,7 +161,9 @@ private:
     }
     void MoveBy(std::int32_t ms) {
         const std::int32_t end = RunsOutAt >= 0 ? std::min(RunsOutAt, Len) : Len;
-        if (static_cast<std::int64_t>(Pos) + ms >= end) {
+        if (static_cast<std::int64_t>(Pos) + ms >= end && !QueuedPath.isEmpty()) {
+            GoOnWithQueued(static_cast<std::int32_t>(Pos + static_cast<std::int64_t>(ms) - end));
+        } else if (static_cast<std::int64_t>(Pos) + ms >= end) {
             Pos = end;
             Ended = true;
             CurMode = TMPModes::mpStopped;
@@ -141,6 +172,26 @@ private:
         }
     }
 
+    // The end reached with a file queued: it plays on from `into` ms, or fails to open.
+    void GoOnWithQueued(std::int32_t into) {
+        const QString path = std::exchange(QueuedPath, {});
+        QString failure = FailEveryOpen;
+        if (auto f = OpenFailures.find(path); f != OpenFailures.end()) failure = f->second;
+        if (!failure.isEmpty()) {
+            MoveBy(Len); // plays out to its end
+            Changes.push_back({TTrackChange::Failed, path, failure});
+            return;
+        }
+        Log << QStringLiteral("Changed ") + path;
+        auto l = Lengths.find(path);
+        Len = l != Lengths.end() ? l->second : DefaultLength;
+        OpenPath = path;
+        Pos = 0;
+        Changes.push_back({TTrackChange::Changed, path, {}});
+        MoveBy(into);
+    }
+
+    std::deque<TTrackChange> Changes;
     bool IsOpenNow = false;
     TMPModes CurMode = TMPModes::mpNotReady;
     std::int32_t Pos = 0;

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Play after a long idle open is heard at once. The program opens a file at start-up and sits
+# there (VELODRA_IDLE_SECONDS, 45 by default); F2 must then be heard within 200 ms on a
+# PulseAudio null sink, recorded from its monitor. While the file is open but not playing, and
+# after Stop, the program keeps no stream open on the sound server.
+source "$(dirname "$0")/lib.sh"
+source "$E2E_DIR/pulse.sh"
+start_xvfb
+start_pulse
+idle=${VELODRA_IDLE_SECONDS:-45}
+
+lib="$WORK/Music"
+tone "$lib/Album/01.mp3" 10 -c:a libmp3lame -b:a 192k -metadata title="First Song"
+
+"$VELODRA" "$lib" >"$WORK/velodra.log" 2>&1 &
+pid=$!
+PIDS+=($pid)
+win=$(wait_window '^Velodra') || fail "no window"
+for _ in $(seq 100); do
+  [ "$(window_name "$win")" = "Velodra :: First Song" ] && break
+  sleep 0.1
+done
+[ "$(window_name "$win")" = "Velodra :: First Song" ] || fail "caption is '$(window_name "$win")'"
+
+rec="$WORK/monitor.raw"
+start_recording "$rec"
+sleep "$idle"
+idle_streams=$(sink_inputs)
+
+xdotool windowfocus --sync "$win" 2>/dev/null || true
+offset=$(stat -c %s "$rec")
+xdotool key --clearmodifiers F2
+sleep 1.5
+delay=$(sound_after "$rec" "$offset")
+echo "time to sound after a ${idle} s idle open: $delay ms"
+[ "$delay" != none ] || fail "nothing heard after F2"
+[ "$delay" -lt 200 ] || fail "sound came $delay ms after F2"
+[ "$idle_streams" -eq 0 ] || fail "$idle_streams streams stayed open while the file sat open"
+[ "$(sink_inputs)" -eq 1 ] || fail "$(sink_inputs) streams while playing"
+
+xdotool key --clearmodifiers F4
+for _ in $(seq 30); do
+  [ "$(sink_inputs)" -eq 0 ] && break
+  sleep 0.1
+done
+[ "$(sink_inputs)" -eq 0 ] || fail "a stream stayed open after Stop"
+
+close_window "$win"
+wait_exit "$pid" 15
+[ "$EXIT_CODE" -eq 0 ] || fail "exit code $EXIT_CODE"
+echo "idle play e2e passed"
