@@ -93,7 +93,7 @@ public:
                 QStringLiteral("No audio output \"%1\" in GStreamer.").arg(Options.AudioSink));
         }
         g_object_set(playbin.get(), "uri", uri.get(), "flags", PlayFlagAudio, "audio-sink", sink,
-                     nullptr);
+                     "volume", VolumeLevel, nullptr);
 
         Pipeline = std::move(playbin);
         Bus.reset(gst_element_get_bus(Pipeline.get()));
@@ -199,6 +199,13 @@ public:
         Drain();
         return Ended;
     }
+
+    void SetVolume(double volume) override {
+        VolumeLevel = std::clamp(volume, 0.0, 1.0);
+        if (Pipeline) g_object_set(Pipeline.get(), "volume", VolumeLevel, nullptr);
+    }
+
+    double Volume() const override { return VolumeLevel; }
 
 private:
     GstElement* MakeSink() const {
@@ -337,6 +344,7 @@ private:
     std::int32_t EndPositionMs = 0;
     std::int32_t LastPositionMs = 0;
     std::int32_t LengthMs = -1; // -1: not known yet
+    double VolumeLevel = 1.0;   // for the session: every new playbin starts at it
     QString LastError;
 };
 

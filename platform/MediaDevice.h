@@ -41,6 +41,10 @@ public:
     virtual bool AtEnd() {
         return Mode() == TMPModes::mpStopped && Length() > 0 && Position() >= Length();
     }
+    // The playback volume, 0.0 (silent) to 1.0 (full), linear; kept across opens, so the next
+    // file plays at it too. Devices without sound ignore it.
+    virtual void SetVolume(double volume) { (void)volume; }
+    virtual double Volume() const { return 1.0; }
 };
 
 // The real device over GStreamer.

@@ -104,6 +104,8 @@ public:
         Sync();
         return IsOpenNow && Ended;
     }
+    void SetVolume(double v) override { Vol = v; }
+    double Volume() const override { return Vol; }
 
 private:
     void Close(bool logIt) {
@@ -147,6 +149,7 @@ private:
     std::int32_t Len = 0;
     bool Ended = false;
     std::uint32_t LastTick = 0;
+    double Vol = 1.0;
 };
 
 } // namespace testsupport
