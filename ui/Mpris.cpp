@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QDBusAbstractAdaptor>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QStringList>

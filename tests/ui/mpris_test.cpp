@@ -147,7 +147,7 @@ TEST_F(Mpris, ChangesAreAnnouncedOnceAndThePositionNever) {
 }
 
 TEST_F(Mpris, SeekAndSetPosition) {
-    LoadTitled(); // three-second files
+    LoadTitled(); // files of three seconds
     Service->Play();
     Settle();
     Service->Seek(1000000);
@@ -182,8 +182,7 @@ TEST_F(Mpris, SeekAndSetPosition) {
 }
 
 TEST_F(Mpris, ARestartWhilePlayingIsASeek) {
-    LoadTitled();
-    Device->DefaultLength = 60000;
+    Device->DefaultLength = 60000; // long enough to be well into it
     LoadTitled();
     Service->Play();
     Settle();
