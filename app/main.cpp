@@ -1,8 +1,10 @@
 // Program entry: one copy per user, the two windows, the message loop.
+#include "Arguments.h"
 #include "VelodraAppId.h"
 #include "platform/FileName.h"
 #include "platform/InstanceLock.h"
 #include "player/UFormPlayer.h"
+#include "ui/Desktop.h"
 #include "ui/MessageBox.h"
 #include "ui/UFormVelodra.h"
 
@@ -22,8 +24,17 @@ QIcon AppIcon() {
 } // namespace
 
 int main(int argc, char** argv) {
-    // A second copy leaves at once and quietly.
-    if (!AcquireInstanceLock()) return 0;
+    // Arguments are file-name bytes: carried losslessly.
+    const QStringList args = DecodeArguments(argc, argv);
+    // A second copy hands its folder (or just a wake-up) to the running one, then leaves
+    // quietly with 0, answered or not.
+    if (!AcquireInstanceLock()) {
+        const QCoreApplication app(argc, argv);
+        HandOverToRunningCopy(args.isEmpty() ? std::nullopt
+                                             : std::optional(AbsoluteArgument(args.first())),
+                              TInstanceLock::DefaultPath());
+        return 0;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velodra"));
@@ -33,15 +44,14 @@ int main(int argc, char** argv) {
     SetMessageHandler(ShowMessageBox);
 
     auto formVelodra = std::make_unique<TFormVelodra>();
-    // Arguments are file-name bytes: carried losslessly.
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << DecodeFileName(std::string_view(argv[i]));
     formVelodra->SetCommandLine(args);
     auto formPlayer = std::make_unique<TFormPlayer>();
     formVelodra->SetFormPlayer(formPlayer.get());
+    // Media controls and the hand-over; they go before the windows.
+    auto desktop = StartDesktopServices(*formVelodra, *formPlayer, TInstanceLock::DefaultPath());
     formVelodra->show();
     const int rc = QApplication::exec();
+    desktop.reset();
     // Reverse order of creation: the player (and its audio device) goes first.
     formPlayer.reset();
     formVelodra.reset();

@@ -125,7 +125,7 @@ public:
                 QStringLiteral("No audio output \"%1\" in GStreamer.").arg(Options.AudioSink));
         }
         g_object_set(playbin.get(), "uri", uri.constData(), "flags", PlayFlagAudio, "audio-sink",
-                     sink, nullptr);
+                     sink, "volume", VolumeLevel, nullptr);
 
         Pipeline = std::move(playbin);
         Bus.reset(gst_element_get_bus(Pipeline.get()));
@@ -273,6 +273,13 @@ public:
         Changes.pop_front();
         return c;
     }
+
+    void SetVolume(double volume) override {
+        VolumeLevel = std::clamp(volume, 0.0, 1.0);
+        if (Pipeline) g_object_set(Pipeline.get(), "volume", VolumeLevel, nullptr);
+    }
+
+    double Volume() const override { return VolumeLevel; }
 
 private:
     GstElement* MakeSink() const {
@@ -591,6 +598,7 @@ private:
     gint64 LastPositionAtUs = 0; // monotonic time LastPositionMs was read
     std::int32_t LengthMs = -1;  // -1: not known yet
     bool LengthStale = false;
+    double VolumeLevel = 1.0; // for the session: every new playbin starts at it
     QString LastError;
 
     // The queue, shared with the streaming thread that calls AboutToFinish.

@@ -81,6 +81,11 @@ public:
     virtual bool DropNext() { return true; }
     // The next change not yet taken (Kind None when there is none), oldest first.
     virtual TTrackChange TakeTrackChange() { return {}; }
+
+    // The playback volume, 0.0 (silent) to 1.0 (full), linear; kept across opens, so the next
+    // file plays at it too. Devices without sound ignore it.
+    virtual void SetVolume(double volume) { (void)volume; }
+    virtual double Volume() const { return 1.0; }
 };
 
 // The real device over GStreamer.

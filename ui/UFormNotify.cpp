@@ -1,5 +1,7 @@
 #include "ui/UFormNotify.h"
 
+#include "ui/Desktop.h"
+#include "ui/DesktopNotify.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
 #include "ui_UFormNotify.h"
@@ -93,6 +95,12 @@ void TFormNotify::closeEvent(QCloseEvent* event) {
 }
 
 void ShowNotify(const QString& title, const QString& info) {
+    // Where a client can't place its windows the pop-up would land anywhere, or take the
+    // keyboard as an ordinary window: the desktop's own notifications serve instead.
+    if (!PlatformPlacesWindows()) {
+        DesktopNotify(title, info);
+        return;
+    }
     if (!FormNotify) FormNotify = new TFormNotify(nullptr);
     FormNotify->Display(title, info);
 }

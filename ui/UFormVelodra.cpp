@@ -295,10 +295,7 @@ void TFormVelodra::dropEvent(QDropEvent* e) {
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) continue;
         // Only the first item counts.
-        const QString path = DecodeFileName(QFile::encodeName(url.toLocalFile()));
-        QMetaObject::invokeMethod(
-            this, [this, path] { Guarded([&] { RunWhenIdle([this, path] { DropPath(path); }); }); },
-            Qt::QueuedConnection);
+        OpenFolder(DecodeFileName(QFile::encodeName(url.toLocalFile())));
         break;
     }
 }

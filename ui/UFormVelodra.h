@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <span>
 
@@ -90,6 +91,19 @@ public:
     QString TrayTip(bool longForm) const;
     QSystemTrayIcon* TrayIconObject() const { return TrayIcon; }
 
+    // The desktop's ways in (ui/Mpris.cpp, ui/HandOver.cpp), the same as the user's: a click on
+    // the position bar, a dropped folder, the command line of a second start (restores the
+    // window; a folder becomes the root, anything else gets "Invalid folder: ").
+    void SeekTo(std::int32_t ms);
+    void OpenFolder(const QString& path);
+    void HandOver(const std::optional<QString>& argument);
+
+signals:
+    // After every refresh of the command states: a command ran, a list changed, the timer ticked.
+    void CommandStatesUpdated();
+    // The position was moved to ms (a seek, not the playing).
+    void PositionMoved(std::int32_t ms);
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -150,6 +164,7 @@ private:
     void ActMixerExecute();
     void ActRestoreExecute();
     void ProgressBar1MouseDown(int x);
+    void SeekPosition(std::int32_t ms);
     void ShowPlayNotification();
     void SetPlayIcon(int slot);
     void SetPauseState(bool paused);

@@ -271,15 +271,45 @@ void TFormVelodra::ActMixerExecute() {
 }
 
 void TFormVelodra::ProgressBar1MouseDown(int x) {
-    WatchForEnd = false;
     const int width = std::max(1, ui->ProgressBar1->width());
     const double t = static_cast<double>(x) / width * FormPlayer->MediaInfo.Duration;
-    FormPlayer->Seek(static_cast<std::int32_t>(std::nearbyint(t))); // halves to even
+    SeekPosition(static_cast<std::int32_t>(std::nearbyint(t))); // halves to even
+}
+
+void TFormVelodra::SeekPosition(std::int32_t ms) {
+    WatchForEnd = false;
+    FormPlayer->Seek(ms);
     QCoreApplication::processEvents();
     if (ActPauseTag != 0)
         FormPlayer->PauseToggle();
     else
         WatchForEnd = true;
+    emit PositionMoved(FormPlayer->Position());
+}
+
+void TFormVelodra::SeekTo(std::int32_t ms) {
+    // Only while the bar itself would take a click: a file is open.
+    if (!ui->ProgressBar1->isEnabled()) return;
+    Guarded([&] { SeekPosition(ms); });
+    UpdateCommandStates();
+}
+
+void TFormVelodra::OpenFolder(const QString& path) {
+    // Queued, as a drop is: the caller (a drop, the bus) never waits for the scan.
+    QMetaObject::invokeMethod(
+        this, [this, path] { Guarded([&] { RunWhenIdle([this, path] { DropPath(path); }); }); },
+        Qt::QueuedConnection);
+}
+
+void TFormVelodra::HandOver(const std::optional<QString>& argument) {
+    ui->ActRestore->trigger();
+    if (!argument) return;
+    if (IsDirectory(*argument)) {
+        OpenFolder(*argument);
+        return;
+    }
+    QApplication::beep();
+    ShowMessage(TMsgIcon::Error, BaseCaption, QStringLiteral("Invalid folder: ") + *argument);
 }
 
 bool TFormVelodra::eventFilter(QObject* watched, QEvent* e) {
@@ -338,4 +368,5 @@ void TFormVelodra::UpdateCommandStates() {
     SetLabelText(ui->LblPosition2, ui->LblPosition->text());
     SetLabelText(ui->LblDuration2, ui->LblDuration->text());
     SetLabelText(ui->LblTitle2, ui->LblTitle->text());
+    emit CommandStatesUpdated();
 }

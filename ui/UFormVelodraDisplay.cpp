@@ -5,6 +5,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/FolderPicture.h"
 #include "player/UFormPlayer.h"
+#include "ui/Desktop.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
 #include "ui/Rules.h"
@@ -132,12 +133,14 @@ void TFormVelodra::resizeEvent(QResizeEvent* e) {
 
 void TFormVelodra::enterEvent(QEnterEvent* e) {
     QWidget::enterEvent(e);
-    setWindowOpacity(1.0);
+    // Skipped quietly where windows have no opacity: Qt would warn on every pointer move.
+    if (PlatformPlacesWindows()) setWindowOpacity(1.0);
 }
 
 void TFormVelodra::leaveEvent(QEvent* e) {
     QWidget::leaveEvent(e);
-    if (kTranslucentAlpha < 255) setWindowOpacity(kTranslucentAlpha / 255.0);
+    if (kTranslucentAlpha < 255 && PlatformPlacesWindows())
+        setWindowOpacity(kTranslucentAlpha / 255.0);
 }
 
 void TFormVelodra::TmrMainTimer() {

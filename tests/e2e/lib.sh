@@ -53,6 +53,15 @@ wait_window() {
 
 window_name() { xdotool getwindowname "$1" 2>/dev/null || true; }
 
+# wait_caption WINDOW TEXT: waits (10 s) until the window's caption reads TEXT
+wait_caption() {
+  for _ in $(seq 100); do
+    [ "$(window_name "$1")" = "$2" ] && return 0
+    sleep 0.1
+  done
+  fail "caption is '$(window_name "$1")', not '$2'"
+}
+
 # The window manager's close request (WM_DELETE_WINDOW).
 close_window() { python3 "$E2E_DIR/xclose.py" "$1"; }
 

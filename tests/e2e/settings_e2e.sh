@@ -14,14 +14,6 @@ for n in 1 2 3; do
 done
 ini="$XDG_CONFIG_HOME/velodra.ini"
 
-# wait_caption WINDOW TEXT
-wait_caption() {
-  for _ in $(seq 100); do
-    [ "$(window_name "$1")" = "$2" ] && return 0
-    sleep 0.1
-  done
-  fail "caption is '$(window_name "$1")', not '$2'"
-}
 keys() {
   for k in "$@"; do
     xdotool windowfocus --sync "$win" 2>/dev/null || true

@@ -131,6 +131,8 @@ public:
         Changes.pop_front();
         return c;
     }
+    void SetVolume(double v) override { Vol = v; }
+    double Volume() const override { return Vol; }
 
 private:
     void Close(bool logIt) {
@@ -198,6 +200,7 @@ private:
     std::int32_t Len = 0;
     bool Ended = false;
     std::uint32_t LastTick = 0;
+    double Vol = 1.0;
 };
 
 } // namespace testsupport

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The real program on a private session bus under Xvfb, driven by playerctl as the desktop's
+# media controls drive it: status, title, play-pause, next, previous, position, loop and shuffle
+# round trips, the interfaces as gdbus sees them, PropertiesChanged of a track change as
+# dbus-monitor sees it, and Quit running the normal close.
+source "$(dirname "$0")/bus.sh"
+source "$(dirname "$0")/lib.sh"
+export VELODRA_AUDIO_SINK=fakesink
+start_xvfb
+
+lib="$WORK/Music"
+tone "$lib/A/01.mp3" 30 -c:a libmp3lame -b:a 128k -write_id3v1 1 -metadata title="First Song" \
+  -metadata artist="The Band"
+tone "$lib/A/02.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Second Song"
+tone "$lib/B/03.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Third Song"
+
+pc() { playerctl -p velodra "$@"; }
+# expect WHAT COMMAND...: polls the command's output for WHAT (2 s)
+expect() {
+  local want=$1 got=""
+  shift
+  for _ in $(seq 20); do
+    got=$("$@" 2>/dev/null || true)
+    [ "$got" = "$want" ] && return 0
+    sleep 0.1
+  done
+  fail "$* gave '$got', not '$want'"
+}
+
+"$VELODRA" "$lib" >"$WORK/velodra.log" 2>&1 &
+pid=$!
+PIDS+=($pid)
+for _ in $(seq 100); do pc status >/dev/null 2>&1 && break; sleep 0.1; done
+expect "Stopped" pc status
+expect "First Song" pc metadata title
+expect "The Band" pc metadata artist
+
+intro=$(gdbus introspect --session -d org.mpris.MediaPlayer2.velodra -o /org/mpris/MediaPlayer2)
+grep -q 'interface org.mpris.MediaPlayer2 {' <<<"$intro" || fail "no org.mpris.MediaPlayer2"
+grep -q 'interface org.mpris.MediaPlayer2.Player {' <<<"$intro" || fail "no Player interface"
+grep -q 'Seeked(x Position)' <<<"$intro" || fail "no Seeked signal"
+[ "$(pc metadata mpris:length)" = "30000000" ] || fail "length $(pc metadata mpris:length)"
+
+pc play-pause
+expect "Playing" pc status
+pc play-pause
+expect "Paused" pc status
+pc play
+expect "Playing" pc status
+
+pc position 12
+sleep 0.3
+position=$(pc position)
+awk -v p="$position" 'BEGIN { exit !(p >= 11.5 && p < 14) }' || fail "position $position after seek to 12"
+
+# A track change, as the desktop hears of it.
+dbus-monitor --session "type='signal',interface='org.freedesktop.DBus.Properties',path='/org/mpris/MediaPlayer2'" \
+  >"$WORK/monitor.log" 2>&1 &
+monitor=$!
+PIDS+=($monitor)
+sleep 0.5
+pc next
+expect "Second Song" pc metadata title
+expect "Playing" pc status
+sleep 0.5
+kill "$monitor"
+grep -q 'string "PropertiesChanged"\|member=PropertiesChanged' "$WORK/monitor.log" || fail "no PropertiesChanged seen"
+grep -q 'string "Second Song"' "$WORK/monitor.log" || { cat "$WORK/monitor.log"; fail "the new title was not announced"; }
+grep -q 'string "Position"' "$WORK/monitor.log" && fail "Position was pushed"
+
+pc previous
+expect "First Song" pc metadata title
+
+pc loop Playlist
+expect "Playlist" pc loop
+pc loop None
+expect "None" pc loop
+pc loop Track || true
+sleep 0.3
+expect "None" pc loop
+pc shuffle On
+expect "On" pc shuffle
+pc shuffle Off
+expect "Off" pc shuffle
+pc loop Playlist
+expect "Playlist" pc loop
+
+# A folder that isn't there: an error naming the reason, and the library stays.
+if pc open "file://$WORK/nowhere" 2>"$WORK/open.err"; then fail "opening a missing folder succeeded"; fi
+grep -q "doesn't exist" "$WORK/open.err" || fail "open error: $(cat "$WORK/open.err")"
+expect "First Song" pc metadata title
+
+# Quit runs the close sequence: settings saved (Repeat on), exit 0.
+gdbus call --session -d org.mpris.MediaPlayer2.velodra -o /org/mpris/MediaPlayer2 \
+  -m org.mpris.MediaPlayer2.Quit >/dev/null
+wait_exit "$pid" 15
+[ "$EXIT_CODE" -eq 0 ] || { cat "$WORK/velodra.log"; fail "exit code $EXIT_CODE"; }
+grep -q '^Loop=1' "$XDG_CONFIG_HOME/velodra.ini" || fail "Repeat not saved at Quit"
+echo "mpris e2e passed"

@@ -1,0 +1,76 @@
+#include "ui/DesktopNotify.h"
+
+#include "VelodraAppId.h"
+#include "platform/FileName.h"
+#include "ui/Desktop.h"
+
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QStringList>
+#include <optional>
+#include <utility>
+
+namespace {
+
+// This run's notification: its id once the service has answered, and the texts that wait for
+// that answer (so two quick track changes still leave one notification).
+struct TNotifyState {
+    std::uint32_t Id = 0;
+    bool Waiting = false;
+    std::optional<std::pair<QString, QString>> Next;
+};
+TNotifyState& State() {
+    static TNotifyState state;
+    return state;
+}
+
+void Send(const QString& title, const QString& info) {
+    QDBusConnection bus = SessionBus();
+    if (!bus.isConnected()) return;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    call.setArguments(NotifyArguments(State().Id, title, info));
+    State().Waiting = true;
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, qApp, [](QDBusPendingCallWatcher* w) {
+            w->deleteLater();
+            const QDBusPendingReply<uint> reply = *w;
+            TNotifyState& s = State();
+            if (reply.isValid()) s.Id = reply.value();
+            s.Waiting = false;
+            if (s.Next) {
+                const auto [nextTitle, nextInfo] = *std::exchange(s.Next, std::nullopt);
+                Send(nextTitle, nextInfo);
+            }
+        });
+}
+
+} // namespace
+
+QVariantList NotifyArguments(std::uint32_t replacesId, const QString& title, const QString& info) {
+    const QString body = DisplayFileName(info).toHtmlEscaped();
+    const QVariantMap hints{
+        {QStringLiteral("desktop-entry"), QString::fromLatin1(VelodraAppId)},
+    };
+    return {QStringLiteral("Velodra"),
+            QVariant::fromValue(uint{replacesId}),
+            QString::fromLatin1(VelodraAppId),
+            DisplayFileName(title).trimmed(),
+            body,
+            QStringList(),
+            hints,
+            DesktopNotifyTimeoutMs};
+}
+
+void DesktopNotify(const QString& title, const QString& info) {
+    if (State().Waiting) {
+        State().Next = {title, info};
+        return;
+    }
+    Send(title, info);
+}
