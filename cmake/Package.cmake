@@ -38,7 +38,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, \
 gstreamer1.0-plugins-ugly, gstreamer1.0-libav, fonts-wine, fonts-liberation")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol")
+# The mixer command, and Qt's Wayland plugin for a native window and notifications there.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol, qt6-wayland")
 include(CPack)
 
 # Checks: the window's icon and class (e2e), and the install tree, the validators and the
