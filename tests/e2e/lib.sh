@@ -41,11 +41,15 @@ tone() {
 }
 
 # wait_window NAME_REGEX [SECONDS] -> prints the window id
+# Only normal windows count: the pop-up, a tool tip titled "Velodra" too, comes and goes.
 wait_window() {
-  local name=$1 secs=${2:-20} id=""
+  local name=$1 secs=${2:-20} id
   for _ in $(seq $((secs * 10))); do
-    id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
+    for id in $(xdotool search --onlyvisible --name "$name" 2>/dev/null || true); do
+      case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
+        *_NET_WM_WINDOW_TYPE_NORMAL*) echo "$id"; return 0 ;;
+      esac
+    done
     sleep 0.1
   done
   return 1
