@@ -1,5 +1,6 @@
 // Program entry: one copy per user, the two windows, the message loop.
 #include "VelodraAppId.h"
+#include "platform/EndSignals.h"
 #include "platform/FileName.h"
 #include "platform/InstanceLock.h"
 #include "player/UFormPlayer.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QIcon>
+#include <QSessionManager>
 #include <memory>
 
 namespace {
@@ -40,6 +42,12 @@ int main(int argc, char** argv) {
     formVelodra->SetCommandLine(args);
     auto formPlayer = std::make_unique<TFormPlayer>();
     formVelodra->SetFormPlayer(formPlayer.get());
+    // Log-out, shutdown and kill close the program as its window does; the session manager's
+    // save request saves what the close would.
+    TEndSignals endSignals([w = formVelodra.get()](int) { w->EndSession(); });
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, formVelodra.get(),
+        [w = formVelodra.get()](QSessionManager&) { w->SaveSession(); }, Qt::DirectConnection);
     formVelodra->show();
     const int rc = QApplication::exec();
     // Reverse order of creation: the player (and its audio device) goes first.

@@ -1,6 +1,8 @@
 #pragma once
 // The loading window: a small borderless window that shows the counts of a running scan and
-// offers Abort (also Escape). The player reports to it; its Abort stops the player's scan.
+// offers Abort (also Escape). The player reports to it; its Abort stops the player's scan. It
+// never becomes the active window: made with the main window as parent, it is that window's
+// transient utility window.
 #include "player/UFormPlayer.h"
 
 #include <QElapsedTimer>
