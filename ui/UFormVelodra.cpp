@@ -174,8 +174,8 @@ void TFormVelodra::StartUp() {
             PlayFrom = 0;
         } else if (resumeAt > 0 && FormPlayer->IsOpen) {
             FormPlayer->Seek(resumeAt);
+            ShowPosition(-1);
         }
-        if (resumeAt > 0) ShowPosition(-1);
     } catch (const EVelodraError& e) {
         ActRestoreExecute();
         ReportError(e.Message);

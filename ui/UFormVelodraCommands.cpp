@@ -197,7 +197,10 @@ void TFormVelodra::SetPauseState(bool paused) {
 
 void TFormVelodra::ActPlayExecute() {
     Execute(ui->ActStop);
-    if (const int from = std::exchange(PlayFrom, 0); from > 0) FormPlayer->Seek(from);
+    if (const int from = std::exchange(PlayFrom, 0); from > 0) {
+        FormPlayer->Seek(from);
+        ShowPosition(-1);
+    }
     FormPlayer->Play();
     SetPlayIcon(2);
     TmrMainTag = 0;
