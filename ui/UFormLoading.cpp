@@ -11,12 +11,12 @@
 #include <QShortcut>
 #include <QWindow>
 
-TFormLoading::TFormLoading(TFormPlayer& player, QWidget* parent)
+TFormLoading::TFormLoading(TFormPlayer& player, QWidget* owner)
     // A utility window of the main window (transient for it, no task-bar entry) that never
     // takes the activation: the main window stays the active one, so its keys work during and
     // after a scan, and the window manager has nothing to hand back when this one hides.
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
-      ui(new Ui::TFormPlayer), Player(player) {
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
+      ui(new Ui::TFormPlayer), Player(player), Owner(owner) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("FormPlayer"));
     setFont(DisplayFont(11)); // drawn in the display's face
@@ -45,10 +45,14 @@ void TFormLoading::Button1Click() {
 
 void TFormLoading::ScanStarted() {
     ShowProgress(0, 0);
-    // Made here, not earlier, so that the main window's exists and this one is transient for
-    // it; the window manager forgets the state when a window hides, so it is set at every show.
+    // Transient for the owner's window, which exists by now. Not a child widget of the owner:
+    // the owner's painting must not take this window into account. The window manager forgets
+    // the state when a window hides, so it is set at every show.
     winId();
-    if (QWindow* w = windowHandle()) SkipTaskbar(*w);
+    if (QWindow* w = windowHandle()) {
+        if (Owner && Owner->windowHandle()) w->setTransientParent(Owner->windowHandle());
+        SkipTaskbar(*w);
+    }
     show();
 }
 

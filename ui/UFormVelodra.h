@@ -211,7 +211,7 @@ private:
     QSystemTrayIcon* TrayIcon = nullptr;
     TFolderPicture* FolderPicture = nullptr;
     TFormPlayer* FormPlayer = nullptr;
-    // The loading window: a child window (Qt::Tool) that never takes the activation.
+    // The loading window: this window's transient utility window, never the active one.
     std::unique_ptr<TFormLoading> FormLoading;
 
     TBrowseFolder BrowseFolder;

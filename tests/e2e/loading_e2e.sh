@@ -61,6 +61,15 @@ done
 xdotool search --onlyvisible --name '^FormPlayer$' >/dev/null 2>&1 && fail "the loading window stays"
 wait_caption "$win" "Velodra :: First" 100 || fail "caption '$(window_name "$win")' after the scan"
 [ "$(active_window)" = "$win" ] || fail "after the scan the active window is $(active_window)"
+# The short title replaced the welcome text wholly: nothing yellow is left right of it (once,
+# the window painted over the loading window's life kept "odra!" of "Welcome to Velodra!").
+sleep 0.5
+import -window root "$WORK/screen.png"
+x=$(xwininfo -id "$win" | awk '/Absolute upper-left X/{print $NF}')
+y=$(xwininfo -id "$win" | awk '/Absolute upper-left Y/{print $NF}')
+yellow=$(convert "$WORK/screen.png" -crop "50x26+$((x + 130))+$((y + 26))" +repage \
+  -fx '(r>0.85 && g>0.85 && b<0.25) ? 1 : 0' -format '%[fx:int(mean*w*h+0.5)]' info:)
+[ "$yellow" -eq 0 ] || fail "$yellow yellow pixels of an old title right of 'First'"
 
 # The aborted scan kept the folders found so far: Next Folder stops at the last of them (the
 # whole tree has the root and the 20 below it).
