@@ -111,8 +111,10 @@ void TFormVelodra::ReportSaveFailure(const QString& message) {
     // headline (a value that cannot be written) is its own reason.
     const qsizetype cut = message.indexOf(QStringLiteral("\r\r"));
     const QString reason = cut >= 0 ? message.mid(cut + 2) : message;
-    if (ReportedSaveFailures.contains(reason)) return;
-    ReportedSaveFailures.append(reason);
+    // Logged while a session ended, it has still not been seen by the user.
+    const QString seen = (EndingSession ? QStringLiteral("log ") : QStringLiteral("box ")) + reason;
+    if (ReportedSaveFailures.contains(seen)) return;
+    ReportedSaveFailures.append(seen);
     const QString headline =
         QStringLiteral("Could not write to ") + QuotedStr(IniFileName) + QLatin1Char('.');
     if (EndingSession) {

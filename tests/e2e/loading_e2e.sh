@@ -38,7 +38,7 @@ for _ in $(seq 2000); do
 done
 [ -n "$loading" ] || fail "no loading window"
 kill -STOP "$app"
-trap 'kill -CONT $app 2>/dev/null; cleanup' EXIT
+trap 'kill -CONT "$app" 2>/dev/null || true; cleanup' EXIT
 win=$(xdotool search --onlyvisible --name "^Velodra" | head -n 1)
 [ -n "$win" ] || fail "no main window"
 
