@@ -1,6 +1,7 @@
 // Program entry: one copy per user, the two windows, the message loop.
 #include "Arguments.h"
 #include "VelodraAppId.h"
+#include "platform/EndSignals.h"
 #include "platform/FileName.h"
 #include "platform/InstanceLock.h"
 #include "player/UFormPlayer.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QIcon>
+#include <QSessionManager>
 #include <memory>
 
 namespace {
@@ -31,7 +33,7 @@ int main(int argc, char** argv) {
     if (!AcquireInstanceLock()) {
         const QCoreApplication app(argc, argv);
         HandOverToRunningCopy(args.isEmpty() ? std::nullopt
-                                             : std::optional(AbsoluteArgument(args.first())),
+                                             : std::optional(AbsoluteFileName(args.first())),
                               TInstanceLock::DefaultPath());
         return 0;
     }
@@ -49,6 +51,12 @@ int main(int argc, char** argv) {
     formVelodra->SetFormPlayer(formPlayer.get());
     // Media controls and the hand-over; they go before the windows.
     auto desktop = StartDesktopServices(*formVelodra, *formPlayer, TInstanceLock::DefaultPath());
+    // Log-out, shutdown and kill close the program as its window does; the session manager's
+    // save request saves what the close would.
+    TEndSignals endSignals([w = formVelodra.get()](int) { w->EndSession(); });
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, formVelodra.get(),
+        [w = formVelodra.get()](QSessionManager&) { w->SaveSession(); }, Qt::DirectConnection);
     formVelodra->show();
     const int rc = QApplication::exec();
     desktop.reset();

@@ -2,6 +2,10 @@
 
 #include "base/Cp1252.h"
 
+#include <QStringList>
+#include <climits>
+#include <unistd.h>
+
 namespace {
 constexpr char16_t kEscapeBase = 0xDC80;
 
@@ -129,4 +133,15 @@ bool IsExistingFile(const QString& path) {
     struct stat st {};
     return !path.isEmpty() && ::stat(EncodeFileName(path).constData(), &st) == 0 &&
            S_ISREG(st.st_mode);
+}
+
+QString AbsoluteFileName(const QString& name) {
+    const QChar slash = QLatin1Char('/');
+    if (name.isEmpty() || name.startsWith(slash)) return name;
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) return name;
+    QStringList parts = DecodeFileName(std::string_view(cwd)).split(slash, Qt::SkipEmptyParts);
+    for (const QString& part : name.split(slash, Qt::SkipEmptyParts))
+        if (part != QStringLiteral(".")) parts.append(part);
+    return slash + parts.join(slash);
 }

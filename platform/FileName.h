@@ -23,3 +23,8 @@ QString DisplayFileName(const QString& name);
 // differently).
 bool IsDirectory(const QString& path);
 bool IsExistingFile(const QString& path);
+
+// A relative name joined to the working folder, bytes kept; "." segments dropped ("velodra ."
+// names the folder itself), ".." kept (the folder a link leads to may have another parent). An
+// absolute or empty name comes back unchanged.
+QString AbsoluteFileName(const QString& name);

@@ -45,3 +45,19 @@ QString RateText(std::uint32_t sampleRateHz, std::uint32_t bitRateKbps) {
     return SampleRateText(sampleRateHz) + QStringLiteral("  ") + QString::number(bitRateKbps) +
            QStringLiteral(" kbps");
 }
+
+QPoint KeepFrameOnArea(const QRect& frame, const QRect& area) {
+    QRect r = frame;
+    if (r.right() > area.right()) r.moveRight(area.right());
+    if (r.bottom() > area.bottom()) r.moveBottom(area.bottom());
+    if (r.left() < area.left()) r.moveLeft(area.left());
+    if (r.top() < area.top()) r.moveTop(area.top());
+    return r.topLeft();
+}
+
+int ResumePosition(int saved, int duration) {
+    // Resuming in the last seconds would only play the end and move on at once.
+    constexpr int kTailMs = 5000;
+    if (saved <= 0 || duration <= 0 || saved > duration - kTailMs) return 0;
+    return saved;
+}

@@ -1,6 +1,8 @@
 #pragma once
 // The main window's decisions as pure functions: which commands are enabled, how names and
 // rates read. The window gathers the input, decides, and applies only what changed.
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <cstdint>
 
@@ -46,3 +48,13 @@ QString CleanDisplayName(const QString& s);
 QString SampleRateText(std::uint32_t hz);
 // The display's rate line: "44.1 kHz  128 kbps"; empty when the bit rate is 0.
 QString RateText(std::uint32_t sampleRateHz, std::uint32_t bitRateKbps);
+
+// Where a window's frame goes so that it lies wholly in the work area: moved back from the right
+// and bottom edges first, then from the left and top, so a frame larger than the area keeps its
+// top-left corner inside. The top-left corner of the frame, unchanged when it already fits.
+QPoint KeepFrameOnArea(const QRect& frame, const QRect& area);
+
+// Where a file resumes, in ms, from the position saved at the last close: that position, or 0
+// (the file's beginning) when it is within the last 5 s of the file, beyond its length, or the
+// length is unknown.
+int ResumePosition(int saved, int duration);

@@ -1,6 +1,7 @@
 #pragma once
 // The loading window: a small borderless window that shows the counts of a running scan and
-// offers Abort (also Escape). The player reports to it; its Abort stops the player's scan.
+// offers Abort (also Escape). The player reports to it; its Abort stops the player's scan. It
+// never becomes the active window: it is its owner's (the main window's) transient utility window.
 #include "player/UFormPlayer.h"
 
 #include <QElapsedTimer>
@@ -15,7 +16,7 @@ class TFormLoading : public QWidget, public TScanObserver {
     Q_OBJECT
 
 public:
-    explicit TFormLoading(TFormPlayer& player, QWidget* parent = nullptr);
+    explicit TFormLoading(TFormPlayer& player, QWidget* owner = nullptr);
     ~TFormLoading() override;
 
     void ScanStarted() override;
@@ -29,5 +30,6 @@ private:
 
     std::unique_ptr<Ui::TFormPlayer> ui;
     TFormPlayer& Player;
+    QWidget* Owner;              // the main window, or none
     QElapsedTimer ProgressClock; // since the label was last written
 };

@@ -9,6 +9,7 @@
 #include "platform/IniFile.h"
 #include "player/UFormPlayer.h"
 #include "ui/Icons.h"
+#include "ui/Rules.h"
 #include "ui/ScopeGuard.h"
 #include "ui/UFormLoading.h"
 #include "ui/UFormNotify.h"
@@ -29,7 +30,7 @@
 TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormVelodra) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("FormVelodra"));
-    move(199, 124); // the design position; the settings may move it
+    move(DesignPosition); // the settings may move it, at the first show
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -57,7 +58,7 @@ TFormVelodra::~TFormVelodra() {
 
 void TFormVelodra::SetFormPlayer(TFormPlayer* player) {
     FormPlayer = player;
-    FormLoading = player ? std::make_unique<TFormLoading>(*player) : nullptr;
+    FormLoading = player ? std::make_unique<TFormLoading>(*player, this) : nullptr;
 }
 
 void TFormVelodra::FormCreate() {
@@ -74,7 +75,29 @@ void TFormVelodra::showEvent(QShowEvent* e) {
     if (!FirstShowDone) {
         FirstShowDone = true;
         FormShow();
+        PlaceBeforeFirstShow();
     }
+}
+
+void TFormVelodra::PlaceBeforeFirstShow() {
+    const QPoint wanted = ReadSavedPosition();
+    QScreen* s = QGuiApplication::screenAt(wanted);
+    if (!s) s = screen();
+    // The frame's size is known once the window manager has framed the window; the client's
+    // stands in for it until the check at the placement.
+    RequestedFramePos = s ? KeepFrameOnArea(QRect(wanted, size()), s->availableGeometry()) : wanted;
+    move(RequestedFramePos);
+    if (QWindow* w = windowHandle()) {
+        // After every resize of the first show: a resize makes the position the client's again.
+        w->setFramePosition(RequestedFramePos);
+        w->installEventFilter(this);
+    }
+}
+
+QPoint TFormVelodra::FramePosition() const {
+    if (!Placed) return RequestedFramePos;
+    const QWindow* w = windowHandle();
+    return w ? w->framePosition() : pos();
 }
 
 void TFormVelodra::FormShow() {
@@ -100,7 +123,8 @@ void TFormVelodra::StartUp() {
     if (!CommandLine.isEmpty()) {
         const QString param = CommandLine.first();
         if (IsDirectory(param)) {
-            FormPlayer->Library.RootFolder = param;
+            // Saved as given, "." would name another tree at a start from another folder.
+            FormPlayer->Library.RootFolder = AbsoluteFileName(param);
             SavedFolderIndex = -1;
         } else {
             QApplication::beep();
@@ -113,6 +137,7 @@ void TFormVelodra::StartUp() {
     try {
         SetRootFolder(root);
         const TLibrary& library = FormPlayer->Library;
+        int resumeAt = 0;
         if (SavedFolderIndex >= 0 && SavedFileIndex >= 0 &&
             SavedFolderIndex < library.FolderCount() &&
             SavedFileIndex < library.FileCountInFolder(SavedFolderIndex)) {
@@ -123,8 +148,17 @@ void TFormVelodra::StartUp() {
                 ui->edFile->setCurrentIndex(SavedFileIndex);
             }
             edFileChange();
+            // The restored file goes on where the last run left it.
+            resumeAt = ResumePosition(SavedPosition, FormPlayer->MediaInfo.Duration);
         }
-        if (WasPlaying) Execute(ui->ActPlay);
+        if (WasPlaying) {
+            PlayFrom = resumeAt;
+            Execute(ui->ActPlay);
+            PlayFrom = 0;
+        } else if (resumeAt > 0 && FormPlayer->IsOpen) {
+            FormPlayer->Seek(resumeAt);
+            ShowPosition(-1);
+        }
     } catch (const EVelodraError& e) {
         ActRestoreExecute();
         ReportError(e.Message);
@@ -163,13 +197,19 @@ void TFormVelodra::closeEvent(QCloseEvent* e) {
     Closing = true;
     // FormCloseQuery
     WasPlaying = FormPlayer && FormPlayer->IsPlaying();
-    // FormClose
-    SaveSettings(true);
+    // FormClose. Closed before the start-up read the settings, the run has nothing to record,
+    // and a save would put the defaults over the user's file.
+    if (SettingsLoaded) SaveSettings(true);
     RemoveTrayIcon();
     CloseNotify();
     TmrMain->stop();
     e->accept();
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TFormVelodra::EndSession() {
+    EndingSession = true;
+    close();
 }
 
 void TFormVelodra::changeEvent(QEvent* e) {
@@ -185,16 +225,15 @@ void TFormVelodra::changeEvent(QEvent* e) {
 }
 
 void TFormVelodra::KeepOnScreen() {
+    // Before the window manager has placed the window its geometry is not yet its own: the
+    // placement runs this check.
+    if (!Placed) return;
     QScreen* s = screen();
     if (!s) s = QGuiApplication::primaryScreen();
     if (!s) return;
-    const QRect area = s->availableGeometry();
-    QRect frame = frameGeometry(); // a window's pos() is its frame's corner
-    if (frame.right() > area.right()) frame.moveRight(area.right());
-    if (frame.bottom() > area.bottom()) frame.moveBottom(area.bottom());
-    if (frame.left() < area.left()) frame.moveLeft(area.left());
-    if (frame.top() < area.top()) frame.moveTop(area.top());
-    if (frame.topLeft() != pos()) move(frame.topLeft());
+    const QRect frame = frameGeometry(); // a window's pos() is its frame's corner
+    const QPoint corner = KeepFrameOnArea(frame, s->availableGeometry());
+    if (corner != frame.topLeft()) move(corner);
 }
 
 // ---- tray ----

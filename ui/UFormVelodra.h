@@ -40,6 +40,7 @@ struct TWindowState {
     int CurFileIndex = -1;
     int SavedFolderIndex = -1;
     int SavedFileIndex = -1;
+    int SavedPosition = 0; // ms into the saved file
     bool WasPlaying = false;
     bool Minimized = false;
     bool WatchForEnd = false;
@@ -72,6 +73,13 @@ public:
         std::function<QString(QWidget* owner, const QString& text, const QString& start)>;
     void SetBrowseFolder(TBrowseFolder browse) { BrowseFolder = std::move(browse); }
     void SetCommandLine(const QStringList& args) { CommandLine = args; } // after the program name
+
+    // The close sequence when the session ends (a termination signal): as the user's close, but
+    // a failed save goes to the standard error stream, not to a message box nobody answers.
+    void EndSession();
+    // The session manager's save request: the settings as the close would write them; the
+    // program goes on (the log-out may be cancelled).
+    void SaveSession();
 
     TWindowState State() const { return *this; }
     const TPlayedKeys& Played() const { return PlayedKeys; }
@@ -176,6 +184,8 @@ private:
     // Settings
     void LoadSettings();
     void SaveSettings(bool report);
+    // Each reason once per run: the same failure at every later save says nothing new.
+    void ReportSaveFailure(const QString& message);
 
     // Layout and picture
     void SetUpCommands();
@@ -192,6 +202,14 @@ private:
     void ScrollTitle();
     void AnimateChannelMode();
     void KeepOnScreen();
+    // The window's place is its frame's outer corner, as Left/Top keep it. It is given at the
+    // first show, before the window is mapped, so the window manager maps the frame there, and
+    // it is read back only once the window manager has placed the window (until then it is the
+    // place asked for).
+    void PlaceBeforeFirstShow();
+    QPoint FramePosition() const;
+    QPoint ReadSavedPosition() const; // Left/Top of the settings file, else the design position
+    static constexpr QPoint DesignPosition{199, 124};
 
     // Tray
     void RemoveTrayIcon();
@@ -208,8 +226,7 @@ private:
     QSystemTrayIcon* TrayIcon = nullptr;
     TFolderPicture* FolderPicture = nullptr;
     TFormPlayer* FormPlayer = nullptr;
-    // A window of its own, not a child: hiding it must not hand the activation to this window
-    // while it is still hidden.
+    // The loading window: this window's transient utility window, never the active one.
     std::unique_ptr<TFormLoading> FormLoading;
 
     TBrowseFolder BrowseFolder;
@@ -219,4 +236,10 @@ private:
 
     bool FirstShowDone = false;
     bool Closing = false;
+    bool EndingSession = false;
+    bool SettingsLoaded = false; // nothing of this run is worth saving before
+    QStringList ReportedSaveFailures;
+    int PlayFrom = 0; // where the next Play starts, once (a resumed file)
+    QPoint RequestedFramePos;
+    bool Placed = false; // the window manager has mapped and placed the window
 };

@@ -15,8 +15,10 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTimer>
+#include <QWindow>
 #include <array>
 #include <cmath>
+#include <utility>
 
 // Which handler a command runs (besides inverting its own checked state).
 struct TFormVelodra::TCommand {
@@ -195,6 +197,10 @@ void TFormVelodra::SetPauseState(bool paused) {
 
 void TFormVelodra::ActPlayExecute() {
     Execute(ui->ActStop);
+    if (const int from = std::exchange(PlayFrom, 0); from > 0) {
+        FormPlayer->Seek(from);
+        ShowPosition(-1);
+    }
     FormPlayer->Play();
     SetPlayIcon(2);
     TmrMainTag = 0;
@@ -313,6 +319,13 @@ void TFormVelodra::HandOver(const std::optional<QString>& argument) {
 }
 
 bool TFormVelodra::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::Expose && !Placed && watched == windowHandle() &&
+        windowHandle()->isExposed()) {
+        // Mapped, so framed and placed: from now on the geometry is the window's own.
+        Placed = true;
+        KeepOnScreen();
+        return false;
+    }
     if (watched == ui->ProgressBar1 && e->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(e);
         if (me->button() == Qt::LeftButton && ui->ProgressBar1->isEnabled()) {

@@ -82,3 +82,36 @@ wait_exit() {
   done
   fail "process $pid still running after ${secs}s"
 }
+
+# A real window manager (openbox, with its stock settings): focus, activation and placement as
+# on a desktop. Ready once it has announced itself on the root window.
+start_wm() {
+  openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+  PIDS+=($!)
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  fail "openbox did not start"
+}
+
+# wait_caption WINDOW TEXT [TENTHS]: 0 once the caption reads TEXT (5 s unless told)
+wait_caption() {
+  for _ in $(seq "${3:-50}"); do
+    [ "$(window_name "$1")" = "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# frame_corner WINDOW -> "X,Y": the outer corner of the frame the window manager drew around it
+frame_corner() {
+  local x y left top
+  x=$(xwininfo -id "$1" | awk '/Absolute upper-left X/{print $NF}')
+  y=$(xwininfo -id "$1" | awk '/Absolute upper-left Y/{print $NF}')
+  read -r left _ top _ <<<"$(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+  echo "$((x - left)),$((y - top))"
+}
+
+# The window manager's active window, as a decimal id (what xdotool prints).
+active_window() { printf '%d\n' "$(xprop -root _NET_ACTIVE_WINDOW | awk '{print $NF}')"; }

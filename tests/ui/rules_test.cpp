@@ -136,4 +136,34 @@ TEST(RateText, OneDecimalInTheUsersLocaleAndNoneWhenItIsZero) {
     QLocale::setDefault(QLocale::c());
 }
 
+TEST(KeepFrameOnArea, MovedOnlyAsFarAsNeeded) {
+    const QRect area(0, 0, 1024, 740); // a panel below
+    const struct {
+        QRect Frame;
+        QPoint Want;
+    } cases[] = {
+        {{199, 124, 202, 221}, {199, 124}},  // fits: stays
+        {{-500, 99999, 202, 221}, {0, 519}}, // off at left and bottom
+        {{900, -30, 202, 221}, {822, 0}},    // off at right and top
+        {{822, 519, 202, 221}, {822, 519}},  // touches the corner: stays
+        {{10, 10, 2000, 900}, {0, 0}},       // larger than the area: its corner inside
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(KeepFrameOnArea(c.Frame, area), c.Want) << c.Frame.x() << "," << c.Frame.y();
+}
+
+TEST(ResumePosition, OnlyWellBeforeTheEnd) {
+    const struct {
+        int Saved, Duration, Want;
+    } cases[] = {
+        {12000, 30000, 12000}, {25000, 30000, 25000}, // five seconds before the end goes on
+        {25001, 30000, 0},     {30000, 30000, 0},     // within the last five seconds
+        {45000, 30000, 0},                            // beyond the length: another file now
+        {0, 30000, 0},         {-5, 30000, 0},        // the beginning, or nonsense
+        {3000, 0, 0},          {3000, 4000, 0},       // no length known; shorter than 5 s
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ResumePosition(c.Saved, c.Duration), c.Want) << c.Saved << " of " << c.Duration;
+}
+
 } // namespace

@@ -95,6 +95,7 @@ TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
                              "Folder=1\n"
                              "File=0\n"
                              "Playing=1\n"
+                             "Position=0\n"
                              "[Config]\n"
                              "InclWMA=0\n"
                              "Loop=1\n"
@@ -342,38 +343,199 @@ TEST_F(Settings, InvalidCommandLineFolderIsReportedAndTheSavedLibraryLoads) {
     EXPECT_EQ(FileIndex(), 1);
 }
 
-// Where the file cannot be written: a folder in its place, or a configuration "folder" that is
-// a file (whose name carries a quote, doubled in the message).
-class UnwritableSettings : public Settings, public ::testing::WithParamInterface<bool> {};
+// Where the file cannot be written: a folder in its place, a configuration "folder" that is a
+// file (whose name carries a quote, doubled in the message), a file too large to be ours.
+struct TUnwritableCase {
+    const char* Name;
+    const char* Reason; // empty: the system's own words
+};
 
-TEST_P(UnwritableSettings, FailureIsReportedAtCloseOnly) {
-    if (GetParam()) {
-        const std::string blocker = Dir / "it's";
-        WriteFile(blocker, "a file, not a folder");
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(blocker));
-        Restart();
-    } else {
-        std::filesystem::create_directories(IniPath());
+class UnwritableSettings : public Settings, public ::testing::WithParamInterface<TUnwritableCase> {
+protected:
+    void MakeUnwritable() {
+        const std::string name = GetParam().Name;
+        if (name == "ConfigIsAFile") {
+            const std::string blocker = Dir / "it's";
+            WriteFile(blocker, "a file, not a folder");
+            qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(blocker));
+            Restart();
+        } else if (name == "FolderInPlace") {
+            std::filesystem::create_directories(IniPath());
+        } else {
+            WriteIni("[Last]\n" + std::string(5 << 20, ';'));
+        }
     }
-    const QString path = Window->State().IniFileName;
+    QString Headline() const {
+        QString quoted = Window->State().IniFileName;
+        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+        return QStringLiteral("Could not write to '") + quoted + QStringLiteral("'.");
+    }
+    void ExpectReason(const QString& text) {
+        ASSERT_TRUE(text.startsWith(Headline() + QStringLiteral("\r\r"))) << qPrintable(text);
+        const QString reason = text.mid(Headline().size() + 2);
+        if (*GetParam().Reason)
+            EXPECT_EQ(reason, QString::fromUtf8(GetParam().Reason));
+        else
+            EXPECT_FALSE(reason.trimmed().isEmpty());
+        EXPECT_FALSE(reason.contains(QStringLiteral("Could not write"))) << "said once";
+    }
+};
+
+TEST_P(UnwritableSettings, FailureIsReportedAtCloseOnlyWithItsReason) {
+    MakeUnwritable();
+    const std::string before = GetParam().Name == std::string("TooLarge") ? IniText() : "";
     ShowAndStart();
     Load({2});
     Run(Form().ActPlay);
     EXPECT_TRUE(Player->IsPlaying());
     EXPECT_TRUE(Messages.empty()) << "the save at Play is silent";
+    Window->SaveSession(); // logged, not shown: the close still shows it
+    EXPECT_TRUE(Messages.empty());
     CloseWindow();
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Caption, QStringLiteral("Information"));
     EXPECT_EQ(Messages[0].Icon, TMsgIcon::Error);
-    QString quoted = path;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    EXPECT_EQ(Messages[0].Text,
-              QStringLiteral("Could not write to '") + quoted + QStringLiteral("'."));
-    EXPECT_EQ(Messages[0].Text.contains(QStringLiteral("it''s")), GetParam());
+    ExpectReason(Messages[0].Text);
+    EXPECT_EQ(Messages[0].Text.contains(QStringLiteral("it''s")),
+              GetParam().Name == std::string("ConfigIsAFile"));
+    if (!before.empty()) {
+        EXPECT_TRUE(IniText() == before) << "the large file is left alone";
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Places, UnwritableSettings, ::testing::Bool(),
-                         [](const auto& p) { return p.param ? "ConfigIsAFile" : "FolderInPlace"; });
+// When the session ends nobody answers a message box: the reason goes to the standard error
+// stream, once however often the state is saved.
+TEST_P(UnwritableSettings, SessionSavesLogTheReasonOnce) {
+    MakeUnwritable();
+    ShowAndStart();
+    Load({2});
+    Run(Form().ActPlay);
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler old =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg && text.startsWith(QStringLiteral("Could not write")))
+                warnings << text;
+        });
+    for (int i = 0; i < 3; ++i)
+        Window->SaveSession();
+    Window->EndSession();
+    qInstallMessageHandler(old);
+    EXPECT_TRUE(Messages.empty());
+    ASSERT_EQ(warnings.size(), 1) << qPrintable(warnings.join(QLatin1Char('|')));
+    EXPECT_TRUE(warnings[0].startsWith(ForDisplay(Headline()) + QLatin1Char(' ')));
+    EXPECT_FALSE(Window->isVisible()) << "the session's end closes";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, UnwritableSettings,
+    ::testing::Values(TUnwritableCase{"FolderInPlace", ""}, TUnwritableCase{"ConfigIsAFile", ""},
+                      TUnwritableCase{"TooLarge", "The file is larger than 4 MiB, too large to be "
+                                                  "a settings file, so it was left alone."}),
+    [](const auto& p) { return std::string(p.param.Name); });
+
+TEST_F(Settings, SessionSaveWritesThisMomentAndTheProgramGoesOn) {
+    ShowAndStart();
+    Load({2, 2});
+    Run(Form().ActNextFile);
+    Run(Form().ActPlay);
+    Clock->Advance(4000);
+    Window->SaveSession();
+    EXPECT_NE(IniText().find("File=1\nPlaying=1\nPosition=4000\n"), std::string::npos) << IniText();
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_TRUE(Player->IsPlaying());
+    // The saves at Play still write the value loaded at start-up.
+    Run(Form().ActNextFile);
+    EXPECT_NE(IniText().find("Playing=0\n"), std::string::npos) << IniText();
+
+    Clock->Advance(2500);
+    Window->EndSession();
+    EXPECT_NE(IniText().find("Folder=1\nFile=0\nPlaying=1\nPosition=2500\n"), std::string::npos)
+        << IniText();
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(Settings, ClosedBeforeTheStartUpReadTheFileLeavesItAlone) {
+    Lib = MakeLibrary({2});
+    const std::string text = "[Last]\nRoot=" + Lib.toStdString() + "\nFolder=0\nFile=1\n";
+    WriteIni(text);
+    Window->show();
+    Window->EndSession(); // a signal that came with the window
+    ASSERT_TRUE(
+        testsupport::WaitFor([&] { return Window->State().StartUpDone; }, std::chrono::seconds(5)));
+    EXPECT_EQ(IniText(), text);
+}
+
+struct TResumeCase {
+    const char* Name;
+    int Folder, Saved;
+    bool Playing;
+    int Want;
+};
+
+class Resume : public Settings, public ::testing::WithParamInterface<TResumeCase> {};
+
+TEST_P(Resume, TheRestoredFileGoesOnWhereTheLastRunLeftIt) {
+    const TResumeCase& c = GetParam();
+    Lib = MakeLibrary({2, 2});
+    Device->DefaultLength = 30000;
+    WriteIni("[Last]\nRoot=" + Lib.toStdString() + "\nFolder=" + std::to_string(c.Folder) +
+             "\nFile=1\nPlaying=" + (c.Playing ? "1" : "0") +
+             "\nPosition=" + std::to_string(c.Saved) + "\n");
+    ShowAndStart();
+    EXPECT_EQ(Device->Position(), c.Want);
+    EXPECT_EQ(Player->IsPlaying(), c.Playing);
+    EXPECT_EQ(Form().LblPosition->text(), TFormPlayer::FormatTime(c.Want));
+    EXPECT_TRUE(Messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, Resume,
+                         ::testing::Values(TResumeCase{"Playing", 1, 12000, true, 12000},
+                                           TResumeCase{"StoppedWaitsThere", 1, 12000, false, 12000},
+                                           TResumeCase{"InTheLastFiveSeconds", 1, 25001, true, 0},
+                                           TResumeCase{"NotTheSavedFile", 7, 12000, true, 0}),
+                         [](const auto& p) { return std::string(p.param.Name); });
+
+TEST_F(Settings, PositionAtCloseComesBack) {
+    ShowAndStart();
+    Load({2});
+    Device->DefaultLength = 30000;
+    Run(Form().ActNextFile);
+    Run(Form().ActPlay);
+    Clock->Advance(12000);
+    CloseWindow();
+    EXPECT_NE(IniText().find("Playing=1\nPosition=12000\n[Config]"), std::string::npos)
+        << IniText();
+    Restart();
+    Device->DefaultLength = 30000;
+    ShowAndStart();
+    EXPECT_EQ(FileIndex(), 1);
+    EXPECT_TRUE(Player->IsPlaying());
+    EXPECT_EQ(Device->Position(), 12000);
+    EXPECT_EQ(Device->Count(QStringLiteral("Play")), 1) << "no start from the beginning first";
+}
+
+TEST_F(Settings, RelativeFolderArgumentIsSavedAbsolute) {
+    Lib = MakeLibrary({2});
+    const std::filesystem::path was = std::filesystem::current_path();
+    std::filesystem::current_path(Dir / "lib");
+    for (const char* arg : {"./F0/..", "../lib/", "."}) {
+        SCOPED_TRACE(arg);
+        Window->SetCommandLine({QString::fromLatin1(arg)});
+        ShowAndStart();
+        CloseWindow();
+        EXPECT_TRUE(Player->Library.RootFolder.startsWith(QLatin1Char('/')));
+        EXPECT_TRUE(std::filesystem::equivalent(Player->Library.RootFolder.toStdString(),
+                                                Lib.toStdString()));
+        EXPECT_EQ(IniText().find("Root=."), std::string::npos) << IniText();
+        Restart();
+    }
+    std::filesystem::current_path(was);
+    // The folder named "." the last time is found from anywhere.
+    ShowAndStart();
+    EXPECT_EQ(Player->Library.RootFolder, Lib);
+    EXPECT_EQ(FolderIndex(), 0);
+}
 
 TEST_F(Settings, OtherSectionsSurviveAndStrayKeysGo) {
     WriteIni("; kept comment\n[Extra]\nb=2\na=1\n[Config]\nLoop=1\nHandMade=yes\n"

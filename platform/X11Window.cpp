@@ -1,0 +1,53 @@
+#include "platform/X11Window.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+#include <xcb/xcb.h>
+
+namespace {
+
+struct TFree {
+    void operator()(void* p) const { std::free(p); }
+};
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    const xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
+    const std::unique_ptr<xcb_intern_atom_reply_t, TFree> reply(
+        xcb_intern_atom_reply(c, cookie, nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+} // namespace
+
+void SkipTaskbar(QWindow& window) {
+    const auto* x11 =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const xcb_atom_t state = Atom(c, "_NET_WM_STATE");
+    if (state == XCB_ATOM_NONE) return;
+    // Keep what is there: the states are a set.
+    std::vector<xcb_atom_t> atoms;
+    const std::unique_ptr<xcb_get_property_reply_t, TFree> reply(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 1024), nullptr));
+    if (reply && reply->type == XCB_ATOM_ATOM && reply->format == 32) {
+        const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+        atoms.assign(data, data + xcb_get_property_value_length(reply.get()) / 4);
+    }
+    for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+        const xcb_atom_t a = Atom(c, name);
+        if (a != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), a) == atoms.end())
+            atoms.push_back(a);
+    }
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32,
+                        static_cast<std::uint32_t>(atoms.size()), atoms.data());
+    xcb_flush(c);
+}
