@@ -41,13 +41,14 @@ tone() {
 }
 
 # wait_window NAME_REGEX [SECONDS] -> prints the window id
-# Only normal windows count: the pop-up, a tool tip titled "Velodra" too, comes and goes.
+# Only windows whose first type is normal count: the pop-up, a tool tip titled "Velodra" too
+# (with normal as its fallback type), comes and goes.
 wait_window() {
   local name=$1 secs=${2:-20} id
   for _ in $(seq $((secs * 10))); do
     for id in $(xdotool search --onlyvisible --name "$name" 2>/dev/null || true); do
       case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
-        *_NET_WM_WINDOW_TYPE_NORMAL*) echo "$id"; return 0 ;;
+        *"= _NET_WM_WINDOW_TYPE_NORMAL"*) echo "$id"; return 0 ;;
       esac
     done
     sleep 0.1
@@ -56,15 +57,6 @@ wait_window() {
 }
 
 window_name() { xdotool getwindowname "$1" 2>/dev/null || true; }
-
-# wait_caption WINDOW TEXT: waits (10 s) until the window's caption reads TEXT
-wait_caption() {
-  for _ in $(seq 100); do
-    [ "$(window_name "$1")" = "$2" ] && return 0
-    sleep 0.1
-  done
-  fail "caption is '$(window_name "$1")', not '$2'"
-}
 
 # The window manager's close request (WM_DELETE_WINDOW).
 close_window() { python3 "$E2E_DIR/xclose.py" "$1"; }
@@ -95,12 +87,14 @@ start_wm() {
   fail "openbox did not start"
 }
 
-# wait_caption WINDOW TEXT [TENTHS]: 0 once the caption reads TEXT (5 s unless told)
+# wait_caption WINDOW TEXT [TENTHS]: 0 once the caption reads TEXT (10 s unless told), else
+# says what it reads and gives 1
 wait_caption() {
-  for _ in $(seq "${3:-50}"); do
+  for _ in $(seq "${3:-100}"); do
     [ "$(window_name "$1")" = "$2" ] && return 0
     sleep 0.1
   done
+  echo "caption is '$(window_name "$1")', not '$2'" >&2
   return 1
 }
 
