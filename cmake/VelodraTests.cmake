@@ -1,6 +1,7 @@
 # One test executable per named test of a folder (tests/<folder>/<name>_test.cpp), labelled,
-# linked to the given libraries. Each label has one main: GoogleTest's own for "unit", and
-# tests/support/GuiTestMain.cpp, which makes the one QApplication, for "gui".
+# linked to the given libraries. Each label has one main: tests/support/UnitTestMain.cpp, which
+# makes a QCoreApplication, for "unit", and tests/support/GuiTestMain.cpp, which makes the one
+# QApplication, for "gui".
 #   velodra_add_tests(<folder> <label> TESTS <name>... LIBS <target>...)
 function(velodra_add_tests folder label)
   cmake_parse_arguments(ARG "" "" "TESTS;LIBS" ${ARGN})
@@ -13,7 +14,12 @@ function(velodra_add_tests folder label)
     endif()
     set(main velodra_gui_test_main)
   else()
-    set(main GTest::gtest_main)
+    if(NOT TARGET velodra_unit_test_main)
+      add_library(velodra_unit_test_main STATIC ${CMAKE_SOURCE_DIR}/tests/support/UnitTestMain.cpp)
+      target_include_directories(velodra_unit_test_main PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+      target_link_libraries(velodra_unit_test_main PUBLIC Qt6::Core GTest::gtest)
+    endif()
+    set(main velodra_unit_test_main)
   endif()
   foreach(name IN LISTS ARG_TESTS)
     set(target ${folder}_${name}_test)

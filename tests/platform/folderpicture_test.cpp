@@ -21,19 +21,6 @@ using testsupport::WriteFile;
 
 namespace {
 
-class TAppEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { App = new QCoreApplication(Argc, Argv); }
-    void TearDown() override { delete App; }
-
-private:
-    int Argc = 1;
-    char Name[24] = "folderpicture_test";
-    char* Argv[2] = {Name, nullptr};
-    QCoreApplication* App = nullptr;
-};
-const auto* const AppEnvironment = ::testing::AddGlobalTestEnvironment(new TAppEnvironment);
-
 const QSize kCover(200, 200);
 const QColor kRed(220, 30, 40), kBlue(30, 60, 220), kGreen(40, 200, 60);
 
@@ -136,12 +123,7 @@ protected:
     QString Path(const std::string& name) const { return QString::fromStdString(Dir / name); }
     // Until the worker is done and its answer has reached this thread.
     void Settle() {
-        ASSERT_TRUE(testsupport::WaitFor(
-            [&] {
-                QCoreApplication::processEvents();
-                return Pictures->IsIdle();
-            },
-            10s));
+        ASSERT_TRUE(testsupport::WaitFor([&] { return Pictures->IsIdle(); }, 10s));
     }
     QImage RequestAndSettle(const QString& folder, QSize cover = kCover) {
         const QImage now = Pictures->Request(folder, cover);

@@ -73,12 +73,6 @@ TEST(HandOverMessage, SocketBesideTheLock) {
 
 class HandOverSocket : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "handoversocket_test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-    }
     // Runs the client on a thread while this one serves events; the client's result.
     bool Send(const QString& path, const THandOverRequest& r, int timeoutMs, qint64* ms = nullptr) {
         std::atomic<int> result{-1};
