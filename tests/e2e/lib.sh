@@ -41,14 +41,17 @@ tone() {
 }
 
 # wait_window NAME_REGEX [SECONDS] -> prints the window id
-# Only windows whose first type is normal count: the pop-up, a tool tip titled "Velodra" too
-# (with normal as its fallback type), comes and goes.
+# Only windows whose first type is normal or dialog count: the pop-up, a tool tip titled
+# "Velodra" too (with normal as its fallback type), comes and goes.
 wait_window() {
   local name=$1 secs=${2:-20} id
   for _ in $(seq $((secs * 10))); do
     for id in $(xdotool search --onlyvisible --name "$name" 2>/dev/null || true); do
       case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
-        *"= _NET_WM_WINDOW_TYPE_NORMAL"*) echo "$id"; return 0 ;;
+        *"= _NET_WM_WINDOW_TYPE_NORMAL"* | *"= _NET_WM_WINDOW_TYPE_DIALOG"*)
+          echo "$id"
+          return 0
+          ;;
       esac
     done
     sleep 0.1
