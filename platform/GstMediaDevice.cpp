@@ -409,6 +409,10 @@ private:
     // Releases the sound-server stream and whatever playbin prepared; stale messages go too.
     void ToReady() {
         gst_element_set_state(Pipeline.get(), GST_STATE_READY);
+        // A file handed to playbin that never became the current one leaves its decoder in
+        // playbin's other group, and a decoder that failed posts its error again when the
+        // pipeline next starts, which ended the next play at once: only NULL clears the groups.
+        if (IsHandedOver()) gst_element_set_state(Pipeline.get(), GST_STATE_NULL);
         while (TMessagePtr msg{gst_bus_pop(Bus.get())}) {
         }
         DropQueue();
