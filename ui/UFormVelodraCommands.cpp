@@ -196,11 +196,16 @@ void TFormVelodra::SetPauseState(bool paused) {
 void TFormVelodra::ActPlayExecute() {
     Execute(ui->ActStop);
     FormPlayer->Play();
+    PlayStarted();
+}
+
+void TFormVelodra::PlayStarted() {
     SetPlayIcon(2);
     TmrMainTag = 0;
     WatchForEnd = true;
     if (ui->ActShuffle->isChecked())
         PlayedKeys.Insert(ui->edFolder->currentIndex(), ui->edFile->currentIndex());
+    PlanNextFile();
     if (ui->ActPlayNotification->isChecked()) ShowPlayNotification();
     SaveSettings(false);
 }
