@@ -61,6 +61,7 @@ public:
     void Seek(std::int32_t ms);
     std::int32_t Position();
     std::int32_t PositionPercent();
+    std::int32_t PercentOf(std::int32_t position) const; // PositionPercent of a position read
     bool IsPaused();
     bool IsPlaying();
     bool TrackEnded();

@@ -128,10 +128,14 @@ std::int32_t TFormPlayer::Position() {
 }
 
 std::int32_t TFormPlayer::PositionPercent() {
+    return MediaInfo.Duration > 0 ? PercentOf(Position()) : 0;
+}
+
+std::int32_t TFormPlayer::PercentOf(std::int32_t position) const {
     const std::int64_t duration = MediaInfo.Duration;
     if (duration <= 0) return 0;
     // In 64 bits: a 32-bit product overflows on tracks longer than about six hours.
-    const std::int64_t scaled = static_cast<std::int64_t>(std::max(Position(), 0)) * 100;
+    const std::int64_t scaled = static_cast<std::int64_t>(std::max(position, 0)) * 100;
     std::int64_t q = scaled / duration;
     const std::int64_t twice = (scaled % duration) * 2;
     if (twice > duration || (twice == duration && (q & 1) != 0)) ++q; // halves to even
@@ -151,16 +155,19 @@ bool TFormPlayer::IsPlaying() {
 
 bool TFormPlayer::TrackEnded() {
     if (!IsOpen) return false;
+    const bool guardOver =
+        PlayStartTick != 0 &&
+        static_cast<std::uint32_t>(ClockSource->TickCount() - PlayStartTick) > kPlayGuardMs;
+    // With a file queued the position stands at the end for a moment while the device goes on:
+    // only a device that stopped there has ended, and the position need not be asked.
+    if (ChangeExpected) return guardOver && Device->AtEnd();
     const std::int32_t p = Device->Position();
     bool ended = false;
-    if (PlayStartTick != 0 &&
-        static_cast<std::uint32_t>(ClockSource->TickCount() - PlayStartTick) > kPlayGuardMs) {
+    if (guardOver) {
         const bool stalledNearEnd =
             p == LastPosition && static_cast<std::int64_t>(MediaInfo.Duration) - p < kEndSlackMs;
         // A stated duration longer than the audio would otherwise leave the player silent here.
-        // With a file queued the position stands at the end for a moment while the device
-        // goes on; only a device that stopped there has ended then.
-        ended = (stalledNearEnd && !ChangeExpected) || Device->AtEnd();
+        ended = stalledNearEnd || Device->AtEnd();
     }
     if (!ended) LastPosition = p;
     return ended;
