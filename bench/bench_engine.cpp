@@ -1,8 +1,9 @@
 // The playback engine on a private PulseAudio null sink, side by side with references in one run:
-// - CPU share of one core while a 192 kbit/s MP3 plays, the device polled every 100 ms as the
-//   main window's timer polls it, against a bare `gst-launch-1.0 playbin` of the same file on the
-//   same sink and `audacious -H` (said to be skipped when it is not installed); the sound
-//   server's share during each run beside it.
+// - CPU share of one core while a 192 kbit/s MP3 plays: the real program (app/velodra with its
+//   window on Qt's offscreen platform, resuming playback from its settings), the device alone
+//   polled every 100 ms as the main window's timer polls it, a bare `gst-launch-1.0 playbin` of
+//   the same file on the same sink and `audacious -H` (said to be skipped when it is not
+//   installed); the sound server's share during each run beside it.
 // - Time to sound, heard on the sink's monitor: Play after OpenFile, Play after an idle open, and
 //   the silence of a seek while playing; against a playbin kept prerolled in PAUSED (the way the
 //   device used to start).
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -159,7 +161,7 @@ int main(int argc, char** argv) {
     }
     gst_init(nullptr, nullptr);
     testsupport::TTempDir dir("velodra-bench-engine");
-    const std::string mp3 = dir / "tone.mp3";
+    const std::string mp3 = dir / "lib/tone.mp3";
     if (!testsupport::GenerateTone(mp3, seconds + 5, "-c:a libmp3lame -b:a 192k")) {
         std::fprintf(stderr, "could not generate %s (ffmpeg)\n", mp3.c_str());
         return 1;
@@ -187,6 +189,17 @@ int main(int argc, char** argv) {
                                                     "-q",
                                                     mp3};
     const bool haveAudacious = OnPath("audacious");
+    // The program itself, playing the file from its settings on start, without the pop-up (it
+    // shows once per track, not while a track plays).
+    const std::string config = dir / "velodra-config", runtime = dir / "velodra-run";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    testsupport::WriteFile(config + "/velodra.ini",
+                           "[Last]\nRoot=" + (dir / "lib") +
+                               "\nFolder=0\nFile=0\nPlaying=1\n[Config]\nPlayNotification=0\n");
+    const std::vector<std::string> programArgs = {
+        "env", "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + config,
+        "XDG_RUNTIME_DIR=" + runtime, VELODRA_BINARY_DIR "/app/velodra"};
     TGstDeviceOptions outputDefaults = options;
     outputDefaults.BufferTimeMs = outputDefaults.LatencyTimeMs = 0;
     auto deviceCpu = [&](const TGstDeviceOptions& o) {
@@ -201,7 +214,7 @@ int main(int argc, char** argv) {
         });
     };
     // Means over the rounds; a player that failed once stays "did not play" (-1).
-    TCpu ours{0, 0}, defaults{0, 0}, bare{0, 0}, audacious;
+    TCpu ours{0, 0}, defaults{0, 0}, program{0, 0}, bare{0, 0}, audacious;
     auto add = [](TCpu& mean, const TCpu& one) {
         if (mean.Player < 0 || one.Player < 0) {
             mean = {};
@@ -213,6 +226,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < kRounds; ++round) {
         add(ours, deviceCpu(options));
         add(defaults, deviceCpu(outputDefaults));
+        add(program, MeasureProgram(programArgs, pulse.Pid(), seconds / kRounds));
         add(bare, MeasureProgram(gstLaunch, pulse.Pid(), seconds / kRounds));
         if (haveAudacious) {
             if (round == 0) audacious = {0, 0};
@@ -251,16 +265,20 @@ int main(int argc, char** argv) {
     std::printf("bench_engine: %.0f s of a 192 kbit/s MP3 on a PulseAudio null sink (output "
                 "buffer %d ms in %d ms pieces; the defaults are the output's own)\n\n",
                 seconds, options.BufferTimeMs, options.LatencyTimeMs);
-    std::printf("CPU, %% of one core     %10s %14s %10s\n", "player", "sound server",
-                "player/ours");
+    std::printf("CPU, %% of one core     %10s %14s %12s\n", "player", "sound server",
+                "/ audacious");
     auto row = [&](const char* label, const TCpu& c) {
         if (c.Player < 0) {
             std::printf("%-22s %10s\n", label, "did not play");
             return;
         }
-        std::printf("%-22s %9.2f%% %13.2f%% %10.2f\n", label, c.Player, c.Server,
-                    ours.Player > 0 ? c.Player / ours.Player : 0.0);
+        if (audacious.Player > 0)
+            std::printf("%-22s %9.2f%% %13.2f%% %11.2fx\n", label, c.Player, c.Server,
+                        c.Player / audacious.Player);
+        else
+            std::printf("%-22s %9.2f%% %13.2f%%\n", label, c.Player, c.Server);
     };
+    row("Velodra program", program);
     row("Velodra device", ours);
     row("...output's defaults", defaults);
     row("gst-launch playbin", bare);
@@ -268,9 +286,15 @@ int main(int argc, char** argv) {
         row("audacious -H", audacious);
     else
         std::printf("%-22s %10s\n", "audacious -H", "skipped (audacious is not installed)");
-    if (bare.Player > 0) std::printf("ours / gst-launch: %.2fx\n", ours.Player / bare.Player);
-    if (audacious.Player > 0)
-        std::printf("ours / audacious: %.2fx\n", ours.Player / audacious.Player);
+    auto ratio = [](const char* label, const TCpu& a, const TCpu& b) {
+        if (a.Player > 0 && b.Player > 0)
+            std::printf("%-34s %.2fx (with the sound server: %.2fx)\n", label, a.Player / b.Player,
+                        (a.Player + a.Server) / (b.Player + b.Server));
+    };
+    ratio("program / gst-launch:", program, bare);
+    ratio("program / audacious:", program, audacious);
+    ratio("device / gst-launch:", ours, bare);
+    ratio("device / audacious:", ours, audacious);
 
     std::printf("\n%-30s %12s %15s %8s\n", "time to sound (median)", "ours", "prerolled ref",
                 "ratio");

@@ -130,6 +130,7 @@ public:
         Pipeline = std::move(playbin);
         Bus.reset(gst_element_get_bus(Pipeline.get()));
         SinkPad.reset(gst_element_get_static_pad(sink, "sink"));
+        AudioSink.reset(GST_ELEMENT(gst_object_ref(sink)));
         if (SinkPad)
             SinkProbe = gst_pad_add_probe(SinkPad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
                                           &TGstMediaDevice::WatchSinkEvents, this, nullptr);
@@ -159,6 +160,7 @@ public:
         if (SinkPad && SinkProbe) gst_pad_remove_probe(SinkPad.get(), SinkProbe);
         SinkProbe = 0;
         SinkPad.reset();
+        AudioSink.reset();
         Bus.reset();
         Pipeline.reset();
         DropQueue();
@@ -416,6 +418,10 @@ private:
     // Releases the sound-server stream and whatever playbin prepared; stale messages go too.
     void ToReady() {
         gst_element_set_state(Pipeline.get(), GST_STATE_READY);
+        // A file handed to playbin that never became the current one leaves its decoder in
+        // playbin's other group, and a decoder that failed posts its error again when the
+        // pipeline next starts, which ended the next play at once: only NULL clears the groups.
+        if (IsHandedOver()) gst_element_set_state(Pipeline.get(), GST_STATE_NULL);
         while (TMessagePtr msg{gst_bus_pop(Bus.get())}) {
         }
         DropQueue();
@@ -427,7 +433,7 @@ private:
         if (CurrentMode != TMPModes::mpPlaying && CurrentMode != TMPModes::mpPaused) return StartMs;
         if (SwitchPending) return OldTrackPosition();
         gint64 ns = 0;
-        if (gst_element_query_position(Pipeline.get(), GST_FORMAT_TIME, &ns) && ns >= 0) {
+        if (QuerySinkPosition(&ns) && ns >= 0) {
             LastPositionMs = NsToMs(ns);
             LastPositionAtUs = g_get_monotonic_time();
         }
@@ -442,6 +448,14 @@ private:
         OldClockUs = now;
         const gint64 ms = OldPositionUs / 1000;
         return static_cast<std::int32_t>(LengthMs > 0 ? std::min<gint64>(ms, LengthMs) : ms);
+    }
+
+    // Asked of the output itself: the pipeline would ask every sink of playbin's bins in turn
+    // for the same answer, at several times the cost, and the main window asks ten times a
+    // second.
+    bool QuerySinkPosition(gint64* ns) {
+        return gst_element_query_position(AudioSink ? AudioSink.get() : Pipeline.get(),
+                                          GST_FORMAT_TIME, ns);
     }
 
     std::int32_t QueryLength() {
@@ -473,9 +487,7 @@ private:
             // Once its segment is in, the new track counts from 0 until its first sample is
             // heard.
             gint64 ns = 0;
-            if (SegmentOfStream &&
-                gst_element_query_position(Pipeline.get(), GST_FORMAT_TIME, &ns) && ns > 0)
-                CommitSwitch();
+            if (SegmentOfStream && QuerySinkPosition(&ns) && ns > 0) CommitSwitch();
         } else if (!NextFailure.isEmpty() && CurrentMode == TMPModes::mpPlaying) {
             CheckFailedChange();
         }
@@ -586,6 +598,7 @@ private:
     TElementPtr Pipeline;
     TBusPtr Bus;
     std::unique_ptr<GstPad, TObjectUnref> SinkPad;
+    TElementPtr AudioSink;
     gulong SinkProbe = 0;
     std::atomic<bool> SegmentOfStream{false};
     QString CurrentPath;

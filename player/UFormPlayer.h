@@ -61,10 +61,28 @@ public:
     void Seek(std::int32_t ms);
     std::int32_t Position();
     std::int32_t PositionPercent();
+    std::int32_t PercentOf(std::int32_t position) const; // PositionPercent of a position read
     bool IsPaused();
     bool IsPlaying();
     bool TrackEnded();
     static QString FormatTime(std::int32_t ms);
+
+    // Going on to the next file without a gap, in the device's stream. QueueNext hands the
+    // device the file to follow the open one while it plays; false when it can't (nothing
+    // playing, a track too short to go on from before the end rule allows, or a device that
+    // refuses): the caller then moves on by itself once TrackEnded says so. Stop, Seek and
+    // OpenFile drop the queued file; a change the device heard just before Stop or Seek is
+    // undone there, so that those act on the file the caller knows.
+    bool QueueNext(int folderIndex, int fileIndex);
+    void DropNext();
+    // The change the device reported (Kind None: none). Changed: the queued file plays; a
+    // caller takes it over with TakeOverFile. Failed: the track played out and the file
+    // could not be opened.
+    TTrackChange TakeTrackChange();
+    // The reported change becomes the open file, as OpenFile and Play would make it but with
+    // no gap: MediaInfo is reset for it and it counts as started now. A Failed change throws
+    // "Unable to open %s.\r\r%s" with the device's reason and leaves nothing open.
+    void TakeOverFile(int folderIndex, int fileIndex, const TTrackChange& change);
     // Fills MediaInfo for FilePath; the player's length when the stream gives none. Never throws.
     void ReadMediaInfo();
 
@@ -76,7 +94,12 @@ private:
     struct TScanScope;
     void ScanFolder(const QString& folder, TSortedPaths& list, bool includeWma);
 
+    QString ResetForOpen(int folderIndex, int fileIndex);
+    bool UndoHeardChange(); // true when it opened the file again
+
     std::unique_ptr<TMediaDevice> Device;
+    // A file was queued: the device may report a change (also after a refused DropNext).
+    bool ChangeExpected = false;
     std::shared_ptr<TClock> ClockSource;
     int ScanDepth = 0;
     TDirWalker* Walker = nullptr;      // the running scan's, else null

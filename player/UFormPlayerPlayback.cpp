@@ -21,9 +21,14 @@ QString DeviceText(const EMediaDeviceError& e) {
     return e.Message.isEmpty() ? UnknownError : e.Message;
 }
 
+EVelodraError OpenError(const QString& path, const QString& reason) {
+    return EVelodraError(QStringLiteral("Unable to open %1.\r\r%2")
+                             .arg(QuotedStr(path), reason.isEmpty() ? UnknownError : reason));
+}
+
 } // namespace
 
-void TFormPlayer::OpenFile(int folderIndex, int fileIndex) {
+QString TFormPlayer::ResetForOpen(int folderIndex, int fileIndex) {
     IsOpen = false;
     MediaInfo.Title.clear();
     MediaInfo.Artist.clear();
@@ -40,6 +45,7 @@ void TFormPlayer::OpenFile(int folderIndex, int fileIndex) {
     MediaInfo.SampleRate = 0;
     PlayStartTick = 0;
     LastPosition = -1;
+    ChangeExpected = false;
 
     const QString path = Library.FilePath(folderIndex, fileIndex);
     if (path.isEmpty()) {
@@ -48,13 +54,16 @@ void TFormPlayer::OpenFile(int folderIndex, int fileIndex) {
         throw EVelodraError(QStringLiteral("List index out of bounds (%1)").arg(fileIndex));
     }
     MediaInfo.FilePath = path;
+    return path;
+}
 
+void TFormPlayer::OpenFile(int folderIndex, int fileIndex) {
+    const QString path = ResetForOpen(folderIndex, fileIndex);
     if (Device->DeviceOpen()) Device->Close();
     try {
         Device->Open(path);
     } catch (const EMediaDeviceError& e) {
-        throw EVelodraError(
-            QStringLiteral("Unable to open %1.\r\r%2").arg(QuotedStr(path), DeviceText(e)));
+        throw OpenError(path, e.Message);
     }
     IsOpen = true;
 }
@@ -99,6 +108,7 @@ void TFormPlayer::Resume() {
 void TFormPlayer::Stop() {
     if (!IsOpen) throw EVelodraError(NoDeviceOpen);
     Device->Stop();
+    UndoHeardChange();
     Device->Seek(0);
     LastPosition = -1;
     PlayStartTick = 0;
@@ -108,6 +118,7 @@ void TFormPlayer::Seek(std::int32_t ms) {
     if (!IsOpen) throw EVelodraError(NoDeviceOpen);
     const bool wasPlaying = IsPlaying();
     Device->Seek(ms);
+    if (UndoHeardChange()) Device->Seek(ms);
     // The device stops at the target; playback goes on from there.
     if (wasPlaying && !IsPlaying()) Play();
 }
@@ -117,10 +128,14 @@ std::int32_t TFormPlayer::Position() {
 }
 
 std::int32_t TFormPlayer::PositionPercent() {
+    return MediaInfo.Duration > 0 ? PercentOf(Position()) : 0;
+}
+
+std::int32_t TFormPlayer::PercentOf(std::int32_t position) const {
     const std::int64_t duration = MediaInfo.Duration;
     if (duration <= 0) return 0;
     // In 64 bits: a 32-bit product overflows on tracks longer than about six hours.
-    const std::int64_t scaled = static_cast<std::int64_t>(std::max(Position(), 0)) * 100;
+    const std::int64_t scaled = static_cast<std::int64_t>(std::max(position, 0)) * 100;
     std::int64_t q = scaled / duration;
     const std::int64_t twice = (scaled % duration) * 2;
     if (twice > duration || (twice == duration && (q & 1) != 0)) ++q; // halves to even
@@ -140,10 +155,15 @@ bool TFormPlayer::IsPlaying() {
 
 bool TFormPlayer::TrackEnded() {
     if (!IsOpen) return false;
+    const bool guardOver =
+        PlayStartTick != 0 &&
+        static_cast<std::uint32_t>(ClockSource->TickCount() - PlayStartTick) > kPlayGuardMs;
+    // With a file queued the position stands at the end for a moment while the device goes on:
+    // only a device that stopped there has ended, and the position need not be asked.
+    if (ChangeExpected) return guardOver && Device->AtEnd();
     const std::int32_t p = Device->Position();
     bool ended = false;
-    if (PlayStartTick != 0 &&
-        static_cast<std::uint32_t>(ClockSource->TickCount() - PlayStartTick) > kPlayGuardMs) {
+    if (guardOver) {
         const bool stalledNearEnd =
             p == LastPosition && static_cast<std::int64_t>(MediaInfo.Duration) - p < kEndSlackMs;
         // A stated duration longer than the audio would otherwise leave the player silent here.
@@ -151,6 +171,64 @@ bool TFormPlayer::TrackEnded() {
     }
     if (!ended) LastPosition = p;
     return ended;
+}
+
+bool TFormPlayer::QueueNext(int folderIndex, int fileIndex) {
+    if (!IsOpen || PlayStartTick == 0) return false;
+    // The end rule never ends a track within the guard after its play command: one that runs
+    // out sooner waits for it, as it always did, so it gets no change without a gap.
+    const std::int64_t sincePlay =
+        static_cast<std::uint32_t>(ClockSource->TickCount() - PlayStartTick);
+    if (sincePlay + Device->Length() - Device->Position() <= kPlayGuardMs) return false;
+    const QString path = Library.FilePath(folderIndex, fileIndex);
+    if (path.isEmpty() || !Device->QueueNext(path)) return false;
+    ChangeExpected = true;
+    return true;
+}
+
+void TFormPlayer::DropNext() {
+    // Refused when the device has taken the file over: its change is reported all the same.
+    if (ChangeExpected && Device->DropNext()) ChangeExpected = false;
+}
+
+TTrackChange TFormPlayer::TakeTrackChange() {
+    if (!ChangeExpected) return {};
+    TTrackChange change = Device->TakeTrackChange();
+    if (change.Kind != TTrackChange::None) ChangeExpected = false;
+    return change;
+}
+
+void TFormPlayer::TakeOverFile(int folderIndex, int fileIndex, const TTrackChange& change) {
+    const QString path = ResetForOpen(folderIndex, fileIndex);
+    if (change.Kind == TTrackChange::Changed && change.Path == path) {
+        IsOpen = true;
+        // It became audible at the report: that is its play command.
+        PlayStartTick = std::max<std::uint32_t>(ClockSource->TickCount(), 1);
+        return;
+    }
+    if (change.Kind == TTrackChange::Changed) {
+        // Not the file the device went on with: open the one asked for, and start it.
+        OpenFile(folderIndex, fileIndex);
+        Play();
+        return;
+    }
+    Device->Close();
+    throw OpenError(path, change.Error);
+}
+
+// Stop or Seek at the very moment the device went on with the queued file: the caller still
+// shows the file that ended, so the command acts on that one.
+bool TFormPlayer::UndoHeardChange() {
+    if (!ChangeExpected) return false;
+    ChangeExpected = false;
+    if (Device->TakeTrackChange().Kind != TTrackChange::Changed) return false;
+    try {
+        Device->Open(MediaInfo.FilePath);
+    } catch (const EMediaDeviceError& e) {
+        IsOpen = false;
+        throw OpenError(MediaInfo.FilePath, e.Message);
+    }
+    return true;
 }
 
 QString TFormPlayer::FormatTime(std::int32_t ms) {

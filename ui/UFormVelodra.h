@@ -26,6 +26,7 @@ class TFormLoading;
 class TFormPlayer;
 struct TCommandInput;
 struct TCommandStates;
+struct TTrackChange;
 
 namespace Ui {
 class TFormVelodra;
@@ -143,6 +144,23 @@ private:
     void CheckEndOfTrack();
     void ApplyNextFile(const TNextFile& next);
     int Random(int n);
+    // The next file is decided ahead of time and queued on the device, which goes on with it
+    // without a gap; the decision is kept for the state it was made in (TMoveBasis) and made
+    // again when that changes. MoveNext and a reported change apply the kept decision.
+    struct TMoveBasis {
+        int Folder = -1, File = -1;
+        bool Random = false, Repeat = false;
+        std::int32_t Played = 0;
+        std::uint32_t PlayStart = 0; // the play it was decided for
+        bool operator==(const TMoveBasis&) const = default;
+    };
+    TMoveBasis MoveBasis() const;
+    TNextFile DecideNextFile();
+    TNextFile TakePlannedMove();
+    void PlanNextFile();
+    bool MoveTo(const TNextFile& next);
+    void EndOfTrack(bool moved);
+    void GoOnWithChange(const TTrackChange& change);
 
     // Timer and display
     void ShowPosition(int value);
@@ -174,6 +192,7 @@ private:
     void ProgressBar1MouseDown(int x);
     void SeekPosition(std::int32_t ms);
     void ShowPlayNotification();
+    void PlayStarted(); // what the Play command does once the device plays
     void SetPlayIcon(int slot);
     void SetPauseState(bool paused);
     void AbortScan();
@@ -233,6 +252,10 @@ private:
     QStringList CommandLine;
     std::mt19937 Rng;
     TPlayedKeys PlayedKeys;
+    bool PlannedValid = false;
+    TMoveBasis PlannedBasis;
+    TNextFile Planned;
+    const TTrackChange* TakingOver = nullptr; // the change edFileChange takes over, not opens
 
     bool FirstShowDone = false;
     bool Closing = false;

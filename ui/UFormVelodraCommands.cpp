@@ -202,11 +202,16 @@ void TFormVelodra::ActPlayExecute() {
         ShowPosition(-1);
     }
     FormPlayer->Play();
+    PlayStarted();
+}
+
+void TFormVelodra::PlayStarted() {
     SetPlayIcon(2);
     TmrMainTag = 0;
     WatchForEnd = true;
     if (ui->ActShuffle->isChecked())
         PlayedKeys.Insert(ui->edFolder->currentIndex(), ui->edFile->currentIndex());
+    PlanNextFile();
     if (ui->ActPlayNotification->isChecked()) ShowPlayNotification();
     SaveSettings(false);
 }

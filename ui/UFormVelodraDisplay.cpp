@@ -177,7 +177,7 @@ void TFormVelodra::ShowPosition(int value) {
     int percent;
     if (value == -1) {
         time = FormPlayer->Position();
-        percent = FormPlayer->PositionPercent() & 0xFF;
+        percent = FormPlayer->PercentOf(time) & 0xFF; // one question to the device, not two
     } else {
         time = value;
         percent = value;

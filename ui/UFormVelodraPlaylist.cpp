@@ -10,7 +10,9 @@
 #include "ui/UFormLoading.h"
 #include "ui_UFormVelodra.h"
 
+#include <QScopeGuard>
 #include <QSignalBlocker>
+#include <utility>
 
 int TFormVelodra::Random(int n) {
     return RandomBelow(Rng, n);
@@ -82,8 +84,15 @@ void TFormVelodra::edFileChange() {
                                           .arg(selected + 1)
                                           .arg(ui->edFile->count())
                                           .arg(ui->edFile->currentText())));
-    const bool wasPlaying = FormPlayer->IsPlaying();
-    FormPlayer->OpenFile(ui->edFolder->currentIndex(), selected);
+    const bool wasPlaying = !TakingOver && FormPlayer->IsPlaying();
+    if (TakingOver) {
+        // The device went on with this file by itself: it plays already.
+        FormPlayer->TakeOverFile(ui->edFolder->currentIndex(), selected,
+                                 *std::exchange(TakingOver, nullptr));
+    } else {
+        PlannedValid = false; // decided for a file, or a library, that is left now
+        FormPlayer->OpenFile(ui->edFolder->currentIndex(), selected);
+    }
     FormPlayer->ReadMediaInfo();
     ShowFileInfo();
     if (wasPlaying) Execute(ui->ActPlay);
@@ -103,16 +112,52 @@ void TFormVelodra::edFileCloseUp() {
     edFileTag = 0;
 }
 
-bool TFormVelodra::MoveNext() {
-    SetPlayIcon(1);
-    ui->ActPause->setIcon(MenuIcon(3));
+TFormVelodra::TMoveBasis TFormVelodra::MoveBasis() const {
+    return {.Folder = ui->edFolder->currentIndex(),
+            .File = ui->edFile->currentIndex(),
+            .Random = ui->ActShuffle->isChecked(),
+            .Repeat = ui->ActLoop->isChecked(),
+            .Played = PlayedKeys.Size(),
+            .PlayStart = FormPlayer->PlayStartTick};
+}
+
+TNextFile TFormVelodra::DecideNextFile() {
     const TNextFileInput in{.Library = FormPlayer->Library,
                             .Folder = ui->edFolder->currentIndex(),
                             .File = ui->edFile->currentIndex(),
                             .Random = ui->ActShuffle->isChecked(),
                             .Repeat = ui->ActLoop->isChecked(),
                             .Played = PlayedKeys};
-    const TNextFile next = ChooseNextFile(in, Rng);
+    return ChooseNextFile(in, Rng);
+}
+
+// The decision kept for the state now, else a new one; either way it is used up.
+TNextFile TFormVelodra::TakePlannedMove() {
+    const bool held = PlannedValid && PlannedBasis == MoveBasis();
+    PlannedValid = false;
+    return held ? Planned : DecideNextFile();
+}
+
+void TFormVelodra::PlanNextFile() {
+    if (!FormPlayer->IsOpen || FormPlayer->PlayStartTick == 0) return;
+    const TMoveBasis basis = MoveBasis();
+    if (PlannedValid && PlannedBasis == basis) return;
+    FormPlayer->DropNext();
+    Planned = DecideNextFile();
+    PlannedBasis = basis;
+    PlannedValid = true;
+    // Refused (a track too short, or one read to its end): moved on at its end as before.
+    if (Planned.Kind != TNextKind::None) FormPlayer->QueueNext(Planned.Folder, Planned.File);
+}
+
+bool TFormVelodra::MoveNext() {
+    return MoveTo(TakePlannedMove());
+}
+
+bool TFormVelodra::MoveTo(const TNextFile& next) {
+    SetPlayIcon(1);
+    ui->ActPause->setIcon(MenuIcon(3));
+    FormPlayer->DropNext(); // what comes next is opened here
     ApplyNextFile(next);
     return next.Kind != TNextKind::None;
 }
@@ -175,15 +220,53 @@ void TFormVelodra::ActPrevFileExecute() {
 
 void TFormVelodra::CheckEndOfTrack() {
     WatchForEnd = false;
-    if (!FormPlayer->TrackEnded()) {
-        WatchForEnd = true;
+    if (const TTrackChange change = FormPlayer->TakeTrackChange();
+        change.Kind != TTrackChange::None) {
+        GoOnWithChange(change);
         return;
     }
-    if (MoveNext()) {
+    if (!FormPlayer->TrackEnded()) {
+        WatchForEnd = true;
+        PlanNextFile(); // again, when anything it depends on has changed
+        return;
+    }
+    EndOfTrack(MoveNext());
+}
+
+void TFormVelodra::EndOfTrack(bool moved) {
+    if (moved) {
         if (!FormPlayer->IsPlaying()) Execute(ui->ActPlay);
         return;
     }
     Execute(ui->ActStop);
     SetLabelText(ui->LblPosition, ui->ActReversedElasped->isChecked() ? QStringLiteral("00:00")
                                                                       : ui->LblDuration->text());
+}
+
+// The device went on with the queued file (or found it can't be played) when the track ended:
+// the move it was decided for happens now, as at the end of a track, but the file plays
+// already and is taken over instead of opened and started.
+void TFormVelodra::GoOnWithChange(const TTrackChange& change) {
+    const TNextFile next = TakePlannedMove();
+    const bool planned = next.Kind != TNextKind::None &&
+                         FormPlayer->Library.FilePath(next.Folder, next.File) == change.Path;
+    if (!planned) {
+        // Queued by a decision that changed too late to be dropped: back to the track that
+        // ended, and on as the decision now says.
+        if (change.Kind == TTrackChange::Changed) {
+            FormPlayer->OpenFile(ui->edFolder->currentIndex(), ui->edFile->currentIndex());
+            FormPlayer->ReadMediaInfo();
+        }
+        EndOfTrack(MoveTo(next));
+        return;
+    }
+    TakingOver = &change;
+    const auto done = qScopeGuard([this] { TakingOver = nullptr; });
+    MoveTo(next);
+    if (TakingOver) {
+        // The same file again (one file with Repeat): the lists did not change.
+        FormPlayer->TakeOverFile(next.Folder, next.File, *std::exchange(TakingOver, nullptr));
+        FormPlayer->ReadMediaInfo();
+    }
+    PlayStarted();
 }

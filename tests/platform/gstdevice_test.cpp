@@ -544,6 +544,24 @@ TEST_F(GstDeviceSound, StopOrSeekDuringAChangeLeavesAStoppedDeviceWithoutAStream
     }
 }
 
+// On a sound server, with its long output buffer, the queued file fails long before the end:
+// the track still plays out, and the failure comes once it has.
+TEST_F(GstDeviceSound, AQueuedFileThatCannotPlayIsReportedOnceTheTrackHasPlayedOut) {
+    auto d = NewSoundDevice();
+    d->Open(Path("long.mp3"));
+    ASSERT_TRUE(d->QueueNext(Path("noise.mp3")));
+    const auto start = testsupport::TSteady::now();
+    d->Play();
+    const TTrackChange c = WaitForChange(*d, 10s);
+    const auto reported = testsupport::TSteady::now();
+    ASSERT_EQ(c.Kind, TTrackChange::Failed);
+    EXPECT_GT(reported - start, 6800ms) << "reported before the 7 s track had played";
+    EXPECT_TRUE(d->AtEnd());
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(Rec->SoundAfter(reported + 100ms).has_value()) << "sound after the end";
+    EXPECT_LT(Rec->LongestSilenceMs(start + 300ms, reported), 20.0) << "the track was cut";
+}
+
 // The device reads a second or two ahead: a short track is read to its end before it has
 // played for long, and a file queued after that is refused, so the caller moves on by itself.
 TEST_F(GstDeviceSound, AFileQueuedOnceTheTrackWasReadOutIsRefused) {

@@ -309,6 +309,98 @@ TEST_F(Playback, AfterStopTheTrackHasNotEnded) {
     EXPECT_EQ(PollUntilEnded(20000), -1);
 }
 
+// --- Going on to a queued file
+
+// A file is queued only when the track ends after the five-second guard of its play command.
+TEST_F(Playback, QueueNextOnlyWhereTheEndRuleWouldEndTheTrackLater) {
+    struct TCase {
+        const char* Name;
+        std::int32_t Length;
+        std::int32_t SeekTo; // -1: none
+        bool Play;
+        bool Queued;
+    };
+    const TCase cases[] = {
+        {"6 s track", 6000, -1, true, true},
+        {"5 s track", 5000, -1, true, false},
+        {"seek to 2 s before the end", 60000, 58000, true, false},
+        {"seek to 6 s before the end", 60000, 54000, true, true},
+        {"not playing", 60000, -1, false, false},
+    };
+    for (const TCase& c : cases) {
+        Device->DefaultLength = c.Length;
+        Player->OpenFile(0, 0);
+        if (c.Play) Player->Play();
+        if (c.SeekTo >= 0) Player->Seek(c.SeekTo);
+        EXPECT_EQ(Player->QueueNext(1, 0), c.Queued) << c.Name;
+        EXPECT_EQ(Device->QueuedPath, c.Queued ? QStringLiteral("/music/A/it's.mp3") : QString())
+            << c.Name;
+    }
+}
+
+// With a file queued, a position standing near the end is the device going on, not the end;
+// a device that stopped there is.
+TEST_F(Playback, TrackEndedWaitsForTheDeviceWhileAFileIsQueued) {
+    for (const bool queued : {false, true}) {
+        OpenAndPlay(6000, 6000);
+        if (queued) {
+            ASSERT_TRUE(Player->QueueNext(1, 0));
+        }
+        Clock->Advance(5900);
+        EXPECT_FALSE(Player->TrackEnded());
+        EXPECT_EQ(Player->TrackEnded(), !queued) << "standing at 5.9 s";
+    }
+    Player->DropNext();
+    Clock->Advance(500);
+    EXPECT_TRUE(Player->TrackEnded()) << "ran out: the device stopped";
+}
+
+TEST_F(Playback, TakeOverFileMakesTheChangeTheOpenFileOrReportsWhyItCannot) {
+    OpenAndPlay(6000, 6000);
+    ASSERT_TRUE(Player->QueueNext(1, 0));
+    Clock->Advance(6200);
+    const TTrackChange change = Player->TakeTrackChange();
+    ASSERT_EQ(change.Kind, TTrackChange::Changed);
+    Player->MediaInfo.Title = QStringLiteral("old");
+    Player->TakeOverFile(1, 0, change);
+    EXPECT_TRUE(Player->IsOpen);
+    EXPECT_EQ(Player->MediaInfo.FilePath, QStringLiteral("/music/A/it's.mp3"));
+    EXPECT_TRUE(Player->MediaInfo.Title.isEmpty());
+    EXPECT_EQ(Player->PlayStartTick, Clock->Now) << "started when it was heard";
+    EXPECT_TRUE(Player->IsPlaying());
+    EXPECT_EQ(Player->Position(), 200);
+    EXPECT_EQ(Device->Count(QStringLiteral("Play")), 1);
+
+    Device->OpenFailures[QStringLiteral("/music/A/B/y.wma")] = QStringLiteral("Not audio.");
+    ASSERT_TRUE(Player->QueueNext(2, 0));
+    Clock->Advance(7000);
+    const TTrackChange failed = Player->TakeTrackChange();
+    ASSERT_EQ(failed.Kind, TTrackChange::Failed);
+    EXPECT_EQ(ErrorOf([&] { Player->TakeOverFile(2, 0, failed); }),
+              QStringLiteral("Unable to open '/music/A/B/y.wma'.\r\rNot audio."));
+    EXPECT_FALSE(Player->IsOpen);
+    EXPECT_FALSE(Device->DeviceOpen());
+    EXPECT_EQ(Player->MediaInfo.FilePath, QStringLiteral("/music/A/B/y.wma"));
+}
+
+// Stop or a seek at the moment the device went on, before the caller took the change: they act
+// on the file the caller knows, and the change is gone.
+TEST_F(Playback, StopOrSeekAtTheChangeActOnTheFileShown) {
+    for (const bool seek : {false, true}) {
+        OpenAndPlay(6000, 6000);
+        ASSERT_TRUE(Player->QueueNext(1, 0));
+        Clock->Advance(6100);
+        if (seek)
+            Player->Seek(3000);
+        else
+            Player->Stop();
+        EXPECT_EQ(Device->OpenPath, QStringLiteral("/music/x.mp3")) << seek;
+        EXPECT_EQ(Player->Position(), seek ? 3000 : 0);
+        EXPECT_EQ(Player->IsPlaying(), seek);
+        EXPECT_EQ(Player->TakeTrackChange().Kind, TTrackChange::None);
+    }
+}
+
 TEST_F(Playback, PositionPercentRoundsHalvesToEvenAndDoesNotOverflow) {
     struct TCase {
         std::int32_t Position, Duration, Percent;

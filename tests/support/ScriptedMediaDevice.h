@@ -27,6 +27,7 @@ public:
     std::int32_t RunsOutAt = -1;   // ms where playing ends by itself; -1: the length
     std::shared_ptr<TClock> Clock; // set: the position follows its ticks
     bool RefuseQueue = false;      // a device that can't go on to a queued file
+    bool RefuseDrop = false;       // the queued file was taken over already: DropNext keeps it
 
     // --- what happened
     // "Open <path>", "Close", "Play", "Pause", "Resume", "Stop", "Seek <ms>", "QueueNext <path>",
@@ -121,6 +122,7 @@ public:
     }
     bool DropNext() override {
         Log << QStringLiteral("DropNext");
+        if (RefuseDrop && !QueuedPath.isEmpty()) return false;
         QueuedPath.clear();
         return true;
     }
