@@ -37,7 +37,7 @@ wait_caption() {
 }
 wait_caption "Velodra :: First Song" 10 || fail "caption is '$(window_name "$win")'"
 
-eval "$(xdotool getwindowgeometry --shell "$win")"
+client_geometry "$win"
 # Inside the display panel, away from the buttons and lists.
 DROP_X=$(( X + 100 )) DROP_Y=$(( Y + 40 ))
 SRC_X=700 SRC_Y=400 # the source window's top left; its middle is 60,30 further
@@ -97,7 +97,7 @@ done
 [ -n "$box" ] || fail "no message box after a file drop (caption '$(window_name "$win")')"
 shot file
 # The box cannot hand out its text here, so check it is the error box: the red icon is in it.
-eval "$(xdotool getwindowgeometry --shell "$box")"
+client_geometry "$box"
 red=$(convert "$SHOTS/drop-file.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage \
         -fx '(r>0.75 && g<0.3 && b<0.3) ? 1 : 0' -format '%[fx:int(mean*w*h+0.5)]' info:)
 [ "$red" -ge 100 ] || fail "the message box shows only $red red icon pixels"

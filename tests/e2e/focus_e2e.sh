@@ -6,7 +6,6 @@
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
 start_xvfb
-start_wm
 lib="$WORK/Music"
 for f in A B; do
   for i in 1 2 3; do tone "$lib/$f/$i.mp3" 1 -c:a libmp3lame -b:a 64k -metadata title="$f$i"; done

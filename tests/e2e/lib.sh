@@ -21,6 +21,7 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# A headless X server with a real window manager on it, as every test is run on.
 start_xvfb() {
   local fifo="$WORK/displayfd"
   mkfifo "$fifo"
@@ -29,6 +30,7 @@ start_xvfb() {
   local n
   read -r -t 20 n <"$fifo" || fail "Xvfb did not start"
   export DISPLAY=":$n"
+  start_wm
 }
 
 # tone FILE SECONDS [ffmpeg output options...]
@@ -59,6 +61,17 @@ wait_window() {
   return 1
 }
 
+# client_geometry WINDOW: sets X, Y (the client area's upper left on the screen, below the
+# window manager's frame), WIDTH and HEIGHT
+client_geometry() {
+  local info
+  info=$(xwininfo -id "$1" 2>/dev/null) || return 1
+  X=$(awk '/Absolute upper-left X/ { print $NF }' <<<"$info")
+  Y=$(awk '/Absolute upper-left Y/ { print $NF }' <<<"$info")
+  WIDTH=$(awk '/^ *Width:/ { print $NF }' <<<"$info")
+  HEIGHT=$(awk '/^ *Height:/ { print $NF }' <<<"$info")
+}
+
 window_name() { xdotool getwindowname "$1" 2>/dev/null || true; }
 
 # The window manager's close request (WM_DELETE_WINDOW).
@@ -81,7 +94,8 @@ wait_exit() {
 # A real window manager (openbox, with its stock settings): focus, activation and placement as
 # on a desktop. Ready once it has announced itself on the root window.
 start_wm() {
-  openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+  # its own themes and settings, whatever data folders a test gives the program
+  env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_DATA_DIRS -u XDG_CONFIG_DIRS openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
   PIDS+=($!)
   for _ in $(seq 100); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0

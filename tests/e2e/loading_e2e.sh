@@ -7,7 +7,6 @@
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
 start_xvfb
-start_wm
 lib="$WORK/Music"
 folders=20
 tone "$WORK/first.mp3" 0.3 -c:a libmp3lame -b:a 64k -metadata title="First"

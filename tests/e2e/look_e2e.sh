@@ -26,7 +26,7 @@ for _ in $(seq 100); do
 done
 [ "$(window_name "$win")" = "Velodra :: Look Song" ] || fail "caption is '$(window_name "$win")'"
 
-geometry() { eval "$(xdotool getwindowgeometry --shell "$win")"; }
+geometry() { client_geometry "$win"; }
 
 # rgb FILE X Y -> "r g b" (0..255) of a pixel at client coordinates
 rgb() {

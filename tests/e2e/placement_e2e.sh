@@ -5,7 +5,6 @@
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
 start_xvfb
-start_wm
 lib="$WORK/Music"
 tone "$lib/A/one.mp3" 1 -c:a libmp3lame -b:a 64k -metadata title="One"
 ini="$XDG_CONFIG_HOME/velodra.ini"

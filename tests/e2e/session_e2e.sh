@@ -12,7 +12,6 @@ fi
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 start_xvfb
-start_wm
 /usr/bin/python3 "$E2E_DIR/labels.py" || fail "no accessibility bus"
 lib="$WORK/Music"
 tone "$lib/A/a1.mp3" 30 -c:a libmp3lame -b:a 64k -metadata title="A One"
