@@ -94,12 +94,19 @@ wait_exit() {
 # A real window manager (openbox, with its stock settings): focus, activation and placement as
 # on a desktop. Ready once it has announced itself on the root window.
 start_wm() {
-  # its own themes and settings, whatever data folders a test gives the program
-  env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_DATA_DIRS -u XDG_CONFIG_DIRS openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-  PIDS+=($!)
-  for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    sleep 0.1
+  local wm try
+  for try in 1 2 3; do
+    # its own themes and settings, whatever data folders a test gives the program
+    env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_DATA_DIRS -u XDG_CONFIG_DIRS \
+      openbox --sm-disable --replace >>"$WORK/openbox.log" 2>&1 &
+    wm=$!
+    PIDS+=($wm)
+    for _ in $(seq 100); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+      kill -0 "$wm" 2>/dev/null || break # it gave up: once more
+      sleep 0.1
+    done
+    echo "openbox, start $try: $(tail -n 3 "$WORK/openbox.log" | tr '\n' ' ')" >&2
   done
   fail "openbox did not start"
 }
