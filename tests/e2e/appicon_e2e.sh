@@ -53,11 +53,7 @@ bash "$ROOT/scripts/make-demo" "$lib"
 app=$!
 PIDS+=($app)
 win=$(wait_window '^Velodra') || fail "no Velodra window"
-for _ in $(seq 100); do
-  [ "$(window_name "$win")" = "Velodra :: C major chord" ] && break
-  sleep 0.1
-done
-[ "$(window_name "$win")" = "Velodra :: C major chord" ] || fail "caption is '$(window_name "$win")'"
+wait_caption "$win" "Velodra :: C major chord" || fail "no caption of the first file"
 
 # The desktop matches the window to its menu entry by class.
 wm_class=$(xprop -id "$win" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = "[^"]*", "\([^"]*\)"$/\1/p')
@@ -76,10 +72,7 @@ about=$(wait_window '^About$' 10) || fail "no about box after F1"
 expect_app_icon "$about" "about box"
 xdotool windowfocus --sync "$about" 2>/dev/null || true
 xdotool key --clearmodifiers Return
-for _ in $(seq 50); do
-  xdotool search --onlyvisible --name '^About$' >/dev/null 2>&1 || break
-  sleep 0.1
-done
+wait_gone '^About$' || true
 
 close_window "$win"
 wait_exit "$app" 15

@@ -26,16 +26,7 @@ mp3 "$third/C/c.mp3" "Third Song"
 app=$!
 PIDS+=($app)
 win=$(wait_window '^Velodra') || fail "no Velodra window"
-
-# wait_caption TEXT SECONDS
-wait_caption() {
-  for _ in $(seq $(( $2 * 10 ))); do
-    [ "$(window_name "$win")" = "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-wait_caption "Velodra :: First Song" 10 || fail "caption is '$(window_name "$win")'"
+wait_caption "$win" "Velodra :: First Song" || fail "caption is '$(window_name "$win")'"
 
 client_geometry "$win"
 # Inside the display panel, away from the buttons and lists.
@@ -72,29 +63,21 @@ drag() {
 
 shot() { sleep 0.5; import -window root "$SHOTS/drop-$1.png"; }
 
-# visible top-level windows named exactly "Velodra": the message box, not the main window
-boxes() { xdotool search --onlyvisible --name '^Velodra$' 2>/dev/null || true; }
-[ -z "$(boxes)" ] || fail "a message box before any drop"
+wait_gone '^Velodra$' 1 || fail "a message box before any drop"
 
 # 1. A folder, with another folder after it: the first one becomes the library.
 drag "$second" "$third"
 [ "$DROP_ACTION" = "copy" ] || { cat "$WORK/dragsource.log"; fail "folder drop: action '$DROP_ACTION'"; }
-wait_caption "Velodra :: Dropped Song" 10 ||
+wait_caption "$win" "Velodra :: Dropped Song" ||
   fail "after the folder drop the caption is '$(window_name "$win")'"
 shot folder
-[ -z "$(boxes)" ] || fail "a message box after a folder drop"
+wait_gone '^Velodra$' 1 || fail "a message box after a folder drop"
 
 # 2. A regular file (a folder after it must not count either): a message box, library unchanged.
 file="$second/Beta/b.mp3"
 drag "$file" "$third"
 [ "$DROP_ACTION" = "copy" ] || { cat "$WORK/dragsource.log"; fail "file drop: action '$DROP_ACTION'"; }
-box=""
-for _ in $(seq 50); do
-  box=$(boxes | head -n 1)
-  [ -n "$box" ] && break
-  sleep 0.1
-done
-[ -n "$box" ] || fail "no message box after a file drop (caption '$(window_name "$win")')"
+box=$(first_window '^Velodra$') || fail "no message box after a file drop (caption '$(window_name "$win")')"
 shot file
 # The box cannot hand out its text here, so check it is the error box: the red icon is in it.
 client_geometry "$box"
@@ -102,11 +85,7 @@ red=$(convert "$SHOTS/drop-file.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repag
         -fx '(r>0.75 && g<0.3 && b<0.3) ? 1 : 0' -format '%[fx:int(mean*w*h+0.5)]' info:)
 [ "$red" -ge 100 ] || fail "the message box shows only $red red icon pixels"
 xdotool key Return
-for _ in $(seq 50); do
-  [ -z "$(boxes)" ] && break
-  sleep 0.1
-done
-[ -z "$(boxes)" ] || fail "the message box stayed after Return"
+wait_gone '^Velodra$' || fail "the message box stayed after Return"
 [ "$(window_name "$win")" = "Velodra :: Dropped Song" ] ||
   fail "after the file drop the caption is '$(window_name "$win")'"
 kill -0 "$app" 2>/dev/null || fail "velodra died"

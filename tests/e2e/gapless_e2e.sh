@@ -64,27 +64,27 @@ check_gaps() {
     } END { exit bad }' || fail "gaps: $(echo "$1" | tr '\n' ';')"
 }
 
-# 1. In order.
-run_velodra "$lib"
-offset=$(stat -c %s "$rec")
-press F2
-until_stopped 30
-heard=$(tones "$offset")
-echo "in order (hz start end silence-before):"; echo "$heard"
-[ "$(echo "$heard" | awk '{print $1}' | tr '\n' ' ')" = "440 660 880 330 " ] || fail "heard in order: $(echo "$heard" | tr '\n' ';')"
-check_gaps "$heard"
-quit
+# play_through WHAT SORT WANT [ini lines]: the library played from F2 until it stops; the
+# tones heard (sorted numerically when SORT is "sort") must be WANT, with no gap but the control.
+play_through() {
+  local order=cat heard
+  [ "$2" = sort ] && order="sort -n"
+  run_velodra "$lib" "${4:-}"
+  offset=$(stat -c %s "$rec")
+  press F2
+  until_stopped 30
+  heard=$(tones "$offset")
+  echo "$1 (hz start end silence-before):"; echo "$heard"
+  [ "$(echo "$heard" | awk '{print $1}' | $order | tr '\n' ' ')" = "$3" ] ||
+    fail "heard $1: $(echo "$heard" | tr '\n' ';')"
+  check_gaps "$heard"
+  quit
+}
 
+# 1. In order.
+play_through "in order" keep "440 660 880 330 "
 # 2. Random order, no repeat: each file once, then it stops.
-run_velodra "$lib" "[Config]\nShuffle=1\n"
-offset=$(stat -c %s "$rec")
-press F2
-until_stopped 30
-heard=$(tones "$offset")
-echo "random (hz start end silence-before):"; echo "$heard"
-[ "$(echo "$heard" | awk '{print $1}' | sort -n | tr '\n' ' ')" = "330 440 660 880 " ] || fail "heard in random order: $(echo "$heard" | tr '\n' ';')"
-check_gaps "$heard"
-quit
+play_through "in random order" sort "330 440 660 880 " "[Config]\nShuffle=1\n"
 
 # 3. Next in the last second, then a corrupt file.
 lib3="$WORK/Three"
@@ -109,21 +109,13 @@ target=$((offset + (onset + 5300) * 4 * 44100 / 1000))
 while [ "$(stat -c %s "$rec")" -lt "$target" ]; do sleep 0.01; done
 press F7
 echo "F7 pressed $(( ($(stat -c %s "$rec") - offset) * 1000 / (4 * 44100) - onset )) ms into the track"
-boxes() { xdotool search --onlyvisible --name '^Velodra$' 2>/dev/null || true; }
-box=""
-for _ in $(seq 120); do
-  box=$(boxes | head -n 1)
-  [ -n "$box" ] && break
-  sleep 0.1
-done
-[ -n "$box" ] || fail "no error box for the corrupt file"
+first_window '^Velodra$' 120 >/dev/null || fail "no error box for the corrupt file"
 sleep 1.5
 quiet_from=$(stat -c %s "$rec")
 sleep 1
 [ "$(sound_after "$rec" "$quiet_from")" = none ] || fail "sound after the corrupt file: $(tones "$offset" | tr "\n" ";")"
 xdotool key Return
-for _ in $(seq 50); do [ -z "$(boxes)" ] && break; sleep 0.1; done
-[ -z "$(boxes)" ] || fail "the error box stayed after Return"
+wait_gone '^Velodra$' || fail "the error box stayed after Return"
 press F7
 press F2
 sleep 1.5

@@ -51,7 +51,7 @@ second "$WORK/not a folder.mp3"
 box=$(wait_window '^Velodra$' 10) || fail "no Invalid folder box"
 xdotool windowfocus --sync "$box" 2>/dev/null || true
 xdotool key Return
-for _ in $(seq 50); do xdotool search --onlyvisible --name '^Velodra$' >/dev/null 2>&1 || break; sleep 0.1; done
+wait_gone '^Velodra$' || true
 wait_caption "$win" "Velodra :: Other Song"
 
 close_window "$win"

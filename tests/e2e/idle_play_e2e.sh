@@ -16,11 +16,7 @@ tone "$lib/Album/01.mp3" 10 -c:a libmp3lame -b:a 192k -metadata title="First Son
 pid=$!
 PIDS+=($pid)
 win=$(wait_window '^Velodra') || fail "no window"
-for _ in $(seq 100); do
-  [ "$(window_name "$win")" = "Velodra :: First Song" ] && break
-  sleep 0.1
-done
-[ "$(window_name "$win")" = "Velodra :: First Song" ] || fail "caption is '$(window_name "$win")'"
+wait_caption "$win" "Velodra :: First Song" || fail "no caption of the first file"
 
 rec="$WORK/monitor.raw"
 start_recording "$rec"

@@ -72,6 +72,27 @@ client_geometry() {
   HEIGHT=$(awk '/^ *Height:/ { print $NF }' <<<"$info")
 }
 
+# first_window NAME_REGEX [TENTHS]: prints the first visible window of that name, of any type
+# (a message box, the pop-up), once there is one (5 s unless told)
+first_window() {
+  local id
+  for _ in $(seq "${2:-50}"); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && echo "$id" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_gone NAME_REGEX [TENTHS]: 0 once no visible window has that name (5 s unless told)
+wait_gone() {
+  for _ in $(seq "${2:-50}"); do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 window_name() { xdotool getwindowname "$1" 2>/dev/null || true; }
 
 # The window manager's close request (WM_DELETE_WINDOW).

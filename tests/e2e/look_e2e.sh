@@ -20,11 +20,7 @@ convert -size 400x400 "xc:rgb($PIC_R,$PIC_G,$PIC_B)" -quality 95 "$lib/Pictured/
 PIDS+=($!)
 app=$!
 win=$(wait_window '^Velodra') || fail "no Velodra window"
-for _ in $(seq 100); do
-  [ "$(window_name "$win")" = "Velodra :: Look Song" ] && break
-  sleep 0.1
-done
-[ "$(window_name "$win")" = "Velodra :: Look Song" ] || fail "caption is '$(window_name "$win")'"
+wait_caption "$win" "Velodra :: Look Song" || fail "no caption of the first file"
 
 geometry() { client_geometry "$win"; }
 
@@ -123,13 +119,7 @@ expect_yellow_title "$png" "full plain"
 # 5. Play with "Play Notification" on: the pop-up in the lower right corner.
 xdotool windowfocus --sync "$win" 2>/dev/null || true
 xdotool key --clearmodifiers F2
-popup=""
-for _ in $(seq 50); do
-  popup=$(xdotool search --onlyvisible --name '^Velodra$' 2>/dev/null | head -n 1 || true)
-  [ -n "$popup" ] && break
-  sleep 0.1
-done
-[ -n "$popup" ] || fail "no pop-up after Play"
+popup=$(first_window '^Velodra$') || fail "no pop-up after Play"
 eval "$(xdotool getwindowgeometry --shell "$popup")"
 [ "$WIDTH" -eq 180 ] && [ "$HEIGHT" -eq 58 ] || fail "pop-up is ${WIDTH}x${HEIGHT}"
 [ "$X" -eq $(( 1024 - 180 )) ] && [ "$Y" -eq $(( 768 - 58 )) ] || fail "pop-up at $X,$Y"

@@ -13,11 +13,7 @@ first=$!
 PIDS+=($first)
 win=$(wait_window '^Velodra') || fail "no Velodra window"
 # The scan has run: the first file is open and named in the caption.
-for _ in $(seq 50); do
-  case "$(window_name "$win")" in "Velodra :: First Song") break ;; esac
-  sleep 0.1
-done
-[ "$(window_name "$win")" = "Velodra :: First Song" ] || fail "caption is '$(window_name "$win")'"
+wait_caption "$win" "Velodra :: First Song" 50 || fail "no caption of the first file"
 
 start=$(date +%s%N)
 rc=0
