@@ -8,7 +8,8 @@
 #include <QString>
 #include <optional>
 
-class QLocalServer;
+class QSocketNotifier;
+class QTimer;
 
 // What a second start asks: nothing but to come to the front, or to open an argument.
 struct THandOverRequest {
@@ -24,8 +25,11 @@ std::optional<THandOverRequest> DecodeHandOver(const QByteArray& data, bool& com
 // The socket beside a lock file: "Velodra.lock" -> "Velodra.socket".
 QString HandOverSocketPath(const QString& lockPath);
 
-// Listens while it lives; the path is replaced (only its holder of the lock makes one), and
-// only this user can connect.
+// Listens while it lives; made only by the holder of the instance lock, so the path is replaced
+// (a socket found there is stale) and made again when it could not be at first. Only this user
+// can connect. Running out of descriptors never closes it: connections then wait in the
+// backlog and are taken once descriptors are free; a few are served at a time, each dropped
+// when it says nothing for a while.
 class THandOverServer : public QObject {
     Q_OBJECT
 
@@ -38,7 +42,17 @@ signals:
     void Received(const THandOverRequest& request);
 
 private:
-    QLocalServer* Server;
+    bool Listen();
+    void AcceptPending();
+    void Serve(int fd);
+    void Resume();
+
+    QString Path;
+    int Fd = -1;
+    quint64 Device = 0, Inode = 0; // of the socket file made, to remove only that one
+    QSocketNotifier* Notifier = nullptr;
+    QTimer* Retry;
+    int Clients = 0;
 };
 
 // Sends request and waits for the answer, retrying the connection (the running copy may still

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -371,16 +370,23 @@ void TIniFile::UpdateFile() {
                                .arg(MaxFileSize / (1024 * 1024)));
     if (!FReadable)
         WriteFailed(FName, QStringLiteral("The file could not be read, so it is left as it is."));
-    QByteArray target = EncodeFileName(FName);
+    // The reader would refuse it next time, and with it everything saved.
+    if (FText.size() > MaxFileSize)
+        WriteFailed(FName,
+                    QStringLiteral("The settings would take %1 bytes, more than the %2 MiB "
+                                   "a settings file may have, so the file was left as it is.")
+                        .arg(FText.size())
+                        .arg(MaxFileSize / (1024 * 1024)));
+    const QByteArray target = EncodeFileName(FName);
     if (target.isEmpty()) WriteFailed(FName, ENOENT);
     struct stat st {};
-    if (::lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(target.constData(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    const bool existed = ::stat(target.constData(), &st) == 0;
+    const bool existed = ::lstat(target.constData(), &st) == 0;
+    // A link may lead anywhere (to a system file when run as root): the rename below would
+    // replace the link, never write through it, but the user's link is theirs to keep.
+    if (existed && S_ISLNK(st.st_mode))
+        WriteFailed(FName, QStringLiteral("The file is a symbolic link; settings are saved only to "
+                                          "a regular file, so the link and the file it points "
+                                          "to were left alone."));
     if (existed && !S_ISREG(st.st_mode)) WriteFailed(FName, S_ISDIR(st.st_mode) ? EISDIR : EEXIST);
     const mode_t mode = existed ? (st.st_mode & 07777) : 0600;
 

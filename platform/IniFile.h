@@ -13,6 +13,7 @@
 //     blanks; the first matching key of the first matching section wins.
 //   - A value is the raw bytes after the first "=" up to the end of the line (a CR before the LF
 //     is dropped). Nothing is trimmed, so a folder name with leading or trailing blanks survives.
+//   - A symbolic link is read through (it is the user's own; the save refuses it instead).
 //   - A missing file gives every default. A directory, FIFO or device in its place, a file that
 //     cannot be opened, or one larger than MaxFileSize also gives every default, and such a file
 //     is then never overwritten by UpdateFile (it throws instead), because its content was not
@@ -66,8 +67,9 @@ public:
 
     // Writes the text to the file atomically; throws EVelodraError on any failure, leaving the
     // old file untouched. Its message is "Could not write to 'path'." with the reason after two
-    // carriage returns. The folder is created when missing. A symbolic link is followed, so
-    // the file it points to is replaced, not the link.
+    // carriage returns. The folder is created when missing (links among the folders are
+    // followed). The file is only ever replaced in its folder, never written through a link:
+    // a symbolic link in its place is refused, as is a text larger than MaxFileSize.
     void UpdateFile();
 
 private:

@@ -1,14 +1,17 @@
 // The hand-over socket: its messages (and what it makes of broken ones), a real server and
-// client, and the bounds of a client that nobody answers.
+// client, the bounds of a client that nobody answers, and a flood with no descriptor left.
 #include "platform/FileName.h"
 #include "platform/HandOverSocket.h"
+#include "support/Poll.h"
 #include "support/TestAudio.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QtEndian>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -86,13 +89,14 @@ protected:
         QCoreApplication::processEvents();
         return result == 1;
     }
-    // A socket bound at Path, as a copy leaves it behind.
-    int BoundSocket() const {
+    // A socket bound at Path, as a copy leaves it behind, or one connected to it.
+    int BoundSocket(bool bind = true) const {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
         std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", qPrintable(Path));
-        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        const auto* a = reinterpret_cast<sockaddr*>(&addr);
+        EXPECT_EQ(bind ? ::bind(fd, a, sizeof addr) : ::connect(fd, a, sizeof addr), 0);
         return fd;
     }
     TTempDir Dir;
@@ -113,6 +117,36 @@ TEST_F(HandOverSocket, DeliversRequestsAndAnswers) {
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0], folder);
     EXPECT_EQ(got[1], THandOverRequest{});
+}
+
+TEST_F(HandOverSocket, AFloodIsAnsweredOnceDescriptorsAreFreeAgain) {
+    THandOverServer server(Path);
+    int received = 0;
+    QObject::connect(&server, &THandOverServer::Received, [&] { ++received; });
+    // More clients than are served at once, each with its message sent, and then no descriptor
+    // left to take them with: the socket stays, and they wait.
+    std::vector<int> clients(24);
+    for (int& fd : clients)
+        ASSERT_EQ(::write(fd = BoundSocket(false), EncodeHandOver({}).constData(), 5), 5);
+    rlimit normal{};
+    getrlimit(RLIMIT_NOFILE, &normal);
+    // At the lowest free number the limit leaves none to open (at 0 it would stop poll() too).
+    const int lowest = ::dup(0);
+    ::close(lowest);
+    const rlimit none{static_cast<rlim_t>(lowest), normal.rlim_max};
+    setrlimit(RLIMIT_NOFILE, &none);
+    testsupport::WaitFor([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_TRUE(QFileInfo::exists(Path));
+    setrlimit(RLIMIT_NOFILE, &normal);
+    EXPECT_TRUE(testsupport::WaitFor([&] { return received == 24; }, std::chrono::seconds(10)));
+    // A server made while none are free listens once they are.
+    setrlimit(RLIMIT_NOFILE, &none);
+    THandOverServer late(Path + "2");
+    setrlimit(RLIMIT_NOFILE, &normal);
+    EXPECT_FALSE(late.Listening());
+    EXPECT_TRUE(Send(Path + "2", {}, 5000));
+    for (const int fd : clients)
+        ::close(fd);
 }
 
 TEST_F(HandOverSocket, NobodyListeningEndsWithinItsTime) {

@@ -322,7 +322,7 @@ TEST(IniFile, AFailedSaveThrowsAndKeepsTheOldFile) {
     }
 }
 
-TEST(IniFile, SaveCreatesTheFolderFollowsLinksAndKeepsTheMode) {
+TEST(IniFile, SaveCreatesTheFolderKeepsTheModeAndNeverGoesThroughALinkOrPastTheLimit) {
     TTempDir dir;
     TIniFile fresh(Q(dir / "new/config/v.ini"));
     fresh.WriteInteger("S", "K", 1);
@@ -333,14 +333,25 @@ TEST(IniFile, SaveCreatesTheFolderFollowsLinksAndKeepsTheMode) {
     WriteFile(real, "[S]\nK=1\n");
     ASSERT_EQ(chmod(real.c_str(), 0640), 0);
     fs::create_symlink(real, link);
+    // Read through the link, never saved through it: it may lead anywhere (to /etc/passwd under
+    // sudo).
     TIniFile ini(Q(link));
+    EXPECT_EQ(ini.ReadInteger("S", "K", 0), 1);
     ini.WriteInteger("S", "K", 2);
-    ini.UpdateFile();
+    EXPECT_THROW(ini.UpdateFile(), EVelodraError);
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadAll(real), "[S]\nK=2\n");
+    TIniFile(Q(real)).UpdateFile();
+    EXPECT_EQ(ReadAll(real), "[S]\nK=1\n");
     struct stat st {};
     ASSERT_EQ(stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    // A file of exactly the limit is read, but a save never grows it past what is read.
+    WriteFile(real, std::string(TIniFile::MaxFileSize, ';'));
+    TIniFile full(Q(real));
+    EXPECT_TRUE(full.Readable());
+    full.WriteInteger("S", "K", 2);
+    EXPECT_THROW(full.UpdateFile(), EVelodraError);
+    EXPECT_EQ(fs::file_size(real), TIniFile::MaxFileSize);
 }
 
 // A process saving in a loop is killed at random moments: whatever moment it dies, the file is
