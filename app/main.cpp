@@ -4,6 +4,7 @@
 #include "platform/EndSignals.h"
 #include "platform/FileName.h"
 #include "platform/InstanceLock.h"
+#include "player/Session.h"
 #include "player/UFormPlayer.h"
 #include "ui/Desktop.h"
 #include "ui/MessageBox.h"
@@ -43,14 +44,17 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(VelodraAppId));
     QApplication::setWindowIcon(AppIcon());
     QApplication::setQuitOnLastWindowClosed(false); // the close sequence quits
-    SetMessageHandler(ShowMessageBox);
 
     auto formVelodra = std::make_unique<TFormVelodra>();
     formVelodra->SetCommandLine(args);
+    SetMessageHandler([w = formVelodra.get()](const TMessage& m) {
+        ShowMessageBox(m, [w](const QString& text) { w->ShowStatus(text); });
+    });
     auto formPlayer = std::make_unique<TFormPlayer>();
-    formVelodra->SetFormPlayer(formPlayer.get());
+    auto session = std::make_unique<TSession>(*formPlayer);
+    formVelodra->SetSession(session.get());
     // Media controls and the hand-over; they go before the windows.
-    auto desktop = StartDesktopServices(*formVelodra, *formPlayer, TInstanceLock::DefaultPath());
+    auto desktop = StartDesktopServices(*session, TInstanceLock::DefaultPath());
     // Log-out, shutdown and kill close the program as its window does; the session manager's
     // save request saves what the close would.
     TEndSignals endSignals([w = formVelodra.get()](int) { w->EndSession(); });
@@ -60,7 +64,10 @@ int main(int argc, char** argv) {
     formVelodra->show();
     const int rc = QApplication::exec();
     desktop.reset();
-    // Reverse order of creation: the player (and its audio device) goes first.
+    SetMessageHandler({});
+    // Reverse order of creation: the session, then the player (and its audio device) go first.
+    formVelodra->SetSession(nullptr);
+    session.reset();
     formPlayer.reset();
     formVelodra.reset();
     return rc;

@@ -8,6 +8,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/FileName.h"
 #include "platform/JpegImage.h"
+#include "player/Session.h"
 #include "player/UFormPlayer.h"
 #include "support/FakeClock.h"
 #include "support/ScriptedMediaDevice.h"
@@ -89,8 +90,9 @@ int main(int argc, char** argv) {
     auto clock = std::make_shared<testsupport::TFakeClock>();
     device->Clock = clock;
     TFormPlayer player(std::move(device), clock);
+    TSession session(player);
     TFormVelodra window;
-    window.SetFormPlayer(&player);
+    window.SetSession(&session);
     window.show();
     QCoreApplication::processEvents();
     auto* folders = window.findChild<QComboBox*>(QStringLiteral("edFolder"));
@@ -107,9 +109,10 @@ int main(int argc, char** argv) {
         return !shown->isHidden();
     };
     // The Load command, with the folder browser answering the library.
-    window.SetBrowseFolder([&](QWidget*, const QString&, const QString&) {
-        return QString::fromStdString(dir / "lib");
-    });
+    window.SetBrowseFolder(
+        [&](QWidget*, const QString&, const QString&, std::function<void(const QString&)> chosen) {
+            chosen(QString::fromStdString(dir / "lib"));
+        });
     auto* load = window.findChild<QAction*>(QStringLiteral("ActLoad"));
     if (!load) return 1;
     load->trigger();

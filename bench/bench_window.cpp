@@ -6,6 +6,7 @@
 // Scripted audio device; the files are small stand-ins. Prints medians and worst cases.
 #include "platform/ErrorReport.h"
 #include "player/NextFile.h"
+#include "player/Session.h"
 #include "player/UFormPlayer.h"
 #include "support/FakeClock.h"
 #include "support/ScriptedMediaDevice.h"
@@ -147,16 +148,27 @@ int main(int argc, char** argv) {
     auto* dev = device.get();
     auto clock = std::make_shared<testsupport::TFakeClock>();
     dev->Clock = clock;
-    TFormPlayer player(std::move(device), clock);
+    TPlaybackEngine::TOptions inline_;
+    inline_.OwnThread = false;
+    TFormPlayer player(std::move(device), clock, inline_);
+    TSession session(player);
     TFormVelodra window;
-    window.SetFormPlayer(&player);
+    window.SetSession(&session);
     const QString root = QString::fromStdString(dir / "lib");
-    window.SetBrowseFolder([&](QWidget*, const QString&, const QString&) { return root; });
+    window.SetBrowseFolder([&](QWidget*, const QString&, const QString&,
+                               std::function<void(const QString&)> chosen) { chosen(root); });
+    // What the commands started, answered: the scan, the device's worker.
+    const auto settle = [&] {
+        while (session.Scanning() || player.Engine().Busy())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::processEvents();
+    };
     auto* folders = Find<QComboBox>(window, "edFolder");
     auto* timer = Find<QTimer>(window, "TmrMain");
     Find<QAction>(window, "ActPlayNotification")->setChecked(false);
     const auto t0 = Clock::now();
     Find<QAction>(window, "ActLoad")->trigger();
+    settle();
     std::printf("library: %d files, %d folders, loaded in %.0f ms\n",
                 player.Library.TotalFileCount(), player.Library.FolderCount(),
                 Ms(Clock::now() - t0));
@@ -173,6 +185,7 @@ int main(int argc, char** argv) {
 
     // Ticks while playing: every slot of the schedule comes round (600 ticks = one minute).
     Find<QAction>(window, "ActPlay")->trigger();
+    settle();
     std::vector<double> ticks;
     for (int k = 0; k < 1200; ++k) {
         clock->Advance(100);
@@ -186,19 +199,21 @@ int main(int argc, char** argv) {
     // playing, then every other file once (each move plays its file, which records it); the
     // last 20 moves choose among 20 down to 1 unplayed files.
     Find<QAction>(window, "ActShuffle")->trigger();
+    settle();
     std::vector<double> lastMoves, lastMovesCpu;
     const int total = player.Library.TotalFileCount();
     const auto c0 = Clock::now();
     for (int k = 1; k < total; ++k) {
         const auto s = Clock::now();
         const double cpu = CpuMs();
-        window.MoveNext();
+        session.Run(TCommand::NextFile);
+        settle();
         if (k < total - 20) continue;
         lastMovesCpu.push_back(CpuMs() - cpu);
         lastMoves.push_back(Ms(Clock::now() - s));
     }
     std::printf("random cycle of %d moves in %.0f s; history %d of %d files\n", total - 1,
-                Ms(Clock::now() - c0) / 1000, window.Played().Size(), total);
+                Ms(Clock::now() - c0) / 1000, session.Played().Size(), total);
 
     // The random pick with one unplayed file left: 100,000 files (new way only), and 10,000
     // files both ways.
@@ -212,8 +227,9 @@ int main(int argc, char** argv) {
     std::printf(
         "timer tick while playing, median of %zu: %.4f ms (target < 0.2 ms), worst %.3f ms\n",
         ticks.size(), tick, Worst(ticks));
-    std::printf("MoveNext in random order, last 20 moves of a cycle over 100,000 files (20 down "
-                "to 1 unplayed), through the window: worst %.3f ms, median %.3f ms; processor "
+    std::printf("Next File in random order, last 20 moves of a cycle over 100,000 files (20 down "
+                "to 1 unplayed), through the session, the file opened: worst %.3f ms, median %.3f "
+                "ms; processor "
                 "time worst %.3f ms (target <= 10 ms)\n",
                 Worst(lastMoves), Median(lastMoves), Worst(lastMovesCpu));
     std::printf("its decision alone, one of 100,000 unplayed, worst of 20: %.3f ms, processor "

@@ -93,6 +93,8 @@ TFolderPicture::TResult TFolderPicture::Work(const TJob& job) {
     result.Key = TKey{*file, job.Cover};
     if (result.Key == job.Known) return result; // same file, same size: the cached picture
     result.Image = LoadJpegScaled(file->Path, job.Cover);
+    // Where it came from goes with it: the desktop's media controls show the same file.
+    if (!result.Image.isNull()) result.Image.setText(PictureFileKey, file->Path);
     result.Decoded = true;
     return result;
 }

@@ -21,6 +21,9 @@ struct TFolderPictureFile {
 };
 std::optional<TFolderPictureFile> FindFolderPicture(const QString& folder);
 
+// The text key of a decoded picture that holds its file's path.
+inline const QString PictureFileKey = QStringLiteral("VelodraFile");
+
 class TFolderPicture : public QObject {
     Q_OBJECT
 

@@ -6,7 +6,6 @@
 #include "platform/Error.h"
 #include "platform/FileName.h"
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <sys/stat.h>
 #include <vector>
@@ -79,33 +78,20 @@ bool IsExistingDirectory(const QString& path) {
 
 } // namespace
 
-// Leaves the scan marked as running until the end of LoadFolder, telling the observer on every
-// path out, also when an error passes through.
-struct TFormPlayer::TScanScope {
-    TFormPlayer& Player;
-    TScanScope(TFormPlayer& player, TDirWalker& walker, TScanObserver* observer) : Player(player) {
-        ++Player.ScanDepth;
-        Player.Walker = &walker;
-        Player.Observer = observer;
-    }
-    ~TScanScope() {
-        TScanObserver* observer = Player.Observer;
-        Player.Observer = nullptr;
-        Player.Walker = nullptr;
-        --Player.ScanDepth;
-        if (observer) observer->ScanEnded();
-    }
-    TScanScope(const TScanScope&) = delete;
-    TScanScope& operator=(const TScanScope&) = delete;
+// What one scan walks with.
+struct TFormPlayer::TScanRun {
+    TScanControl& Control;
+    TDirWalker Walker;
+    TSortedPaths Paths;
+    bool IncludeWma;
 };
 
-void TFormPlayer::LoadFolder(const QString& root, bool includeWma, TScanObserver* observer) {
-    if (ScanDepth > 0) {
-        // Reached from the event processing of a running scan: that scan is stopped first, and
-        // no scan runs inside another. The caller loads again once Scanning() is false.
-        AbortRequested = true;
-        return;
-    }
+void TFormPlayer::LoadFolder(const QString& root, bool includeWma) {
+    TScanControl control;
+    Library = Scan(root, includeWma, control);
+}
+
+TLibrary TFormPlayer::Scan(const QString& root, bool includeWma, TScanControl& control) {
     // Paths are built as prefix + "/" + name; the file-system root has the empty prefix.
     QString prefix = root;
     while (prefix.endsWith(QLatin1Char('/')))
@@ -115,54 +101,47 @@ void TFormPlayer::LoadFolder(const QString& root, bool includeWma, TScanObserver
     if (folder.isEmpty() || !IsExistingDirectory(folder))
         throw EVelodraError(QStringLiteral("%1 doesn't exist.").arg(QuotedStr(folder)));
 
-    FolderCount = 0;
-    FileCount = 0;
-    AbortRequested = false;
-    TDirWalker walker;
-    TScanScope scope(*this, walker, observer);
-    if (observer) observer->ScanStarted();
-    TSortedPaths paths(prefix.size());
-    ScanFolder(prefix, paths, includeWma);
-    for (size_t i = 0; i < paths.LinkedDirs.size() && !AbortRequested; ++i) {
-        const QString linked = paths.LinkedDirs[i];
-        ScanFolder(linked, paths, includeWma);
+    control.Folders = 0;
+    control.Files = 0;
+    TScanRun run{control, TDirWalker(), TSortedPaths(prefix.size()), includeWma};
+    ScanFolder(run, prefix);
+    for (size_t i = 0; i < run.Paths.LinkedDirs.size() && !control.Abort; ++i) {
+        const QString linked = run.Paths.LinkedDirs[i];
+        ScanFolder(run, linked);
     }
-    if (!paths.IsEmpty()) {
-        const TCollation collation;
-        Library = TLibrary(root, paths.Sorted(collation));
-    } else if (!AbortRequested) {
+    if (run.Paths.IsEmpty()) {
+        if (control.Abort) throw EScanAborted();
         throw EVelodraError(
             QStringLiteral("Could not find any audio file in %1.").arg(QuotedStr(folder)));
     }
+    const TCollation collation;
+    return TLibrary(root, run.Paths.Sorted(collation));
 }
 
-void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, bool includeWma) {
+void TFormPlayer::ScanFolder(TScanRun& run, const QString& folder) {
     std::vector<QString> files;
     std::vector<QString> dirs;
     std::vector<QString> linked;
-    Walker->Read(EncodeFileName(folder.isEmpty() ? QStringLiteral("/") : folder), files, dirs,
-                 &linked);
+    run.Walker.Read(EncodeFileName(folder.isEmpty() ? QStringLiteral("/") : folder), files, dirs,
+                    &linked);
     for (const QString& name : linked)
-        list.LinkedDirs.push_back(folder + QLatin1Char('/') + name);
+        run.Paths.LinkedDirs.push_back(folder + QLatin1Char('/') + name);
     bool counted = false;
     for (const QString& name : files) {
-        if (AbortRequested) return;
-        if (!IsAudioName(name, includeWma)) continue;
-        ++FileCount;
-        list.Add(folder, name);
+        if (run.Control.Abort) return;
+        if (!IsAudioName(name, run.IncludeWma)) continue;
+        run.Paths.Add(folder, name);
         if (!counted) {
-            ++FolderCount;
+            ++run.Control.Folders;
             counted = true;
         }
-        if (Observer) {
-            Observer->FileAccepted(FolderCount, FileCount);
-            QCoreApplication::processEvents();
-        }
+        const std::int32_t accepted = ++run.Control.Files;
+        if (run.Control.FileAccepted) run.Control.FileAccepted(accepted);
     }
     files.clear();
     files.shrink_to_fit();
     for (const QString& name : dirs) {
-        if (AbortRequested) return;
-        ScanFolder(folder + QLatin1Char('/') + name, list, includeWma);
+        if (run.Control.Abort) return;
+        ScanFolder(run, folder + QLatin1Char('/') + name);
     }
 }

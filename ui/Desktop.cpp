@@ -3,8 +3,8 @@
 #include "VelodraAppId.h"
 #include "platform/FileName.h"
 #include "platform/HandOverSocket.h"
+#include "player/Session.h"
 #include "ui/Mpris.h"
-#include "ui/UFormVelodra.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
@@ -35,14 +35,13 @@ private:
 
 class TDesktopServices : public QObject {
 public:
-    TDesktopServices(TFormVelodra& window, TFormPlayer& player, const QString& lockPath)
-        : Window(window), Mpris(new TMprisService(window, player, this)),
+    TDesktopServices(TSession& session, const QString& lockPath)
+        : Session(session), Mpris(new TMprisService(session, this)),
           Socket(new THandOverServer(HandOverSocketPath(lockPath), this)) {
         auto take = [this](const THandOverRequest& request) {
-            // Answered first, handled from the event loop: the second copy never waits for a
-            // scan or a message box.
+            // Answered first, handled from the event loop.
             QMetaObject::invokeMethod(
-                &Window, [this, request] { Window.HandOver(request.Argument); },
+                &Session, [this, request] { Session.HandOver(request.Argument); },
                 Qt::QueuedConnection);
         };
         connect(Socket, &THandOverServer::Received, this, take);
@@ -65,7 +64,7 @@ public:
     }
 
 private:
-    TFormVelodra& Window;
+    TSession& Session;
     TMprisService* Mpris;
     THandOverServer* Socket;
     std::optional<QDBusConnection> Bus;
@@ -108,9 +107,8 @@ bool PlatformPlacesWindows() {
     return PlatformPlacesWindows(QGuiApplication::platformName());
 }
 
-std::unique_ptr<QObject> StartDesktopServices(TFormVelodra& window, TFormPlayer& player,
-                                              const QString& lockPath) {
-    return std::make_unique<TDesktopServices>(window, player, lockPath);
+std::unique_ptr<QObject> StartDesktopServices(TSession& session, const QString& lockPath) {
+    return std::make_unique<TDesktopServices>(session, lockPath);
 }
 
 bool HandOverToRunningCopy(const std::optional<QString>& argument, const QString& lockPath,

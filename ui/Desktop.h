@@ -8,8 +8,7 @@
 #include <memory>
 #include <optional>
 
-class TFormPlayer;
-class TFormVelodra;
+class TSession;
 
 inline constexpr char HandOverObjectPath[] = "/org/velodra/Velodra";
 inline constexpr char HandOverInterface[] = "org.velodra.Velodra.HandOver";
@@ -28,8 +27,7 @@ bool PlatformPlacesWindows(); // of the running application
 // The first copy's side: the media-player interface and the hand-over receiver, for as long as
 // the returned object lives (it goes before the window and the player). Nothing is reported
 // when the bus or a name can't be had: the player simply runs without them.
-std::unique_ptr<QObject> StartDesktopServices(TFormVelodra& window, TFormPlayer& player,
-                                              const QString& lockPath);
+std::unique_ptr<QObject> StartDesktopServices(TSession& session, const QString& lockPath);
 
 // The second copy's side: tells the running copy to come to the front and, with an argument,
 // to open it. Bounded by timeoutMs in all; false when nobody answered.

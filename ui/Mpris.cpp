@@ -1,22 +1,16 @@
 #include "ui/Mpris.h"
 
 #include "VelodraAppId.h"
-#include "platform/FolderPicture.h"
-#include "player/UFormPlayer.h"
+#include "player/Session.h"
 #include "ui/MprisRules.h"
-#include "ui/UFormVelodra.h"
 
-#include <QAction>
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QStringList>
-#include <cstdlib>
 
 namespace {
-
-// A change of the position by more than this that playing does not explain is a jump.
-constexpr std::int64_t JumpMs = 1500;
 
 class TMprisRootAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
@@ -50,7 +44,7 @@ private:
     TMprisService* Service;
 };
 
-class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
+class TMprisPlayerAdaptor : public QDBusAbstractAdaptor, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
@@ -76,14 +70,22 @@ public:
     }
     QString PlaybackStatus() const { return Service->PlaybackStatus(); }
     QString LoopStatus() const { return Service->LoopStatus(); }
-    void SetLoopStatus(const QString& s) { Service->SetLoopStatus(s); }
+    void SetLoopStatus(const QString& s) {
+        if (Sent(QStringLiteral("LoopStatus"), QMetaType::QString)) Service->SetLoopStatus(s);
+    }
     double Rate() const { return 1.0; }
-    void SetRate(double r) { Service->SetRate(r); }
+    void SetRate(double r) {
+        if (Sent(QStringLiteral("Rate"), QMetaType::Double)) Service->SetRate(r);
+    }
     bool Shuffle() const { return Service->Shuffle(); }
-    void SetShuffle(bool on) { Service->SetShuffle(on); }
+    void SetShuffle(bool on) {
+        if (Sent(QStringLiteral("Shuffle"), QMetaType::Bool)) Service->SetShuffle(on);
+    }
     QVariantMap Metadata() const { return Service->Metadata(); }
     double Volume() const { return Service->Volume(); }
-    void SetVolume(double v) { Service->SetVolume(v); }
+    void SetVolume(double v) {
+        if (Sent(QStringLiteral("Volume"), QMetaType::Double)) Service->SetVolume(v);
+    }
     qlonglong Position() const { return Service->Position(); }
     bool CanGoNext() const { return Service->CanGoNext(); }
     bool CanGoPrevious() const { return Service->CanGoPrevious(); }
@@ -109,33 +111,38 @@ signals:
     void Seeked(qlonglong Position);
 
 private:
+    // Whether a Set from the bus carried the property's own type: the bus layer would convert
+    // "0.25" into a volume and "yes" into true. A wrong one is refused with an error.
+    bool Sent(const QString& property, QMetaType::Type type) {
+        if (!calledFromDBus()) return true;
+        const QVariant raw = message().arguments().value(2).value<QDBusVariant>().variant();
+        if (raw.metaType().id() == type) return true;
+        sendErrorReply(QDBusError::InvalidArgs,
+                       QStringLiteral("%1 takes a value of another type.").arg(property));
+        Service->RefuseSet(property);
+        return false;
+    }
+
     TMprisService* Service;
 };
 
-template <typename T> T* Child(QObject& window, const char* name) {
-    T* child = window.findChild<T*>(QString::fromLatin1(name));
-    Q_ASSERT(child);
-    return child;
-}
-
 } // namespace
 
-TMprisService::TMprisService(TFormVelodra& window, TFormPlayer& player, QObject* parent)
-    : QObject(parent), Window(window), Player(player), ActPlay(Child<QAction>(window, "ActPlay")),
-      ActPause(Child<QAction>(window, "ActPause")), ActStop(Child<QAction>(window, "ActStop")),
-      ActNextFile(Child<QAction>(window, "ActNextFile")),
-      ActPrevFile(Child<QAction>(window, "ActPrevFile")),
-      ActLoop(Child<QAction>(window, "ActLoop")), ActShuffle(Child<QAction>(window, "ActShuffle")),
-      ActRestore(Child<QAction>(window, "ActRestore")),
-      FileExit1(Child<QAction>(window, "FileExit1")),
-      ProgressBar1(Child<QWidget>(window, "ProgressBar1")),
-      ImgFolder1(Child<QWidget>(window, "ImgFolder1")), Bus(QString()) {
+TMprisService::TMprisService(TSession& session, QObject* parent)
+    : QObject(parent), Session(session), Bus(QString()) {
     new TMprisRootAdaptor(this);
     new TMprisPlayerAdaptor(this);
+    TrackChanged();
     LastPlayer = PlayerProperties();
-    SinceLastPosition.start();
-    connect(&Window, &TFormVelodra::CommandStatesUpdated, this, &TMprisService::Refresh);
-    connect(&Window, &TFormVelodra::PositionMoved, this, &TMprisService::AnnounceSeek);
+    // The metadata is made when the file or its picture changes, never on a timer.
+    for (auto signal : {&TSession::FileChanged, &TSession::InfoChanged, &TSession::PictureChanged})
+        connect(&Session, signal, this, &TMprisService::TrackChanged);
+    for (auto signal : {&TSession::StateChanged, &TSession::OptionsChanged,
+                        &TSession::CommandStatesChanged, &TSession::VolumeChanged})
+        connect(&Session, signal, this, &TMprisService::Refresh);
+    connect(&Session, &TSession::PositionMoved, this,
+            [this](std::int32_t ms) { emit Seeked(qlonglong{ms} * 1000); });
+    connect(&Session, &TSession::PlayStarted, this, &TMprisService::PlayStarted);
 }
 
 TMprisService::~TMprisService() {
@@ -158,71 +165,54 @@ bool TMprisService::Register(QDBusConnection bus) {
     return true;
 }
 
-void TMprisService::Later(std::function<void()> fn) {
-    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
-}
-
 void TMprisService::Raise() {
-    Later([this] { ActRestore->trigger(); });
+    Session.Raise();
 }
 
 void TMprisService::Quit() {
-    Later([this] { FileExit1->trigger(); });
+    Session.Quit();
 }
 
 void TMprisService::Play() {
-    Later([this] {
-        if (Player.IsPaused())
-            ActPause->trigger(); // resumes
-        else if (!Player.IsPlaying())
-            ActPlay->trigger();
-    });
+    if (Session.IsPaused())
+        Session.Run(TCommand::Pause); // resumes
+    else if (!Session.IsPlaying())
+        Session.Run(TCommand::Play);
 }
 
 void TMprisService::Pause() {
-    Later([this] {
-        if (Player.IsPlaying() && !Player.IsPaused()) ActPause->trigger();
-    });
+    if (Session.State() == TPlayState::Playing) Session.Run(TCommand::Pause);
 }
 
 void TMprisService::PlayPause() {
-    Later([this] {
-        if (Player.IsPlaying())
-            ActPause->trigger(); // pauses or resumes
-        else
-            ActPlay->trigger();
-    });
+    Session.Run(Session.IsPlaying() ? TCommand::Pause : TCommand::Play);
 }
 
 void TMprisService::Stop() {
-    Later([this] { ActStop->trigger(); });
+    Session.Run(TCommand::Stop);
 }
 
 void TMprisService::Next() {
-    Later([this] { ActNextFile->trigger(); });
+    Session.Run(TCommand::NextFile);
 }
 
 void TMprisService::Previous() {
-    Later([this] { ActPrevFile->trigger(); });
+    Session.Run(TCommand::PrevFile);
 }
 
 void TMprisService::Seek(std::int64_t offsetUs) {
-    Later([this, offsetUs] {
-        const TSeekPlan plan =
-            PlanSeek(CanSeek(), Player.Position(), Player.MediaInfo.Duration, offsetUs);
-        if (plan.Kind == TSeekKind::SeekTo)
-            Window.SeekTo(plan.TargetMs);
-        else if (plan.Kind == TSeekKind::Next)
-            ActNextFile->trigger();
-    });
+    const TSeekPlan plan =
+        PlanSeek(CanSeek(), Session.Position(), Session.Info().Duration, offsetUs);
+    if (plan.Kind == TSeekKind::SeekTo)
+        Session.Seek(plan.TargetMs);
+    else if (plan.Kind == TSeekKind::Next)
+        Session.Run(TCommand::NextFile);
 }
 
 void TMprisService::SetPosition(const QString& trackId, std::int64_t positionUs) {
-    Later([this, trackId, positionUs] {
-        const auto target = PlanSetPosition(CanSeek(), MprisTrackId(CurrentFile()),
-                                            Player.MediaInfo.Duration, trackId, positionUs);
-        if (target) Window.SeekTo(*target);
-    });
+    const auto target =
+        PlanSetPosition(CanSeek(), CurrentTrackId(), Session.Info().Duration, trackId, positionUs);
+    if (target) Session.Seek(*target);
 }
 
 void TMprisService::OpenUri(const QString& uri) {
@@ -231,80 +221,64 @@ void TMprisService::OpenUri(const QString& uri) {
         if (calledFromDBus()) sendErrorReply(open.ErrorName, open.Error);
         return;
     }
-    Window.OpenFolder(open.Folder);
+    Session.OpenFolder(open.Folder);
 }
 
-QString TMprisService::CurrentFile() {
-    return Player.IsOpen ? Player.MediaInfo.FilePath : QString();
+QString TMprisService::PlaybackStatus() const {
+    return PlaybackStatusName(Session.IsPlaying(), Session.IsPaused());
 }
 
-QString TMprisService::PlaybackStatus() {
-    return PlaybackStatusName(Player.IsPlaying(), Player.IsPaused());
-}
-
-QString TMprisService::LoopStatus() {
-    return LoopStatusName(ActLoop->isChecked());
+QString TMprisService::LoopStatus() const {
+    return LoopStatusName(Session.Repeat());
 }
 
 void TMprisService::SetLoopStatus(const QString& status) {
     const auto repeat = RepeatFromLoopStatus(status);
-    if (!repeat) {
-        // Refused ("Track": there is no single-track repeat). Qt's bus layer gives a property
-        // setter no way to answer with an error, so the value that stays is announced again.
-        Announce({{QStringLiteral("LoopStatus"), LoopStatus()}});
-        return;
-    }
-    if (*repeat != ActLoop->isChecked()) ActLoop->trigger();
+    // Refused ("Track": there is no single-track repeat): the value that stays is announced.
+    if (!repeat) return RefuseSet(QStringLiteral("LoopStatus"));
+    Session.SetRepeat(*repeat);
 }
 
-bool TMprisService::Shuffle() {
-    return ActShuffle->isChecked();
+bool TMprisService::Shuffle() const {
+    return Session.Random();
 }
 
 void TMprisService::SetShuffle(bool on) {
-    if (on != ActShuffle->isChecked()) ActShuffle->trigger();
+    Session.SetRandom(on);
 }
 
-QVariantMap TMprisService::Metadata() {
+QString TMprisService::CurrentTrackId() const {
+    return Track.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path();
+}
+
+void TMprisService::TrackChanged() {
+    // The selected file, once its information is in: as the display shows it.
+    if (Session.FileIndex() >= 0 && !Session.InfoKnown()) return;
     TMprisTrack track;
-    track.FilePath = CurrentFile();
-    if (!track.FilePath.isEmpty()) {
-        const TMediaInfo& info = Player.MediaInfo;
-        track.Title = Window.State().TitleText;
+    if (Session.FileIndex() >= 0 && Session.InfoKnown()) {
+        const TMediaInfo& info = Session.Info();
+        track.FilePath = info.FilePath;
+        track.Title = Session.TitleText();
         track.Artist = info.Artist;
         track.Album = info.Album;
         track.TrackNumber = info.Track;
-        track.DurationMs = info.Duration;
-        track.PicturePath = PicturePath();
+        track.DurationMs = Session.FileOpen() ? info.Duration : 0;
+        track.PicturePath = Session.ShownPicture();
     }
-    return MprisMetadata(track);
+    const QVariantMap metadata = MprisMetadata(track);
+    if (metadata == Track) return;
+    Track = metadata;
+    Refresh();
 }
 
-QString TMprisService::PicturePath() {
-    const int index = Window.State().CurFolderIndex;
-    if (ImgFolder1->isHidden() || index < 0) return {};
-    const QString folder = Player.FolderPath(index);
-    // Looked up once per folder: the refresh runs on every timer tick.
-    if (folder != PictureFolder) {
-        PictureFolder = folder;
-        const auto file = FindFolderPicture(folder);
-        PictureFile = file ? file->Path : QString();
-    }
-    return PictureFile;
-}
-
-double TMprisService::Volume() {
-    return Player.MediaPlayer1().Volume();
+double TMprisService::Volume() const {
+    return Session.Volume();
 }
 
 void TMprisService::SetVolume(double volume) {
     const auto v = ClampVolume(volume);
-    if (!v) {
-        Announce({{QStringLiteral("Volume"), Volume()}});
-        return;
-    }
-    Player.MediaPlayer1().SetVolume(*v);
-    Refresh();
+    if (!v) return RefuseSet(QStringLiteral("Volume"));
+    Session.SetVolume(*v);
 }
 
 void TMprisService::SetRate(double rate) {
@@ -312,31 +286,35 @@ void TMprisService::SetRate(double rate) {
     if (rate == 0.0) Pause();
 }
 
-std::int64_t TMprisService::Position() {
-    return std::int64_t{Player.Position()} * 1000;
+void TMprisService::RefuseSet(const QString& property) {
+    Announce({{property, PlayerProperties().value(property, 1.0)}});
 }
 
-bool TMprisService::CanGoNext() {
-    return ActNextFile->isEnabled();
-}
-bool TMprisService::CanGoPrevious() {
-    return ActPrevFile->isEnabled();
-}
-bool TMprisService::CanPlay() {
-    return ActPlay->isEnabled();
-}
-bool TMprisService::CanPause() {
-    return ActPause->isEnabled();
-}
-bool TMprisService::CanSeek() {
-    return ProgressBar1->isEnabled() && Player.IsOpen && Player.MediaInfo.Duration > 0;
+std::int64_t TMprisService::Position() const {
+    return std::int64_t{Session.Position()} * 1000;
 }
 
-QVariantMap TMprisService::PlayerProperties() {
+bool TMprisService::CanGoNext() const {
+    return Session.CommandStates().NextFile;
+}
+bool TMprisService::CanGoPrevious() const {
+    return Session.CommandStates().PrevFile;
+}
+bool TMprisService::CanPlay() const {
+    return Session.CommandStates().Play;
+}
+bool TMprisService::CanPause() const {
+    return Session.CommandStates().Pause;
+}
+bool TMprisService::CanSeek() const {
+    return Session.FileOpen() && Session.Info().Duration > 0;
+}
+
+QVariantMap TMprisService::PlayerProperties() const {
     return {{QStringLiteral("PlaybackStatus"), PlaybackStatus()},
             {QStringLiteral("LoopStatus"), LoopStatus()},
             {QStringLiteral("Shuffle"), Shuffle()},
-            {QStringLiteral("Metadata"), Metadata()},
+            {QStringLiteral("Metadata"), Track},
             {QStringLiteral("Volume"), Volume()},
             {QStringLiteral("CanGoNext"), CanGoNext()},
             {QStringLiteral("CanGoPrevious"), CanGoPrevious()},
@@ -352,9 +330,6 @@ void TMprisService::Refresh() {
         if (LastPlayer.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
     LastPlayer = now;
     if (!changed.isEmpty()) Announce(changed);
-    const QVariantMap metadata = now.value(QStringLiteral("Metadata")).toMap();
-    WatchPosition(now.value(QStringLiteral("PlaybackStatus")).toString(),
-                  metadata.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path());
 }
 
 void TMprisService::Announce(const QVariantMap& changed) {
@@ -368,25 +343,11 @@ void TMprisService::Announce(const QVariantMap& changed) {
     Bus.send(signal);
 }
 
-void TMprisService::WatchPosition(const QString& status, const QString& trackId) {
-    const std::int32_t position = Player.Position();
-    const std::int64_t elapsed = SinceLastPosition.restart();
-    // A jump within the same file and state (a file started again while it plays) is one the
-    // desktop can't foresee; a change of file or state makes it read the position anyway.
-    if (status == LastStatus && trackId == LastTrackId) {
-        const std::int64_t expected =
-            LastPositionMs + (status == QLatin1String("Playing") ? elapsed : 0);
-        if (std::llabs(position - expected) > JumpMs) emit Seeked(qlonglong{position} * 1000);
-    }
-    LastStatus = status;
-    LastTrackId = trackId;
-    LastPositionMs = position;
-}
-
-void TMprisService::AnnounceSeek(std::int32_t ms) {
-    LastPositionMs = ms;
-    SinceLastPosition.restart();
-    emit Seeked(qlonglong{ms} * 1000);
+void TMprisService::PlayStarted() {
+    // The same file started again (Repeat of one file): the desktop can't foresee the jump.
+    const QString id = CurrentTrackId();
+    if (id == StartedTrackId) emit Seeked(qlonglong{Session.Position()} * 1000);
+    StartedTrackId = id;
 }
 
 #include "Mpris.moc"

@@ -1,22 +1,17 @@
 #pragma once
 // The media-player interface on the session bus (MPRIS 2.2): media keys, the desktop's media
-// controls and playerctl reach the player through it. Every method runs the window's own
-// command objects, so a disabled command does nothing, and the display, the pop-up and the
-// settings behave as for a key press. Changes are announced by comparing the properties after
-// each refresh of the command states; the position is read when asked, never pushed.
+// controls and playerctl reach the player through it. Every method runs the session's own
+// commands, so a command that is disabled for the keys does nothing here either. Properties are
+// announced when the session says they changed; the metadata is made once per file; the
+// position is read when asked, never pushed.
 #include <QDBusConnection>
 #include <QDBusContext>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
 #include <cstdint>
-#include <functional>
 
-class QAction;
-class QWidget;
-class TFormPlayer;
-class TFormVelodra;
+class TSession;
 
 inline constexpr char MprisServiceName[] = "org.mpris.MediaPlayer2.velodra";
 inline constexpr char MprisObjectPath[] = "/org/mpris/MediaPlayer2";
@@ -27,15 +22,14 @@ class TMprisService : public QObject, protected QDBusContext {
     Q_OBJECT
 
 public:
-    TMprisService(TFormVelodra& window, TFormPlayer& player, QObject* parent = nullptr);
+    explicit TMprisService(TSession& session, QObject* parent = nullptr);
     ~TMprisService() override;
 
     // Exports both interfaces and takes the bus name; false, with nothing left on the bus, when
     // the bus is not there or the name is taken.
     bool Register(QDBusConnection bus);
 
-    // org.mpris.MediaPlayer2. The methods run from the event loop, so that a caller on the bus
-    // never waits for a scan or an error box.
+    // org.mpris.MediaPlayer2
     void Raise();
     void Quit();
 
@@ -50,24 +44,27 @@ public:
     void SetPosition(const QString& trackId, std::int64_t positionUs);
     void OpenUri(const QString& uri);
 
-    QString PlaybackStatus();
-    QString LoopStatus();
+    QString PlaybackStatus() const;
+    QString LoopStatus() const;
     void SetLoopStatus(const QString& status);
-    bool Shuffle();
+    bool Shuffle() const;
     void SetShuffle(bool on);
-    QVariantMap Metadata();
-    double Volume();
+    QVariantMap Metadata() const { return Track; }
+    double Volume() const;
     void SetVolume(double volume);
     void SetRate(double rate);
-    std::int64_t Position(); // microseconds
-    bool CanGoNext();
-    bool CanGoPrevious();
-    bool CanPlay();
-    bool CanPause();
-    bool CanSeek();
+    std::int64_t Position() const; // microseconds
+    bool CanGoNext() const;
+    bool CanGoPrevious() const;
+    bool CanPlay() const;
+    bool CanPause() const;
+    bool CanSeek() const;
 
     // The player properties that are announced when they change (all but Position).
-    QVariantMap PlayerProperties();
+    QVariantMap PlayerProperties() const;
+    // A value of the wrong D-Bus type set on a property: refused, and the value that stays is
+    // announced again. The adaptor checks the type before it converts anything.
+    void RefuseSet(const QString& property);
 
 signals:
     // What changed, as it goes out on the bus in PropertiesChanged.
@@ -76,28 +73,17 @@ signals:
     void Seeked(qlonglong positionUs);
 
 private:
+    void TrackChanged();
     void Refresh();
     // PropertiesChanged of the player interface: as a signal here, and on the bus.
     void Announce(const QVariantMap& changed);
-    void WatchPosition(const QString& status, const QString& trackId);
-    void AnnounceSeek(std::int32_t ms);
-    void Later(std::function<void()> fn);
-    QString CurrentFile(); // the open file, empty when none
-    QString PicturePath();
+    void PlayStarted();
+    QString CurrentTrackId() const;
 
-    TFormVelodra& Window;
-    TFormPlayer& Player;
-    QAction *ActPlay, *ActPause, *ActStop, *ActNextFile, *ActPrevFile, *ActLoop, *ActShuffle,
-        *ActRestore, *FileExit1;
-    QWidget *ProgressBar1, *ImgFolder1;
+    TSession& Session;
     QDBusConnection Bus;
     bool Registered = false;
-
+    QVariantMap Track; // the metadata of the selected file
     QVariantMap LastPlayer;
-    QString LastStatus;
-    QString LastTrackId;
-    std::int32_t LastPositionMs = 0;
-    QElapsedTimer SinceLastPosition;
-    QString PictureFolder; // the folder PictureFile was looked up for
-    QString PictureFile;
+    QString StartedTrackId; // of the last play start
 };

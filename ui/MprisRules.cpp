@@ -98,6 +98,11 @@ TOpenUri FolderFromUri(const QString& uri) {
     // The path's bytes as the URL carries them: names need not be UTF-8.
     const QString path =
         DecodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+    // "file:Music" names no place of its own: the player's working folder is not the caller's.
+    if (!path.startsWith(QLatin1Char('/')))
+        return {{},
+                QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                QStringLiteral("%1 is not an absolute file: URI.").arg(shown)};
     if (IsDirectory(path)) return {path, {}, {}};
     const QString quoted = QuotedStr(DisplayFileName(path));
     if (IsExistingFile(path))

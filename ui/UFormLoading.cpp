@@ -1,6 +1,7 @@
 #include "ui/UFormLoading.h"
 
 #include "platform/X11Window.h"
+#include "player/Session.h"
 #include "ui/Fonts.h"
 #include "ui_UFormPlayer.h"
 
@@ -9,14 +10,15 @@
 #include <QPalette>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QWindow>
 
-TFormLoading::TFormLoading(TFormPlayer& player, QWidget* owner)
+TFormLoading::TFormLoading(TSession& session, QWidget* owner)
     // A utility window of the main window (transient for it, no task-bar entry) that never
     // takes the activation: the main window stays the active one, so its keys work during and
     // after a scan, and the window manager has nothing to hand back when this one hides.
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
-      ui(new Ui::TFormPlayer), Player(player), Owner(owner) {
+      ui(new Ui::TFormPlayer), Session(session), Owner(owner), Progress(new QTimer(this)) {
     ui->setupUi(this);
     setObjectName(QStringLiteral("FormPlayer"));
     setFont(DisplayFont(11)); // drawn in the display's face
@@ -31,6 +33,10 @@ TFormLoading::TFormLoading(TFormPlayer& player, QWidget* owner)
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     esc->setContext(Qt::ApplicationShortcut);
     connect(esc, &QShortcut::activated, ui->Button1, &QPushButton::click);
+    Progress->setInterval(40);
+    connect(Progress, &QTimer::timeout, this, &TFormLoading::ShowProgress);
+    connect(&Session, &TSession::ScanStarted, this, &TFormLoading::ScanStarted);
+    connect(&Session, &TSession::ScanEnded, this, &TFormLoading::ScanEnded);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - rect().center());
@@ -40,11 +46,12 @@ TFormLoading::TFormLoading(TFormPlayer& player, QWidget* owner)
 TFormLoading::~TFormLoading() = default;
 
 void TFormLoading::Button1Click() {
-    Player.AbortScan();
+    Session.AbortScan();
 }
 
 void TFormLoading::ScanStarted() {
-    ShowProgress(0, 0);
+    ShowProgress();
+    Progress->start();
     // Transient for the owner's window, which exists by now. Not a child widget of the owner:
     // the owner's painting must not take this window into account. The window manager forgets
     // the state when a window hides, so it is set at every show.
@@ -56,20 +63,17 @@ void TFormLoading::ScanStarted() {
     show();
 }
 
-void TFormLoading::FileAccepted(std::int32_t folders, std::int32_t files) {
-    // A repaint per file would cost more than the scan itself: the label follows the counts at
-    // most every 40 ms (and at the first file), while the scan still processes the events, and
-    // with them Abort and Escape, after every file.
-    if (files == 1 || ProgressClock.hasExpired(40)) ShowProgress(folders, files);
-}
-
 void TFormLoading::ScanEnded() {
-    hide();
+    Progress->stop();
+    ShowProgress(); // the final counts
+    // A scan that gave way to the next one: the window stays for that one.
+    if (!Session.Scanning()) hide();
 }
 
-void TFormLoading::ShowProgress(std::int32_t folders, std::int32_t files) {
-    ProgressClock.start();
+void TFormLoading::ShowProgress() {
+    const auto [folders, files] = Session.ScanCounts();
     const QLocale locale;
-    ui->LblLoad->setText(QStringLiteral("Loading... (%1 folders, %2 files)")
-                             .arg(locale.toString(folders), locale.toString(files)));
+    const QString text = QStringLiteral("Loading... (%1 folders, %2 files)")
+                             .arg(locale.toString(folders), locale.toString(files));
+    if (ui->LblLoad->text() != text) ui->LblLoad->setText(text);
 }

@@ -1,35 +1,37 @@
 #pragma once
-// The loading window: a small borderless window that shows the counts of a running scan and
-// offers Abort (also Escape). The player reports to it; its Abort stops the player's scan. It
-// never becomes the active window: it is its owner's (the main window's) transient utility window.
-#include "player/UFormPlayer.h"
-
-#include <QElapsedTimer>
+// The loading window: a small borderless window that shows the counts of the session's running
+// scan and offers Abort (also Escape), which stops it. It never becomes the active window: it is
+// its owner's (the main window's) transient utility window.
 #include <QWidget>
+#include <cstdint>
 #include <memory>
+
+class QTimer;
+class TSession;
 
 namespace Ui {
 class TFormPlayer;
 }
 
-class TFormLoading : public QWidget, public TScanObserver {
+class TFormLoading : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TFormLoading(TFormPlayer& player, QWidget* owner = nullptr);
+    explicit TFormLoading(TSession& session, QWidget* owner = nullptr);
     ~TFormLoading() override;
 
-    void ScanStarted() override;
-    void FileAccepted(std::int32_t folders, std::int32_t files) override;
-    void ScanEnded() override;
+    void ScanStarted();
+    void ScanEnded();
     // The Abort button.
     void Button1Click();
 
 private:
-    void ShowProgress(std::int32_t folders, std::int32_t files);
+    void ShowProgress();
 
     std::unique_ptr<Ui::TFormPlayer> ui;
-    TFormPlayer& Player;
-    QWidget* Owner;              // the main window, or none
-    QElapsedTimer ProgressClock; // since the label was last written
+    TSession& Session;
+    QWidget* Owner; // the main window, or none
+    // The counts are read at this pace while the scan runs: a repaint per file would cost more
+    // than the scan itself.
+    QTimer* Progress;
 };

@@ -7,10 +7,10 @@
 #include "platform/FileName.h"
 #include "platform/FolderPicture.h"
 #include "platform/IniFile.h"
-#include "player/UFormPlayer.h"
+#include "player/Session.h"
+#include "player/Settings.h"
 #include "ui/Icons.h"
 #include "ui/Rules.h"
-#include "ui/ScopeGuard.h"
 #include "ui/UFormLoading.h"
 #include "ui/UFormNotify.h"
 #include "ui_UFormVelodra.h"
@@ -40,11 +40,18 @@ TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormV
     connect(TmrMain, &QTimer::timeout, this, [this] { TmrMainTimer(); });
     FolderPicture = new TFolderPicture(this);
     connect(FolderPicture, &TFolderPicture::Ready, this, &TFormVelodra::FolderPictureReady);
-    BrowseFolder = [](QWidget* owner, const QString& text, const QString& start) {
-        const QString chosen = QFileDialog::getExistingDirectory(
-            owner, text, start, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-        // The dialog decodes names its own way; carry the bytes losslessly.
-        return chosen.isEmpty() ? QString() : DecodeFileName(QFile::encodeName(chosen));
+    BrowseFolder = [](QWidget* owner, const QString& text, const QString& start,
+                      std::function<void(const QString&)> chosen) {
+        // Window-modal and answered later: nothing waits in a nested event loop for it.
+        auto* dialog = new QFileDialog(owner, text, start);
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &QFileDialog::fileSelected, owner, [chosen](const QString& f) {
+            // The dialog decodes names its own way; carry the bytes losslessly.
+            if (!f.isEmpty()) chosen(DecodeFileName(QFile::encodeName(f)));
+        });
+        dialog->open();
     };
     SetUpLook();
     SetUpCommands();
@@ -56,16 +63,29 @@ TFormVelodra::~TFormVelodra() {
     RemoveTrayIcon();
 }
 
-void TFormVelodra::SetFormPlayer(TFormPlayer* player) {
-    FormPlayer = player;
-    FormLoading = player ? std::make_unique<TFormLoading>(*player, this) : nullptr;
+void TFormVelodra::SetSession(TSession* session) {
+    Session = session;
+    FormLoading = session ? std::make_unique<TFormLoading>(*session, this) : nullptr;
+    if (!session) return;
+    connect(session, &TSession::LibraryChanged, this, &TFormVelodra::LibraryChanged);
+    connect(session, &TSession::FolderChanged, this, &TFormVelodra::FolderChanged);
+    connect(session, &TSession::FileChanged, this, &TFormVelodra::FileChanged);
+    connect(session, &TSession::InfoChanged, this, &TFormVelodra::InfoChanged);
+    connect(session, &TSession::OptionsChanged, this, &TFormVelodra::OptionsChanged);
+    connect(session, &TSession::StateChanged, this, &TFormVelodra::StateChanged);
+    connect(session, &TSession::CommandStatesChanged, this, &TFormVelodra::CommandStatesChanged);
+    connect(session, &TSession::PlayStarted, this, &TFormVelodra::PlayStarted);
+    connect(session, &TSession::ReachedEnd, this, &TFormVelodra::ReachedEnd);
+    connect(session, &TSession::PositionMoved, this, [this] { ShowPosition(-1); });
+    connect(session, &TSession::RaiseRequested, this, &TFormVelodra::ActRestoreExecute);
+    connect(session, &TSession::QuitRequested, this, &QWidget::close);
+    connect(session, &TSession::Beep, this, [] { QApplication::beep(); });
+    CommandStatesChanged();
 }
 
 void TFormVelodra::FormCreate() {
     BaseCaption = windowTitle();
     TitleScrollPos = -1;
-    WatchForEnd = false;
-    PlayedKeys.Clear();
     IniFileName = SettingsFileName();
     setAcceptDrops(true);
 }
@@ -80,7 +100,12 @@ void TFormVelodra::showEvent(QShowEvent* e) {
 }
 
 void TFormVelodra::PlaceBeforeFirstShow() {
-    const QPoint wanted = ReadSavedPosition();
+    TSettings design;
+    design.Left = DesignPosition.x();
+    design.Top = DesignPosition.y();
+    const TSettings saved = ReadSettings(IniFileName, design);
+    const QPoint wanted(saved.Left, saved.Top);
+    StartCorner = wanted;
     QScreen* s = QGuiApplication::screenAt(wanted);
     if (!s) s = screen();
     // The frame's size is known once the window manager has framed the window; the client's
@@ -102,107 +127,51 @@ QPoint TFormVelodra::FramePosition() const {
 
 void TFormVelodra::FormShow() {
     FirstShowLayout();
-    CurFolderIndex = -1;
-    CurFileIndex = -1;
-    Rng.seed(static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch()));
-    // The heavy work runs from the event loop, once the window is on screen; once per process.
-    QMetaObject::invokeMethod(
-        this, [this] { Guarded([this] { StartUp(); }); }, Qt::QueuedConnection);
+    // The start runs from the event loop, once the window is on screen; once per process.
+    QMetaObject::invokeMethod(this, &TFormVelodra::StartUp, Qt::QueuedConnection);
 }
 
 void TFormVelodra::StartUp() {
     if (StartUpDone) return;
     StartUpDone = true;
-    QCoreApplication::processEvents();
-    if (Closing) return; // closed while it finished painting
-    LoadSettings();
+    if (Closing || !Session) return; // closed before the start came
+    const TSettings saved = LoadSettings();
     if (Minimized)
         showMinimized();
     else
         KeepOnScreen();
+    TResume resume{saved.Folder, saved.File, saved.Position, saved.Playing};
     if (!CommandLine.isEmpty()) {
         const QString param = CommandLine.first();
         if (IsDirectory(param)) {
             // Saved as given, "." would name another tree at a start from another folder.
-            FormPlayer->Library.RootFolder = AbsoluteFileName(param);
-            SavedFolderIndex = -1;
+            Session->SetRootFolder(AbsoluteFileName(param));
+            resume.Folder = -1;
         } else {
             QApplication::beep();
-            ShowMessage(TMsgIcon::Error, BaseCaption, QStringLiteral("Invalid folder: ") + param);
+            ShowMessage(TMsgIcon::Error, BaseCaption,
+                        QStringLiteral("Invalid folder: ") + ShortenedForDisplay(param));
         }
     }
     TmrMain->start();
-    const QString root = FormPlayer->Library.RootFolder;
-    if (!IsDirectory(root)) return;
-    try {
-        SetRootFolder(root);
-        const TLibrary& library = FormPlayer->Library;
-        int resumeAt = 0;
-        if (SavedFolderIndex >= 0 && SavedFileIndex >= 0 &&
-            SavedFolderIndex < library.FolderCount() &&
-            SavedFileIndex < library.FileCountInFolder(SavedFolderIndex)) {
-            {
-                const TSuppressed suppress(edFileTag);
-                ui->edFolder->setCurrentIndex(SavedFolderIndex);
-                edFolderChange();
-                ui->edFile->setCurrentIndex(SavedFileIndex);
-            }
-            edFileChange();
-            // The restored file goes on where the last run left it.
-            resumeAt = ResumePosition(SavedPosition, FormPlayer->MediaInfo.Duration);
-        }
-        if (WasPlaying) {
-            PlayFrom = resumeAt;
-            Execute(ui->ActPlay);
-            PlayFrom = 0;
-        } else if (resumeAt > 0 && FormPlayer->IsOpen) {
-            FormPlayer->Seek(resumeAt);
-            ShowPosition(-1);
-        }
-    } catch (const EVelodraError& e) {
-        ActRestoreExecute();
-        ReportError(e.Message);
-    }
-    UpdateCommandStates();
-}
-
-void TFormVelodra::AbortScan() {
-    if (FormPlayer && FormPlayer->Scanning()) FormPlayer->AbortScan();
-}
-
-void TFormVelodra::RunWhenIdle(std::function<void()> fn) {
-    if (!FormPlayer || !FormPlayer->Scanning()) {
-        fn();
-        return;
-    }
-    AbortScan();
-    QTimer::singleShot(20, this, [this, fn = std::move(fn)]() mutable {
-        Guarded([&] { RunWhenIdle(std::move(fn)); });
-        UpdateCommandStates();
-    });
+    Session->StartUp(resume);
 }
 
 void TFormVelodra::closeEvent(QCloseEvent* e) {
-    if (FormPlayer && FormPlayer->Scanning()) {
-        // Let the running scan unwind first; the close comes again after it.
-        AbortScan();
-        e->ignore();
-        QTimer::singleShot(10, this, &QWidget::close);
-        return;
-    }
     if (Closing) {
         e->accept();
         return;
     }
     Closing = true;
     // FormCloseQuery
-    WasPlaying = FormPlayer && FormPlayer->IsPlaying();
+    WasPlaying = Session && Session->IsPlaying();
     // FormClose. Closed before the start-up read the settings, the run has nothing to record,
     // and a save would put the defaults over the user's file.
     if (SettingsLoaded) SaveSettings(true);
     RemoveTrayIcon();
     CloseNotify();
     TmrMain->stop();
+    if (Session) Session->Shutdown();
     e->accept();
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
@@ -240,10 +209,10 @@ void TFormVelodra::KeepOnScreen() {
 
 QString TFormVelodra::TrayTip(bool longForm) const {
     QString tip = BaseCaption;
-    if (longForm || (FormPlayer && !FormPlayer->MediaInfo.Title.isEmpty())) {
-        tip += QLatin1Char('\r') + (FormPlayer ? FormPlayer->MediaInfo.Title : QString()) +
-               QLatin1Char('\r') + ui->LblPosition->text() + QStringLiteral(" - ") +
-               ui->LblDuration->text();
+    const QString title = Session ? Session->Info().Title : QString();
+    if (longForm || !title.isEmpty()) {
+        tip += QLatin1Char('\r') + title + QLatin1Char('\r') + ui->LblPosition->text() +
+               QStringLiteral(" - ") + ui->LblDuration->text();
     }
     return tip;
 }
@@ -265,7 +234,7 @@ void TFormVelodra::AddTrayIcon() {
     connect(TrayIcon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::DoubleClick) {
-                    Guarded([this] { Execute(ui->ActRestore); });
+                    ui->ActRestore->trigger();
                 } else if (reason == QSystemTrayIcon::Context) {
                     activateWindow();
                     PUTray->popup(QCursor::pos());
@@ -278,6 +247,14 @@ void TFormVelodra::ModifyTrayIcon(const QIcon* icon, const QString& tip) {
     if (!TrayIcon) return;
     if (icon) TrayIcon->setIcon(*icon);
     if (!tip.isEmpty()) TrayIcon->setToolTip(FitTip(tip));
+}
+
+void TFormVelodra::ShowStatus(const QString& text) {
+    if (TrayIcon)
+        TrayIcon->setToolTip(FitTip(text));
+    else
+        ShowNotify(BaseCaption + QLatin1Char(' '),
+                   ForDisplay(text).section(QLatin1Char('\n'), 0, 0));
 }
 
 void TFormVelodra::RemoveTrayIcon() {
@@ -334,16 +311,9 @@ void TFormVelodra::dropEvent(QDropEvent* e) {
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) continue;
         // Only the first item counts.
-        OpenFolder(DecodeFileName(QFile::encodeName(url.toLocalFile())));
+        if (Session) Session->OpenFolder(DecodeFileName(QFile::encodeName(url.toLocalFile())));
         break;
     }
-}
-
-void TFormVelodra::DropPath(const QString& path) {
-    if (!IsDirectory(path))
-        throw EVelodraError(QStringLiteral("%1 is not a folder.").arg(QuotedStr(path)));
-    SetRootFolder(path);
-    UpdateCommandStates();
 }
 
 bool TFormVelodra::DragsWindow(const QPoint& clientPos) const {
@@ -366,7 +336,6 @@ void TFormVelodra::mousePressEvent(QMouseEvent* e) {
 }
 
 void TFormVelodra::contextMenuEvent(QContextMenuEvent* e) {
-    UpdateCommandStates();
     PopupMenu1->popup(e->globalPos());
     e->accept();
 }

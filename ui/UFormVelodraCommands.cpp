@@ -5,7 +5,7 @@
 #include "platform/Error.h"
 #include "platform/ErrorReport.h"
 #include "platform/FileName.h"
-#include "player/UFormPlayer.h"
+#include "player/Session.h"
 #include "ui/Icons.h"
 #include "ui/Rules.h"
 #include "ui/UAbout.h"
@@ -16,47 +16,9 @@
 #include <QMenu>
 #include <QTimer>
 #include <QWindow>
-#include <array>
 #include <cmath>
+#include <optional>
 #include <utility>
-
-// Which handler a command runs (besides inverting its own checked state).
-struct TFormVelodra::TCommand {
-    QAction* Ui::TFormVelodra::*Action;
-    void (TFormVelodra::*Handler)(); // nullptr: the toggle alone
-    int Icon;                        // -1: none
-};
-
-std::span<const TFormVelodra::TCommand> TFormVelodra::Commands() {
-    static constexpr TCommand kCommands[] = {
-        {&Ui::TFormVelodra::ActPlay, &TFormVelodra::ActPlayExecute, 1},
-        {&Ui::TFormVelodra::ActPause, &TFormVelodra::ActPauseExecute, 3},
-        {&Ui::TFormVelodra::ActStop, &TFormVelodra::ActStopExecute, 5},
-        {&Ui::TFormVelodra::ActLoad, &TFormVelodra::ActLoadExecute, 6},
-        {&Ui::TFormVelodra::ActPrevFolder, &TFormVelodra::ActPrevFolderExecute, 7},
-        {&Ui::TFormVelodra::ActPrevFile, &TFormVelodra::ActPrevFileExecute, 8},
-        {&Ui::TFormVelodra::ActNextFile, &TFormVelodra::ActNextFileExecute, 9},
-        {&Ui::TFormVelodra::ActNextFolder, &TFormVelodra::ActNextFolderExecute, 10},
-        {&Ui::TFormVelodra::ActReversedElasped, nullptr, -1},
-        {&Ui::TFormVelodra::ActLoop, nullptr, -1},
-        {&Ui::TFormVelodra::ActShuffle, &TFormVelodra::ActShuffleExecute, -1},
-        {&Ui::TFormVelodra::ActCompact, &TFormVelodra::ActCompactExecute, -1},
-        {&Ui::TFormVelodra::ActAbout, &TFormVelodra::ActAboutExecute, 0},
-        {&Ui::TFormVelodra::FileExit1, nullptr, 14},
-        {&Ui::TFormVelodra::ActMixer, &TFormVelodra::ActMixerExecute, 16},
-        {&Ui::TFormVelodra::ActInclWMA, nullptr, -1},
-        {&Ui::TFormVelodra::ActRestore, &TFormVelodra::ActRestoreExecute, 13},
-        {&Ui::TFormVelodra::ActMinimizeToTray, nullptr, -1},
-        {&Ui::TFormVelodra::ActFolderImage, &TFormVelodra::ActFolderImageExecute, 17},
-        {&Ui::TFormVelodra::ActPlayNotification, nullptr, -1},
-        // The opacity choices are inert: running one changes nothing, not even its check.
-        {&Ui::TFormVelodra::OpacityNone, nullptr, -1},
-        {&Ui::TFormVelodra::Opacity25, nullptr, -1},
-        {&Ui::TFormVelodra::Opacity50, nullptr, -1},
-        {&Ui::TFormVelodra::Opacity75, nullptr, -1},
-    };
-    return kCommands;
-}
 
 namespace {
 
@@ -76,28 +38,28 @@ void SetLit(QLabel* l, bool on) {
 }
 } // namespace
 
+// The pictures of the commands, by the slots of the command image list.
 void TFormVelodra::SetUpCommands() {
-    for (const TCommand& c : Commands()) {
-        QAction* a = ui.get()->*(c.Action);
-        if (c.Icon >= 0) a->setIcon(MenuIcon(c.Icon));
-        connect(a, &QAction::triggered, this, [this, a, c] {
-            if (IsOpacityChoice(*ui, a)) {
-                a->setChecked(!a->isChecked()); // undo Qt's own toggle
-                return;
-            }
-            if (a == ui->FileExit1) {
-                close();
-                return;
-            }
-            if (a == ui->ActPlay) {
-                // Play's states are refreshed just before it runs.
-                UpdateCommandStates();
-                if (!a->isEnabled()) return;
-            }
-            if (c.Handler) Guarded([&] { (this->*(c.Handler))(); });
-            UpdateCommandStates();
-        });
-    }
+    const std::pair<QAction*, int> icons[] = {
+        {ui->ActPlay, 1},        {ui->ActPause, 3},       {ui->ActStop, 5},
+        {ui->ActLoad, 6},        {ui->ActPrevFolder, 7},  {ui->ActPrevFile, 8},
+        {ui->ActNextFile, 9},    {ui->ActNextFolder, 10}, {ui->ActAbout, 0},
+        {ui->FileExit1, 14},     {ui->ActMixer, 16},      {ui->ActRestore, 13},
+        {ui->ActFolderImage, 17}};
+    for (const auto& [action, slot] : icons)
+        action->setIcon(MenuIcon(slot));
+    for (QAction* a : actions())
+        connect(a, &QAction::triggered, this, [this, a] { Execute(a); });
+    // The options that steer the session follow their checks however these change.
+    connect(ui->ActLoop, &QAction::toggled, this, [this](bool on) {
+        if (Session) Session->SetRepeat(on);
+    });
+    connect(ui->ActShuffle, &QAction::toggled, this, [this](bool on) {
+        if (Session) Session->SetRandom(on);
+    });
+    connect(ui->ActInclWMA, &QAction::toggled, this, [this](bool on) {
+        if (Session) Session->SetIncludeWma(on);
+    });
 
     const std::pair<QToolButton*, QAction*> buttons[] = {{ui->BtnPlay, ui->ActPlay},
                                                          {ui->BtnPause, ui->ActPause},
@@ -120,18 +82,23 @@ void TFormVelodra::SetUpCommands() {
         connect(label, &TClickLabel::Click, action, &QAction::trigger);
     connect(ui->LblCopyright, &TClickLabel::Click, this, [] { StartMail(); });
 
-    connect(ui->edFolder, &QComboBox::activated, this, [this] {
-        Guarded([&] { edFolderChange(); });
-        UpdateCommandStates();
+    // edFolderChange and edFileChange: the choice goes to the session, which announces it.
+    connect(ui->edFolder, &QComboBox::activated, this, [this](int i) {
+        if (Session) Session->SelectFolder(i);
     });
-    connect(ui->edFile, &QComboBox::activated, this, [this] {
-        Guarded([&] { edFileChange(); });
-        UpdateCommandStates();
+    connect(ui->edFile, &QComboBox::activated, this, [this](int i) {
+        if (Session) Session->SelectFile(i);
     });
-    connect(ui->edFolder, &TDropDownList::DropDown, this, [this] { edFolderDropDown(); });
-    connect(ui->edFolder, &TDropDownList::CloseUp, this, [this] { edFolderCloseUp(); });
-    connect(ui->edFile, &TDropDownList::DropDown, this, [this] { edFileDropDown(); });
-    connect(ui->edFile, &TDropDownList::CloseUp, this, [this] { edFileCloseUp(); });
+    // edFolderDropDown, edFolderCloseUp, edFileDropDown, edFileCloseUp
+    for (TDropDownList* list : {ui->edFolder, ui->edFile}) {
+        const bool folders = list == ui->edFolder;
+        connect(list, &TDropDownList::DropDown, this, [this, folders] {
+            if (Session) Session->SetListDropped(folders, true);
+        });
+        connect(list, &TDropDownList::CloseUp, this, [this, folders] {
+            if (Session) Session->SetListDropped(folders, false);
+        });
+    }
 
     ui->ProgressBar1->installEventFilter(this);
 }
@@ -157,7 +124,6 @@ void TFormVelodra::SetUpMenus() {
         options->addAction(ui->ActCompact);
         if (withTray) options->addAction(ui->ActMinimizeToTray);
         m->addSeparator();
-        connect(m, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
     };
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -172,48 +138,58 @@ void TFormVelodra::SetUpMenus() {
     PUTray->addAction(ui->FileExit1);
 }
 
+// The one way every command runs. Qt has inverted a checkable command's check already.
 void TFormVelodra::Execute(QAction* action) {
-    if (action == ui->ActPlay) UpdateCommandStates();
-    if (!action->isEnabled()) return;
-    if (IsOpacityChoice(*ui, action)) return;
-    if (action == ui->FileExit1) {
-        close();
+    const Ui::TFormVelodra& f = *ui;
+    if (IsOpacityChoice(f, action)) {
+        // The opacity choices are inert: running one changes nothing, not even its check.
+        action->setChecked(!action->isChecked());
         return;
     }
-    if (action->isCheckable()) action->setChecked(!action->isChecked());
-    for (const TCommand& c : Commands())
-        if (ui.get()->*(c.Action) == action && c.Handler) (this->*(c.Handler))();
+    const std::pair<QAction*, TCommand> decided[] = {{f.ActPlay, TCommand::Play},
+                                                     {f.ActPause, TCommand::Pause},
+                                                     {f.ActStop, TCommand::Stop},
+                                                     {f.ActPrevFolder, TCommand::PrevFolder},
+                                                     {f.ActPrevFile, TCommand::PrevFile},
+                                                     {f.ActNextFile, TCommand::NextFile},
+                                                     {f.ActNextFolder, TCommand::NextFolder}};
+    for (const auto& [a, command] : decided) {
+        if (a != action) continue;
+        if (Session) Session->Run(command);
+        return;
+    }
+    if (!Session) return;
+    if (action == f.ActLoad) ActLoadExecute();
+    if (action == f.ActCompact) ActCompactExecute();
+    if (action == f.ActFolderImage) UpdateFolderImage();
+    if (action == f.ActAbout) ActAboutExecute();
+    if (action == f.ActMixer) StartMixer();
+    if (action == f.ActRestore) ActRestoreExecute();
+    if (action == f.FileExit1) close();
 }
 
-void TFormVelodra::SetPlayIcon(int slot) {
-    ui->ActPlay->setIcon(MenuIcon(slot));
-}
-
-void TFormVelodra::SetPauseState(bool paused) {
-    ActPauseTag = paused ? -1 : 0;
+void TFormVelodra::StateChanged() {
+    const TPlayState state = Session->State();
+    const bool paused = state == TPlayState::Paused;
+    ui->ActPlay->setIcon(MenuIcon(state == TPlayState::Stopped ? 1 : 2));
     ui->ActPause->setIcon(MenuIcon(paused ? 4 : 3));
     ui->ActPause->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
-}
-
-void TFormVelodra::ActPlayExecute() {
-    Execute(ui->ActStop);
-    if (const int from = std::exchange(PlayFrom, 0); from > 0) {
-        FormPlayer->Seek(from);
-        ShowPosition(-1);
-    }
-    FormPlayer->Play();
-    PlayStarted();
+    if (state != TPlayState::Stopped) return;
+    SetLabelText(ui->LblMode, Session->Info().ChannelMode);
+    CenterHorizontally(ui->LblMode);
+    ShowPosition(-1);
 }
 
 void TFormVelodra::PlayStarted() {
-    SetPlayIcon(2);
     TmrMainTag = 0;
-    WatchForEnd = true;
-    if (ui->ActShuffle->isChecked())
-        PlayedKeys.Insert(ui->edFolder->currentIndex(), ui->edFile->currentIndex());
-    PlanNextFile();
+    ShowPosition(-1); // a resumed file starts where it was left
     if (ui->ActPlayNotification->isChecked()) ShowPlayNotification();
     SaveSettings(false);
+}
+
+void TFormVelodra::ReachedEnd() {
+    SetShadowText(ui->LblPosition, ui->ActReversedElasped->isChecked() ? QStringLiteral("00:00")
+                                                                       : ui->LblDuration->text());
 }
 
 void TFormVelodra::ShowPlayNotification() {
@@ -222,105 +198,33 @@ void TFormVelodra::ShowPlayNotification() {
     raise();
 }
 
-void TFormVelodra::ActPauseExecute() {
-    if (ActPauseTag == 0) {
-        FormPlayer->PauseToggle();
-        SetPauseState(true);
-        WatchForEnd = false;
-    } else {
-        FormPlayer->Resume();
-        SetPauseState(false);
-        WatchForEnd = true;
-    }
-}
-
-void TFormVelodra::ActStopExecute() {
-    WatchForEnd = false;
-    FormPlayer->Stop();
-    SetPlayIcon(1);
-    SetPauseState(false);
-    SetLabelText(ui->LblMode, FormPlayer->MediaInfo.ChannelMode);
-    CenterHorizontally(ui->LblMode);
-    ShowPosition(-1);
-}
-
 void TFormVelodra::ActLoadExecute() {
-    if (FormPlayer->Scanning()) {
-        RunWhenIdle([this] { ActLoadExecute(); });
-        return;
-    }
-    const QString& root = FormPlayer->Library.RootFolder;
+    const QString& root = Session->Library().RootFolder;
     const QString start = IsDirectory(root) ? root : QString();
-    const QString chosen =
-        BrowseFolder(this, QStringLiteral("Select folder containing MP3 and WMA files."), start);
-    if (chosen.isEmpty()) return;
-    setWindowTitle(BaseCaption);
-    SetRootFolder(chosen);
-}
-
-void TFormVelodra::ActShuffleExecute() {
-    if (!ui->ActShuffle->isChecked()) return;
-    PlayedKeys.Clear();
-    if (FormPlayer->IsPlaying())
-        PlayedKeys.Insert(ui->edFolder->currentIndex(), ui->edFile->currentIndex());
+    BrowseFolder(this, QStringLiteral("Select folder containing MP3 and WMA files."), start,
+                 [this](const QString& chosen) {
+                     if (chosen.isEmpty() || !Session) return;
+                     setWindowTitle(BaseCaption);
+                     Session->OpenFolder(chosen);
+                 });
 }
 
 void TFormVelodra::ActAboutExecute() {
     TAboutInput in;
     in.BaseCaption = BaseCaption;
-    in.IsOpen = FormPlayer->IsOpen;
-    in.Info = FormPlayer->MediaInfo;
+    in.IsOpen = Session->FileOpen();
+    in.Info = Session->Info();
     in.FolderText = ui->edFolder->currentText();
-    in.RootFolder = FormPlayer->Library.RootFolder;
+    in.RootFolder = Session->Library().RootFolder;
     in.FolderCount = ui->edFolder->count();
-    in.TotalFileCount = FormPlayer->Library.TotalFileCount();
+    in.TotalFileCount = Session->Library().TotalFileCount();
     ShowMessage(TMsgIcon::Information, QStringLiteral("About"), BuildAboutText(in));
-}
-
-void TFormVelodra::ActMixerExecute() {
-    StartMixer();
 }
 
 void TFormVelodra::ProgressBar1MouseDown(int x) {
     const int width = std::max(1, ui->ProgressBar1->width());
-    const double t = static_cast<double>(x) / width * FormPlayer->MediaInfo.Duration;
-    SeekPosition(static_cast<std::int32_t>(std::nearbyint(t))); // halves to even
-}
-
-void TFormVelodra::SeekPosition(std::int32_t ms) {
-    WatchForEnd = false;
-    FormPlayer->Seek(ms);
-    QCoreApplication::processEvents();
-    if (ActPauseTag != 0)
-        FormPlayer->PauseToggle();
-    else
-        WatchForEnd = true;
-    emit PositionMoved(FormPlayer->Position());
-}
-
-void TFormVelodra::SeekTo(std::int32_t ms) {
-    // Only while the bar itself would take a click: a file is open.
-    if (!ui->ProgressBar1->isEnabled()) return;
-    Guarded([&] { SeekPosition(ms); });
-    UpdateCommandStates();
-}
-
-void TFormVelodra::OpenFolder(const QString& path) {
-    // Queued, as a drop is: the caller (a drop, the bus) never waits for the scan.
-    QMetaObject::invokeMethod(
-        this, [this, path] { Guarded([&] { RunWhenIdle([this, path] { DropPath(path); }); }); },
-        Qt::QueuedConnection);
-}
-
-void TFormVelodra::HandOver(const std::optional<QString>& argument) {
-    ui->ActRestore->trigger();
-    if (!argument) return;
-    if (IsDirectory(*argument)) {
-        OpenFolder(*argument);
-        return;
-    }
-    QApplication::beep();
-    ShowMessage(TMsgIcon::Error, BaseCaption, QStringLiteral("Invalid folder: ") + *argument);
+    const double t = static_cast<double>(x) / width * Session->Info().Duration;
+    Session->Seek(static_cast<std::int32_t>(std::nearbyint(t))); // halves to even
 }
 
 bool TFormVelodra::eventFilter(QObject* watched, QEvent* e) {
@@ -334,57 +238,33 @@ bool TFormVelodra::eventFilter(QObject* watched, QEvent* e) {
     if (watched == ui->ProgressBar1 && e->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(e);
         if (me->button() == Qt::LeftButton && ui->ProgressBar1->isEnabled()) {
-            const int x = me->position().toPoint().x();
-            Guarded([&] { ProgressBar1MouseDown(x); });
-            UpdateCommandStates();
+            ProgressBar1MouseDown(me->position().toPoint().x());
         }
         return true;
     }
     return QWidget::eventFilter(watched, e);
 }
 
-std::array<std::pair<QAction*, bool TCommandStates::*>, 7> TFormVelodra::DecidedCommands() const {
-    return {{{ui->ActPlay, &TCommandStates::Play},
-             {ui->ActPause, &TCommandStates::Pause},
-             {ui->ActStop, &TCommandStates::Stop},
-             {ui->ActPrevFolder, &TCommandStates::PrevFolder},
-             {ui->ActPrevFile, &TCommandStates::PrevFile},
-             {ui->ActNextFile, &TCommandStates::NextFile},
-             {ui->ActNextFolder, &TCommandStates::NextFolder}}};
+void TFormVelodra::CommandStatesChanged() {
+    if (!Session) return;
+    const TCommandStates s = Session->CommandStates();
+    const std::pair<QAction*, bool> enabled[] = {{ui->ActPlay, s.Play},
+                                                 {ui->ActPause, s.Pause},
+                                                 {ui->ActStop, s.Stop},
+                                                 {ui->ActPrevFolder, s.PrevFolder},
+                                                 {ui->ActPrevFile, s.PrevFile},
+                                                 {ui->ActNextFile, s.NextFile},
+                                                 {ui->ActNextFolder, s.NextFolder}};
+    for (const auto& [action, on] : enabled)
+        if (action->isEnabled() != on) action->setEnabled(on);
+    if (ui->edFolder->isEnabled() != s.FolderList) ui->edFolder->setEnabled(s.FolderList);
+    if (ui->edFile->isEnabled() != s.FileList) ui->edFile->setEnabled(s.FileList);
+    if (IsLit(ui->LblLoop) != s.LoopLit) SetLit(ui->LblLoop, s.LoopLit);
+    if (IsLit(ui->LblShuffle) != s.ShuffleLit) SetLit(ui->LblShuffle, s.ShuffleLit);
 }
 
-TCommandInput TFormVelodra::GatherCommandInput() const {
-    TCommandInput in;
-    in.FolderIndex = ui->edFolder->currentIndex();
-    in.FileIndex = ui->edFile->currentIndex();
-    in.FolderCount = ui->edFolder->count();
-    in.FileCount = ui->edFile->count();
-    in.Random = ui->ActShuffle->isChecked();
-    in.Repeat = ui->ActLoop->isChecked();
-    in.PlayerIsPlaying = FormPlayer && FormPlayer->IsPlaying();
-    in.edFolderTag = edFolderTag;
-    in.edFileTag = edFileTag;
-    for (const auto& [action, slot] : DecidedCommands())
-        in.Last.*slot = action->isEnabled();
-    in.Last.FolderList = ui->edFolder->isEnabled();
-    in.Last.FileList = ui->edFile->isEnabled();
-    in.Last.LoopLit = IsLit(ui->LblLoop);
-    in.Last.ShuffleLit = IsLit(ui->LblShuffle);
-    return in;
-}
-
-void TFormVelodra::UpdateCommandStates() {
-    const TCommandInput in = GatherCommandInput();
-    const TCommandStates want = DecideCommandStates(in);
-    const TCommandStates& last = in.Last;
-    for (const auto& [action, slot] : DecidedCommands())
-        if (last.*slot != want.*slot) action->setEnabled(want.*slot);
-    if (last.FolderList != want.FolderList) ui->edFolder->setEnabled(want.FolderList);
-    if (last.FileList != want.FileList) ui->edFile->setEnabled(want.FileList);
-    if (last.LoopLit != want.LoopLit) SetLit(ui->LblLoop, want.LoopLit);
-    if (last.ShuffleLit != want.ShuffleLit) SetLit(ui->LblShuffle, want.ShuffleLit);
-    SetLabelText(ui->LblPosition2, ui->LblPosition->text());
-    SetLabelText(ui->LblDuration2, ui->LblDuration->text());
-    SetLabelText(ui->LblTitle2, ui->LblTitle->text());
-    emit CommandStatesUpdated();
+void TFormVelodra::OptionsChanged() {
+    ui->ActLoop->setChecked(Session->Repeat());
+    ui->ActShuffle->setChecked(Session->Random());
+    ui->ActInclWMA->setChecked(Session->IncludeWma());
 }

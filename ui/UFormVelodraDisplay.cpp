@@ -4,7 +4,7 @@
 
 #include "platform/ErrorReport.h"
 #include "platform/FolderPicture.h"
-#include "player/UFormPlayer.h"
+#include "player/Session.h"
 #include "ui/Desktop.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
@@ -143,66 +143,68 @@ void TFormVelodra::leaveEvent(QEvent* e) {
         setWindowOpacity(kTranslucentAlpha / 255.0);
 }
 
+void TFormVelodra::SetShadowText(QLabel* label, const QString& text) {
+    SetLabelText(label, text);
+    QLabel* shadow = label == ui->LblTitle      ? ui->LblTitle2
+                     : label == ui->LblPosition ? ui->LblPosition2
+                                                : ui->LblDuration2;
+    SetLabelText(shadow, text);
+}
+
+// Only the display's own work: the session announces everything else when it happens.
 void TFormVelodra::TmrMainTimer() {
     TmrMain->stop();
-    Guarded([this] {
-        const int counter = TmrMainTag + TmrMain->interval();
-        if (counter < 60000) {
-            TmrMainTag = counter;
-        } else {
-            TmrMainTag = 0;
-            if (Shown(ui->ImgFolder1))
-                SetControlVisible(ui->LblCopyright, !Shown(ui->LblCopyright));
-            SetControlVisible(ui->LblCopyright2, Shown(ui->LblCopyright) && Shown(ui->ImgFolder1));
+    const int counter = TmrMainTag + TmrMain->interval();
+    if (counter < 60000) {
+        TmrMainTag = counter;
+    } else {
+        TmrMainTag = 0;
+        if (Shown(ui->ImgFolder1)) SetControlVisible(ui->LblCopyright, !Shown(ui->LblCopyright));
+        SetControlVisible(ui->LblCopyright2, Shown(ui->LblCopyright) && Shown(ui->ImgFolder1));
+    }
+    if (TmrMainTag % 300 == 0) ShowPosition(-1);
+    if (TmrMainTag % 500 == 0) AnimateChannelMode();
+    if (TmrMainTag % 1000 == 0) {
+        if (TitleScrollPos >= 0) ScrollTitle();
+        if (Session && Session->State() == TPlayState::Playing && TrayIcon) {
+            TrayFrame = (TrayFrame + 1) % TrayFrameCount;
+            const QIcon icon = ::TrayFrame(TrayFrame);
+            ModifyTrayIcon(&icon, TrayTip(true));
         }
-        if (TmrMainTag % 300 == 0) ShowPosition(-1);
-        if (TmrMainTag % 500 == 0) AnimateChannelMode();
-        if (TmrMainTag % 1000 == 0) {
-            if (TitleScrollPos >= 0) ScrollTitle();
-            if (FormPlayer->IsPlaying() && !FormPlayer->IsPaused() && TrayIcon) {
-                TrayFrame = (TrayFrame + 1) % TrayFrameCount;
-                const QIcon icon = ::TrayFrame(TrayFrame);
-                ModifyTrayIcon(&icon, TrayTip(true));
-            }
-        }
-        if (WatchForEnd && TmrMainTag % 100 == 0) CheckEndOfTrack();
-    });
-    // Qt has no idle-time update: the tick refreshes the command states.
-    UpdateCommandStates();
+    }
     TmrMain->start();
 }
 
 void TFormVelodra::ShowPosition(int value) {
+    if (!Session) return;
     int time;
     int percent;
     if (value == -1) {
-        time = FormPlayer->Position();
-        percent = FormPlayer->PercentOf(time) & 0xFF; // one question to the device, not two
+        time = Session->Position();
+        percent = Session->Player().PercentOf(time);
     } else {
         time = value;
         percent = value;
     }
     if (percent != ui->ProgressBar1->value()) ui->ProgressBar1->setValue(percent);
-    const int shown =
-        ui->ActReversedElasped->isChecked() ? FormPlayer->MediaInfo.Duration - time : time;
+    const int shown = ui->ActReversedElasped->isChecked() ? Session->Info().Duration - time : time;
     if (shown == LblPositionTag) return;
-    SetLabelText(ui->LblPosition, TFormPlayer::FormatTime(shown));
+    SetShadowText(ui->LblPosition, TFormPlayer::FormatTime(shown));
     LblPositionTag = shown;
 }
 
 void TFormVelodra::ShowTitle() {
-    TitleText = FormPlayer->MediaInfo.Title.trimmed();
-    if (TitleText.isEmpty()) TitleText = ui->edFile->currentText();
+    TitleText = Session->TitleText();
     SetLabelText(ui->LblTitleTest, TitleText);
     const int usable = ui->BvlDisplay->width() - 10;
     if (ui->LblTitleTest->sizeHint().width() > usable) {
         TitleScrollPos = 0;
         SetAutoSize(ui->LblTitle, false);
         ui->LblTitle->resize(usable, ui->LblTitle->height());
-        SetLabelText(ui->LblTitle, TitleText);
+        SetShadowText(ui->LblTitle, TitleText);
     } else {
         TitleScrollPos = -1;
-        SetLabelText(ui->LblTitle, TitleText);
+        SetShadowText(ui->LblTitle, TitleText);
         SetAutoSize(ui->LblTitle, true);
     }
     CenterHorizontally(ui->LblTitle);
@@ -212,11 +214,11 @@ void TFormVelodra::ShowTitle() {
 }
 
 void TFormVelodra::ShowFileInfo() {
-    const TMediaInfo& info = FormPlayer->MediaInfo;
+    const TMediaInfo& info = Session->Info();
     ShowTitle();
     SetLabelText(ui->LblMode, info.ChannelMode);
     CenterHorizontally(ui->LblMode);
-    SetLabelText(ui->LblDuration, TFormPlayer::FormatTime(info.Duration));
+    SetShadowText(ui->LblDuration, TFormPlayer::FormatTime(info.Duration));
     if (info.BitRate != 0) {
         SetLabelText(ui->LblBitRate, RateText(info.SampleRate, info.BitRate));
         CenterHorizontally(ui->LblBitRate);
@@ -227,14 +229,13 @@ void TFormVelodra::ScrollTitle() {
     const QString s = TitleText + QStringLiteral("    ");
     const int p = TitleScrollPos;
     const QString text = p <= 0 ? s : s.mid(p) + s.left(p);
-    SetLabelText(ui->LblTitle, text);
-    SetLabelText(ui->LblTitle2, text);
+    SetShadowText(ui->LblTitle, text);
     TitleScrollPos = s.size() < p + 1 ? 1 : p + 1;
 }
 
 void TFormVelodra::AnimateChannelMode() {
-    const QString& mode = FormPlayer->MediaInfo.ChannelMode;
-    if (!FormPlayer->IsPlaying() || FormPlayer->IsPaused() || mode.isEmpty()) return;
+    const QString& mode = Session->Info().ChannelMode;
+    if (Session->State() != TPlayState::Playing || mode.isEmpty()) return;
     if (++LblModeTag > 11) LblModeTag = 0;
     switch (LblModeTag) {
     case 0:
@@ -291,14 +292,10 @@ void TFormVelodra::ActCompactExecute() {
     SetControlVisible(ui->ProgressBar1, Shown(ui->edFolder) || !Shown(ui->ImgFolder1));
 }
 
-void TFormVelodra::ActFolderImageExecute() {
-    UpdateFolderImage();
-}
-
 void TFormVelodra::UpdateFolderImage() {
-    const int folder = ui->edFolder->currentIndex();
+    const int folder = Session ? Session->FolderIndex() : -1;
     // No folder selected (no library yet): simply no picture.
-    if (!ui->ActFolderImage->isChecked() || folder < 0 || !FormPlayer) {
+    if (!ui->ActFolderImage->isChecked() || folder < 0) {
         FolderPicture->Cancel();
         FolderPictureReady(QImage());
         return;
@@ -307,19 +304,22 @@ void TFormVelodra::UpdateFolderImage() {
     const qreal ratio = devicePixelRatioF();
     const QSize cover(qCeil(width() * ratio), qCeil(FullHeight * ratio));
     // Only a picture the loader already holds comes at once; a decoded one follows later.
-    FolderPictureReady(FolderPicture->Request(FormPlayer->FolderPath(folder), cover));
+    FolderPictureReady(FolderPicture->Request(Session->Player().FolderPath(folder), cover));
 }
 
 void TFormVelodra::FolderPictureReady(const QImage& image) {
     const bool wasCompact = ui->ActCompact->isChecked();
-    const auto finish = qScopeGuard([this] {
+    const auto finish = qScopeGuard([this, &image] {
         SetControlVisible(ui->LblCopyright2, Shown(ui->ImgFolder1) && Shown(ui->LblCopyright));
         for (QLabel* l :
              std::initializer_list<QLabel*>{ui->LblPosition2, ui->LblDuration2, ui->LblTitle2})
             SetControlVisible(l, Shown(ui->ImgFolder1));
         KeepOnScreen();
+        if (Session)
+            Session->SetShownPicture(Shown(ui->ImgFolder1) ? image.text(PictureFileKey)
+                                                           : QString());
     });
-    if (wasCompact) Execute(ui->ActCompact);
+    if (wasCompact) ui->ActCompact->trigger();
     SetControlVisible(ui->Shape1, true);
     SetControlVisible(ui->ImgFolder1, false);
     SetControlVisible(ui->LblCopyright, true);
@@ -330,5 +330,5 @@ void TFormVelodra::FolderPictureReady(const QImage& image) {
         SetControlVisible(ui->ImgFolder1, true);
         SetControlVisible(ui->Shape1, false);
     }
-    if (wasCompact) Execute(ui->ActCompact);
+    if (wasCompact) ui->ActCompact->trigger();
 }

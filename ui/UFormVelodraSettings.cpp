@@ -3,106 +3,77 @@
 
 #include "platform/Error.h"
 #include "platform/ErrorReport.h"
-#include "platform/IniFile.h"
-#include "player/UFormPlayer.h"
+#include "player/Session.h"
+#include "player/Settings.h"
+#include "ui/Desktop.h"
 #include "ui_UFormVelodra.h"
 
 #include <utility>
 
-namespace {
-const QString kLast = QStringLiteral("Last");
-const QString kConfig = QStringLiteral("Config");
-const QString kWindow = QStringLiteral("Window");
-} // namespace
-
-void TFormVelodra::LoadSettings() {
-    const TIniFile ini(IniFileName);
+TSettings TFormVelodra::LoadSettings() {
+    TSettings defaults;
+    defaults.PlayNotification = ui->ActPlayNotification->isChecked();
+    defaults.FolderImage = ui->ActFolderImage->isChecked();
+    const TSettings s = ReadSettings(IniFileName, defaults);
     SettingsLoaded = true;
-    FormPlayer->Library.RootFolder = ini.ReadString(kLast, QStringLiteral("Root"), QString());
-    SavedFolderIndex = ini.ReadInteger(kLast, QStringLiteral("Folder"), -1);
-    SavedFileIndex = ini.ReadInteger(kLast, QStringLiteral("File"), -1);
-    WasPlaying = ini.ReadBool(kLast, QStringLiteral("Playing"), false);
-    SavedPosition = ini.ReadInteger(kLast, QStringLiteral("Position"), 0);
-
-    // Only the ticks: no handler runs (no rescan, no history reset).
-    const std::pair<QAction*, QString> options[] = {
-        {ui->ActInclWMA, QStringLiteral("InclWMA")},
-        {ui->ActLoop, QStringLiteral("Loop")},
-        {ui->ActShuffle, QStringLiteral("Shuffle")},
-        {ui->ActPlayNotification, QStringLiteral("PlayNotification")}};
-    for (const auto& [action, key] : options)
-        action->setChecked(ini.ReadBool(kConfig, key, action->isChecked()));
-    switch (ini.ReadInteger(kConfig, QStringLiteral("Opaque"), 0) & 0xFF) {
-    case 25:
-        Execute(ui->Opacity25);
-        break;
-    case 50:
-        Execute(ui->Opacity50);
-        break;
-    case 75:
-        Execute(ui->Opacity75);
-        break;
-    default:
-        break;
-    }
-
-    // Left and Top were applied at the first show (ReadSavedPosition).
-    if (ini.ReadBool(kWindow, QStringLiteral("Compact"), ui->ActCompact->isChecked()))
-        Execute(ui->ActCompact);
-    ui->ActMinimizeToTray->setChecked(ini.ReadBool(kWindow, QStringLiteral("MinimizeToTray"),
-                                                   ui->ActMinimizeToTray->isChecked()));
-    ui->ActFolderImage->setChecked(
-        ini.ReadBool(kWindow, QStringLiteral("FolderImage"), ui->ActFolderImage->isChecked()));
-    Minimized = ini.ReadBool(kWindow, QStringLiteral("Minimized"), false);
+    Session->SetRootFolder(s.Root);
+    WasPlaying = s.Playing;
+    // Only the options: no handler runs (no rescan, no history reset).
+    Session->SetRepeat(s.Loop);
+    Session->SetRandom(s.Shuffle);
+    Session->SetIncludeWma(s.InclWMA);
+    ui->ActPlayNotification->setChecked(s.PlayNotification);
+    // Left and Top were applied at the first show (PlaceBeforeFirstShow); the opacity choices
+    // are inert, so Opaque changes nothing.
+    if (s.Compact) ui->ActCompact->trigger();
+    ui->ActMinimizeToTray->setChecked(s.MinimizeToTray);
+    ui->ActFolderImage->setChecked(s.FolderImage);
+    Minimized = s.Minimized;
+    return s;
 }
 
-QPoint TFormVelodra::ReadSavedPosition() const {
-    const TIniFile ini(IniFileName);
-    return {ini.ReadInteger(kWindow, QStringLiteral("Left"), DesignPosition.x()),
-            ini.ReadInteger(kWindow, QStringLiteral("Top"), DesignPosition.y())};
+TSettings TFormVelodra::CurrentSettings() const {
+    TSettings s;
+    s.Root = Session->Library().RootFolder;
+    s.Folder = Session->FolderIndex();
+    s.File = Session->FileIndex();
+    s.Playing = WasPlaying;
+    s.Position = Session->FileOpen() ? Session->Position() : 0;
+    s.InclWMA = Session->IncludeWma();
+    s.Loop = Session->Repeat();
+    s.Shuffle = Session->Random();
+    s.PlayNotification = ui->ActPlayNotification->isChecked();
+    s.Opaque = ui->Opacity25->isChecked()   ? 25
+               : ui->Opacity50->isChecked() ? 50
+               : ui->Opacity75->isChecked() ? 75
+                                            : 0;
+    // A minimised (or tray-hidden) or maximised window has no position worth keeping; where the
+    // platform can't tell a window its place, the place read at the start stays.
+    s.HasCorner =
+        !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) && !Minimized && isVisible();
+    const QPoint corner = PlatformPlacesWindows() ? FramePosition() : StartCorner;
+    s.Left = corner.x();
+    s.Top = corner.y();
+    s.Compact = ui->ActCompact->isChecked();
+    s.MinimizeToTray = ui->ActMinimizeToTray->isChecked();
+    s.FolderImage = ui->ActFolderImage->isChecked();
+    s.Minimized = Minimized;
+    return s;
 }
 
 void TFormVelodra::SaveSettings(bool report) {
+    if (!Session) return;
+    if (!SettingsWriter) SettingsWriter = std::make_unique<TSettingsWriter>();
+    if (!report) {
+        // Every start of a file saves: off the UI thread, the latest state wins.
+        SettingsWriter->Post(IniFileName, CurrentSettings());
+        return;
+    }
+    SettingsWriter->Flush();
     try {
-        TIniFile ini(IniFileName);
-        ini.EraseSection(kLast);
-        ini.WriteString(kLast, QStringLiteral("Root"), FormPlayer->Library.RootFolder);
-        ini.WriteInteger(kLast, QStringLiteral("Folder"), CurFolderIndex);
-        ini.WriteInteger(kLast, QStringLiteral("File"), CurFileIndex);
-        ini.WriteBool(kLast, QStringLiteral("Playing"), WasPlaying);
-        // After the older keys, so that files without it read as before.
-        ini.WriteInteger(kLast, QStringLiteral("Position"),
-                         FormPlayer->IsOpen ? FormPlayer->Position() : 0);
-
-        ini.EraseSection(kConfig);
-        ini.WriteBool(kConfig, QStringLiteral("InclWMA"), ui->ActInclWMA->isChecked());
-        ini.WriteBool(kConfig, QStringLiteral("Loop"), ui->ActLoop->isChecked());
-        ini.WriteBool(kConfig, QStringLiteral("Shuffle"), ui->ActShuffle->isChecked());
-        ini.WriteBool(kConfig, QStringLiteral("PlayNotification"),
-                      ui->ActPlayNotification->isChecked());
-        const int opaque = ui->Opacity25->isChecked()   ? 25
-                           : ui->Opacity50->isChecked() ? 50
-                           : ui->Opacity75->isChecked() ? 75
-                                                        : 0;
-        ini.WriteInteger(kConfig, QStringLiteral("Opaque"), opaque);
-
-        ini.EraseSection(kWindow);
-        // A minimised (or tray-hidden) or maximised window has no position worth keeping.
-        const bool normal = !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
-                            !Minimized && isVisible();
-        if (normal) {
-            const QPoint corner = FramePosition();
-            ini.WriteInteger(kWindow, QStringLiteral("Left"), corner.x());
-            ini.WriteInteger(kWindow, QStringLiteral("Top"), corner.y());
-        }
-        ini.WriteBool(kWindow, QStringLiteral("Compact"), ui->ActCompact->isChecked());
-        ini.WriteBool(kWindow, QStringLiteral("MinimizeToTray"),
-                      ui->ActMinimizeToTray->isChecked());
-        ini.WriteBool(kWindow, QStringLiteral("FolderImage"), ui->ActFolderImage->isChecked());
-        ini.WriteBool(kWindow, QStringLiteral("Minimized"), Minimized);
-        ini.UpdateFile();
+        WriteSettings(IniFileName, CurrentSettings());
     } catch (const EVelodraError& e) {
-        if (report) ReportSaveFailure(e.Message);
+        ReportSaveFailure(e.Message);
     }
 }
 
@@ -130,7 +101,7 @@ void TFormVelodra::SaveSession() {
     if (!SettingsLoaded) return;
     // The state of this moment, as the close query takes it; the saves at Play keep writing the
     // value loaded at start-up.
-    const bool loaded = std::exchange(WasPlaying, FormPlayer && FormPlayer->IsPlaying());
+    const bool loaded = std::exchange(WasPlaying, Session && Session->IsPlaying());
     const bool ending = std::exchange(EndingSession, true);
     SaveSettings(true);
     EndingSession = ending;

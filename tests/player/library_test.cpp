@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 void PrintTo(const QString& s, std::ostream* os) {
@@ -61,30 +62,6 @@ public:
 
 private:
     QLocale Saved;
-};
-
-// What a scan tells its observer, and a hand in it: OnFile runs after the n-th accepted file.
-class TRecorder : public TScanObserver {
-public:
-    explicit TRecorder(const TFormPlayer& player) : Player(player) {}
-    void ScanStarted() override {
-        ++Started;
-        if (OnStart) OnStart();
-    }
-    void FileAccepted(std::int32_t folders, std::int32_t files) override {
-        Counts.emplace_back(folders, files);
-        ScanningSeen = ScanningSeen && Player.Scanning();
-        if (OnFile) OnFile(static_cast<int>(Counts.size()));
-    }
-    void ScanEnded() override { ++Ended; }
-
-    const TFormPlayer& Player;
-    int Started = 0;
-    int Ended = 0;
-    bool ScanningSeen = true;
-    std::vector<std::pair<int, int>> Counts; // (folders, files) after each file
-    std::function<void()> OnStart;
-    std::function<void(int)> OnFile;
 };
 
 class LibraryTest : public ::testing::Test {
@@ -294,7 +271,6 @@ struct TErrorCase {
     std::vector<std::string> Tree;
     std::string Root;     // below the temp folder
     std::string Expected; // with %R for the temp folder
-    bool Shown;           // the scan started (the loading window appeared) before the error
 };
 
 class LibraryErrorTest : public ::testing::TestWithParam<TErrorCase> {};
@@ -306,18 +282,14 @@ TEST_P(LibraryErrorTest, ErrorsQuoteTheFolderAndKeepTheLibrary) {
     MakeTree(dir, c.Tree);
     TFormPlayer p(NoSound());
     p.LoadFolder(Root(dir) + "/good", false);
-    TRecorder seen(p);
     QString expected = Q(c.Expected);
     expected.replace("%R", Root(dir));
     try {
-        p.LoadFolder(Root(dir) + Q(c.Root), false, &seen);
+        p.LoadFolder(Root(dir) + Q(c.Root), false);
         ADD_FAILURE() << "no error";
     } catch (const EVelodraError& e) {
         EXPECT_EQ(e.Message, expected);
     }
-    EXPECT_EQ(seen.Started, c.Shown ? 1 : 0);
-    EXPECT_EQ(seen.Ended, seen.Started) << "the loading window is hidden again";
-    EXPECT_FALSE(p.Scanning());
     EXPECT_EQ(p.Library.Files(), List({"./keep.mp3"}));
     EXPECT_EQ(p.Library.RootFolder, Root(dir) + "/good");
 }
@@ -325,86 +297,40 @@ TEST_P(LibraryErrorTest, ErrorsQuoteTheFolderAndKeepTheLibrary) {
 INSTANTIATE_TEST_SUITE_P(
     Messages, LibraryErrorTest,
     ::testing::Values(
-        TErrorCase{"Missing", {}, "/it's gone/", "'%R/it''s gone' doesn't exist.", false},
-        TErrorCase{
-            "AFileNotAFolder", {"song.mp3"}, "/song.mp3", "'%R/song.mp3' doesn't exist.", false},
+        TErrorCase{"Missing", {}, "/it's gone/", "'%R/it''s gone' doesn't exist."},
+        TErrorCase{"AFileNotAFolder", {"song.mp3"}, "/song.mp3", "'%R/song.mp3' doesn't exist."},
         TErrorCase{"NoAudio",
                    {"it's 'empty'/notes.txt", "it's 'empty'/sub/a.wma"},
                    "/it's 'empty'",
-                   "Could not find any audio file in '%R/it''s ''empty'''.",
-                   true}),
+                   "Could not find any audio file in '%R/it''s ''empty'''."}),
     [](const ::testing::TestParamInfo<TErrorCase>& i) { return std::string(i.param.Name); });
 
 TEST_F(LibraryTest, EmptyRootIsAMissingFolder) {
     EXPECT_THROW(Player.LoadFolder(QString(), false), EVelodraError);
 }
 
-TEST_F(LibraryTest, ObserverHearsTheStartEveryFileWithItsCountsAndTheEnd) {
+TEST_F(LibraryTest, TheCountsFollowTheAcceptedFilesAndTheirFolders) {
     MakeTree(Dir, {"a.mp3", "b.mp3", "notes.txt", "S/c.mp3", "Empty/"});
-    TRecorder seen(Player);
-    Player.LoadFolder(Root(Dir), false, &seen);
-    EXPECT_EQ(seen.Started, 1);
-    EXPECT_EQ(seen.Ended, 1);
-    EXPECT_TRUE(seen.ScanningSeen);
-    EXPECT_EQ(seen.Counts, (std::vector<std::pair<int, int>>{{1, 1}, {1, 2}, {2, 3}}));
-    EXPECT_FALSE(Player.Scanning());
-    EXPECT_EQ(Player.FileCount, 3);
-    EXPECT_EQ(Player.FolderCount, 2);
+    TScanControl control;
+    const TLibrary lib = TFormPlayer::Scan(Root(Dir), false, control);
+    EXPECT_EQ(lib.TotalFileCount(), 3);
+    EXPECT_EQ(control.Files, 3);
+    EXPECT_EQ(control.Folders, 2);
 }
 
-TEST_F(LibraryTest, AbortAfterTheFirstFileKeepsWhatWasFound) {
-    MakeTree(Dir, {"a.mp3", "b.mp3", "c.mp3", "S/d.mp3"});
-    TRecorder seen(Player);
-    seen.OnFile = [&](int) { Player.AbortScan(); };
-    Player.LoadFolder(Root(Dir), false, &seen);
-    EXPECT_EQ(Player.Library.TotalFileCount(), 1);
-    EXPECT_EQ(Player.FileCount, 1);
-    EXPECT_EQ(Player.Library.Folders(), List({"."}));
-    EXPECT_EQ(seen.Ended, 1);
-}
-
-TEST_F(LibraryTest, AbortAfterSomeFilesStopsTheWalkIncludingSubfolders) {
+// An abort keeps what was found before it; one before any file is found changes nothing.
+TEST_F(LibraryTest, AnAbortKeepsWhatWasFoundOrWithNothingFoundIsNoError) {
     MakeTree(Dir, {"a.mp3", "b.mp3", "c.mp3", "S/d.mp3", "S/T/e.mp3"});
-    TRecorder seen(Player);
-    seen.OnFile = [&](int files) {
-        if (files == 3) Player.AbortScan();
+    TScanControl control;
+    control.FileAccepted = [&](std::int32_t files) {
+        if (files == 3) control.Abort = true;
     };
-    Player.LoadFolder(Root(Dir), false, &seen);
-    EXPECT_EQ(Player.Library.Files(), List({"./a.mp3", "./b.mp3", "./c.mp3"}));
-}
+    const TLibrary lib = TFormPlayer::Scan(Root(Dir), false, control);
+    EXPECT_EQ(lib.Files(), List({"./a.mp3", "./b.mp3", "./c.mp3"}));
 
-TEST_F(LibraryTest, AbortBeforeTheFirstFileLeavesTheLibraryAndRaisesNothing) {
-    MakeTree(Dir, {"old/keep.mp3", "new/a.mp3"});
-    Player.LoadFolder(Root(Dir) + "/old", false);
-    // Abort pressed as the window appears, before any file was accepted.
-    TRecorder seen(Player);
-    seen.OnStart = [&] { Player.AbortScan(); };
-    EXPECT_NO_THROW(Player.LoadFolder(Root(Dir) + "/new", false, &seen));
-    EXPECT_EQ(Player.Library.Files(), List({"./keep.mp3"}));
-    EXPECT_EQ(Player.Library.RootFolder, Root(Dir) + "/old");
-    EXPECT_EQ(seen.Ended, 1);
-    // The next load starts afresh.
-    Player.LoadFolder(Root(Dir) + "/new", false);
-    EXPECT_EQ(Player.Library.Files(), List({"./a.mp3"}));
-}
-
-TEST_F(LibraryTest, LoadDuringAScanAbortsItInsteadOfNesting) {
-    MakeTree(Dir, {"a.mp3", "b.mp3", "c.mp3", "other/x.mp3"});
-    bool nestedThrew = false;
-    TRecorder seen(Player);
-    seen.OnFile = [&](int files) {
-        if (files != 1) return;
-        try {
-            Player.LoadFolder(Root(Dir) + "/other", false);
-        } catch (...) {
-            nestedThrew = true;
-        }
-    };
-    Player.LoadFolder(Root(Dir), false, &seen);
-    EXPECT_FALSE(nestedThrew);
-    EXPECT_EQ(Player.Library.RootFolder, Root(Dir));
-    EXPECT_EQ(Player.Library.TotalFileCount(), 1);
-    EXPECT_FALSE(Player.Scanning());
+    TScanControl early;
+    early.Abort = true;
+    EXPECT_THROW(TFormPlayer::Scan(Root(Dir), false, early), EScanAborted);
 }
 
 TEST_F(LibraryTest, LinksAreWalkedOnceAndFoldersListedUnderTheirOwnPath) {

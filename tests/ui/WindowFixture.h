@@ -1,13 +1,9 @@
 #pragma once
-// The main window with a scripted device and a hand-driven clock, on a generated library. The
-// tests work the window as a user does, through its controls, found by their object names.
-#include "platform/ErrorReport.h"
+// The main window over the session with a scripted device and a hand-driven clock, on a
+// generated library. The tests work the window as a user does, through its controls, found by
+// their object names.
 #include "platform/FolderPicture.h"
-#include "player/UFormPlayer.h"
-#include "support/FakeClock.h"
-#include "support/Poll.h"
-#include "support/ScriptedMediaDevice.h"
-#include "support/TestAudio.h"
+#include "support/SessionFixture.h"
 #include "tags/Builders.h"
 #include "ui/UFormVelodra.h"
 #include "ui/Widgets.h"
@@ -74,48 +70,31 @@ struct TFormControls {
     }
 };
 
-class TWindowFixture : public ::testing::Test {
+class TWindowFixture : public TSessionFixture {
 protected:
     void SetUp() override {
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Dir / "config"));
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(Dir / "run"));
-        OldHandler = SetMessageHandler([this](const TMessage& m) { Messages.push_back(m); });
+        TSessionFixture::SetUp();
         MakeWindow();
     }
-    // A new player and window, as a fresh process makes them.
+    // A new player, session and window, as a fresh process makes them.
     void MakeWindow() {
-        auto device = std::make_unique<TScriptedMediaDevice>();
-        Device = device.get();
-        Device->DefaultLength = 6000;
-        Clock = std::make_shared<TFakeClock>();
-        Device->Clock = Clock;
-        Player = std::make_unique<TFormPlayer>(std::move(device), Clock);
         Window = std::make_unique<TFormVelodra>();
-        Window->SetFormPlayer(Player.get());
+        MakeSession();
+        Window->SetSession(Session.get());
         C.Find(*Window);
         C.ActPlayNotification->setChecked(false);
         Browsed.clear();
-        Window->SetBrowseFolder([this](QWidget*, const QString& text, const QString&) {
+        Window->SetBrowseFolder([this](QWidget*, const QString& text, const QString&,
+                                       std::function<void(const QString&)> chosen) {
             Browsed << text;
-            return NextBrowse;
+            if (!NextBrowse.isEmpty()) chosen(NextBrowse);
         });
     }
     void TearDown() override {
         Window.reset();
-        Player.reset();
-        SetMessageHandler(OldHandler);
+        TSessionFixture::TearDown();
     }
 
-    // Folders named F0, F1, ... with the given numbers of files "t00.mp3", "t01.mp3", ...
-    QString MakeLibrary(const std::vector<int>& filesPerFolder) {
-        for (size_t f = 0; f < filesPerFolder.size(); ++f)
-            for (int i = 0; i < filesPerFolder[f]; ++i) {
-                char name[64];
-                std::snprintf(name, sizeof name, "lib/F%zu/t%02d.mp3", f, i);
-                WriteFile(Dir / name, "not really audio");
-            }
-        return QString::fromStdString(Dir / "lib");
-    }
     // A small MP3 that the readers take for real: an ID3v2 title, then 120 frames at 128 kbit/s,
     // 44.1 kHz, Joint Stereo (three seconds).
     static std::string Mp3(const std::string& title) {
@@ -138,40 +117,36 @@ protected:
     void LoadRoot(const QString& root) {
         NextBrowse = root;
         C.ActLoad->trigger();
+        Settle();
         NextBrowse.clear();
         Browsed.clear();
     }
     void Load(const std::vector<int>& filesPerFolder) { LoadRoot(MakeLibrary(filesPerFolder)); }
 
     // A choice in a list, as the mouse makes it.
-    static void Choose(QComboBox* list, int index) {
+    void Choose(QComboBox* list, int index) {
         list->setCurrentIndex(index);
         emit list->activated(index);
+        Settle();
     }
     void SelectFolder(int index) { Choose(C.edFolder, index); }
     void SelectFile(int index) { Choose(C.edFile, index); }
 
-    // n ticks of the main timer, 100 ms of clock each.
-    void Tick(int n = 1) {
+    // n ticks of the main timer, 100 ms of clock each, the device looked at after each.
+    void Tick(int n = 1) override {
         for (int i = 0; i < n; ++i) {
             Clock->Advance(100);
+            Player->Engine().PollNow();
+            Settle();
             Window->TmrMainTimer();
             C.TmrMain->stop();
-        }
-    }
-    // Ticks until the selection differs from (folder, file) or the player stops; at most
-    // maxTicks.
-    void RunUntilChange(int maxTicks = 200) {
-        const int f = FolderIndex(), i = FileIndex();
-        for (int t = 0; t < maxTicks; ++t) {
-            Tick();
-            if (FolderIndex() != f || FileIndex() != i || !Player->IsPlaying()) return;
         }
     }
 
     // The next run of the program: the window and player go, new ones are made.
     void Restart() {
         Window.reset();
+        Session.reset();
         Player.reset();
         MakeWindow();
     }
@@ -180,6 +155,7 @@ protected:
         Window->show();
         ASSERT_TRUE(WaitFor([&] { return Window->State().StartUpDone; }, std::chrono::seconds(5)));
         C.TmrMain->stop();
+        Settle();
     }
     std::string IniPath() const { return Window->State().IniFileName.toStdString(); }
     void WriteIni(const std::string& text) { WriteFile(IniPath(), text); }
@@ -188,11 +164,13 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    int FolderIndex() const { return C.edFolder->currentIndex(); }
-    int FileIndex() const { return C.edFile->currentIndex(); }
     TFormControls& Form() { return C; }
     // A command, as its key or menu entry runs it.
-    void Run(QAction* a) { a->trigger(); }
+    using TSessionFixture::Run;
+    void Run(QAction* a) {
+        a->trigger();
+        Settle();
+    }
     // The folder picture is decoded on a worker: handles events until its answer is in.
     void SettlePicture() {
         const auto* loader = Window->findChild<TFolderPicture*>();
@@ -205,16 +183,10 @@ protected:
             std::chrono::seconds(10)));
     }
 
-    TTempDir Dir;
-    TScriptedMediaDevice* Device = nullptr;
-    std::shared_ptr<TFakeClock> Clock;
-    std::unique_ptr<TFormPlayer> Player;
     std::unique_ptr<TFormVelodra> Window;
     TFormControls C{};
-    std::vector<TMessage> Messages;
     QStringList Browsed;
     QString NextBrowse;
-    TMessageHandler OldHandler;
 };
 
 } // namespace testsupport

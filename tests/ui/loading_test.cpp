@@ -1,18 +1,13 @@
-// The loading window over a real scan: the counts it shows, that it is up only while the scan
-// runs, and that its Abort button and Escape stop the scan through the events the scan
-// processes after each file.
-#include "player/UFormPlayer.h"
-#include "support/ScriptedMediaDevice.h"
-#include "support/TestAudio.h"
+// The loading window over a real scan on the session's worker: the counts it shows, that it is
+// up only while the scan runs, and that its Abort button and Escape stop the scan.
+#include "support/SessionFixture.h"
 #include "ui/UFormLoading.h"
 
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QTimer>
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <thread>
 
 // Exported by QtGui; what Qt's own test library uses to let a key reach window shortcuts.
 Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k,
@@ -21,104 +16,68 @@ Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int 
 
 namespace {
 
-// Runs fn at each event processing of the scan (a zero timer fires once per pass).
-class TPerFile {
-public:
-    explicit TPerFile(std::function<void(int)> fn) {
-        QObject::connect(&Timer, &QTimer::timeout, [this, fn = std::move(fn)] { fn(++Calls); });
-        Timer.start(0);
-    }
-    int Calls = 0;
-    QTimer Timer;
-};
-
-class Loading : public ::testing::Test {
+class Loading : public testsupport::TSessionFixture {
 protected:
-    void MakeFiles(const std::vector<std::string>& names) {
-        for (const std::string& n : names)
-            testsupport::WriteFile(Dir / n, "");
+    void SetUp() override {
+        TSessionFixture::SetUp();
+        Window = std::make_unique<TFormLoading>(*Session);
     }
-    QString Root() const { return QString::fromStdString(Dir.Path.string()); }
-    QString Label() { return Window.findChild<QLabel*>(QStringLiteral("LblLoad"))->text(); }
-    QPushButton* Abort() { return Window.findChild<QPushButton*>(QStringLiteral("Button1")); }
+    void TearDown() override {
+        Window.reset();
+        TSessionFixture::TearDown();
+    }
+    // folders x files empty .mp3 files below the root
+    QString MakeTree(int folders, int files) {
+        for (int f = 0; f < folders; ++f)
+            for (int i = 0; i < files; ++i)
+                testsupport::WriteFile(
+                    Dir / ("lib/F" + std::to_string(f) + "/" + std::to_string(i) + ".mp3"), "");
+        return QString::fromStdString(Dir / "lib");
+    }
+    QString Label() { return Window->findChild<QLabel*>(QStringLiteral("LblLoad"))->text(); }
 
-    testsupport::TTempDir Dir;
-    TFormPlayer Player{std::make_unique<testsupport::TScriptedMediaDevice>()};
-    TFormLoading Window{Player};
+    std::unique_ptr<TFormLoading> Window;
 };
 
-TEST_F(Loading, ShownDuringTheScanWithTheCountsAndHiddenAfter) {
-    MakeFiles({"a.mp3", "b.mp3", "S/c.mp3"});
-    QStringList labels;
-    bool visible = false, scanning = false;
-    TPerFile watch([&](int) {
-        labels.append(Label());
-        visible = visible || Window.isVisible();
-        scanning = scanning || Player.Scanning();
-    });
-    Player.LoadFolder(Root(), false, &Window);
-    ASSERT_FALSE(labels.isEmpty());
-    EXPECT_EQ(labels.first(), QStringLiteral("Loading... (1 folders, 1 files)"));
-    EXPECT_TRUE(visible);
-    EXPECT_TRUE(scanning);
-    EXPECT_FALSE(Window.isVisible());
-    EXPECT_EQ(Window.objectName(), QStringLiteral("FormPlayer"));
-}
-
-TEST_F(Loading, CountsUseTheLocaleThousandsSeparator) {
+TEST_F(Loading, ShownDuringTheScanWithItsCountsInTheLocalesFormAndHiddenAfter) {
     const QLocale saved;
     QLocale::setDefault(QLocale(QStringLiteral("en_US")));
-    std::vector<std::string> names;
-    for (int i = 0; i < 2000; ++i)
-        names.push_back("t" + std::to_string(i) + ".mp3");
-    MakeFiles(names);
-    QStringList labels;
-    // Slow the scan down so that the label is rewritten several times.
-    TPerFile watch([&](int) {
-        labels.append(Label());
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
-    });
-    Player.LoadFolder(Root(), false, &Window);
+    const QString root = MakeTree(2, 1100);
+    Session->OpenFolder(root);
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_TRUE(Label().startsWith(QStringLiteral("Loading... ("))) << qPrintable(Label());
+    Settle();
     QLocale::setDefault(saved);
-    const QRegularExpression form(R"(^Loading\.\.\. \(1 folders, (\d{1,3}(,\d{3})*) files\)$)");
-    bool sawThousands = false;
-    for (const QString& l : labels) {
-        const QRegularExpressionMatch m = form.match(l);
-        ASSERT_TRUE(m.hasMatch()) << l.toStdString();
-        sawThousands = sawThousands || m.captured(1).contains(QLatin1Char(','));
+    EXPECT_FALSE(Window->isVisible());
+    EXPECT_EQ(Label(), QStringLiteral("Loading... (2 folders, 2,200 files)"));
+    EXPECT_EQ(Window->objectName(), QStringLiteral("FormPlayer"));
+}
+
+// Abort (the button, or Escape, which goes to whichever window is active) keeps what was found.
+TEST_F(Loading, AbortAndEscapeStopTheScan) {
+    const QString root = MakeTree(20, 250);
+    for (const bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "Abort");
+        Session->OpenFolder(root);
+        ASSERT_TRUE(Window->isVisible());
+        if (escape)
+            EXPECT_TRUE(qt_sendShortcutOverrideEvent(Window.get(), 0, Qt::Key_Escape,
+                                                     Qt::NoModifier, QString(), false, 1));
+        else
+            Window->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+        Settle();
+        EXPECT_LT(Player->Library.TotalFileCount(), 5000);
+        EXPECT_FALSE(Window->isVisible());
     }
-    EXPECT_TRUE(sawThousands);
-}
-
-TEST_F(Loading, AbortButtonKeepsWhatWasFound) {
-    MakeFiles({"a.mp3", "b.mp3", "c.mp3", "S/d.mp3"});
-    TPerFile click([&](int) { Abort()->click(); });
-    Player.LoadFolder(Root(), false, &Window);
-    EXPECT_EQ(Player.Library.TotalFileCount(), 1);
-    EXPECT_FALSE(Window.isVisible());
-}
-
-TEST_F(Loading, EscapeActsAsAbort) {
-    MakeFiles({"a.mp3", "b.mp3", "c.mp3"});
-    bool consumed = false;
-    TPerFile press([&](int calls) {
-        // The key is the application's: it goes to whichever window is active (under a window
-        // manager the main window; the offscreen platform activates any window it shows).
-        if (calls == 2)
-            consumed = qt_sendShortcutOverrideEvent(&Window, 0, Qt::Key_Escape, Qt::NoModifier,
-                                                    QString(), false, 1);
-    });
-    Player.LoadFolder(Root(), false, &Window);
-    EXPECT_TRUE(consumed);
-    EXPECT_EQ(Player.Library.TotalFileCount(), 2);
 }
 
 TEST_F(Loading, HiddenAgainWhenTheScanFails) {
-    MakeFiles({"notes.txt"});
-    EXPECT_ANY_THROW(Player.LoadFolder(Root(), false, &Window));
+    testsupport::WriteFile(Dir / "lib/notes.txt", "");
+    Session->OpenFolder(QString::fromStdString(Dir / "lib"));
+    Settle();
     EXPECT_EQ(Label(), QStringLiteral("Loading... (0 folders, 0 files)")) << "it was shown";
-    EXPECT_FALSE(Window.isVisible());
-    EXPECT_FALSE(Player.Scanning());
+    EXPECT_FALSE(Window->isVisible());
+    ASSERT_EQ(Messages.size(), 1u);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ protected:
     void SetUp() override {
         TWindowFixture::SetUp();
         ShowAndStart();
-        Service = std::make_unique<TMprisService>(*Window, *Player);
+        Service = std::make_unique<TMprisService>(*Session);
         QObject::connect(Service.get(), &TMprisService::PropertiesChanged,
                          [this](const QString&, const QVariantMap& m) { Announced.push_back(m); });
         QObject::connect(Service.get(), &TMprisService::Seeked,
@@ -28,11 +28,6 @@ protected:
     void TearDown() override {
         Service.reset();
         TWindowFixture::TearDown();
-    }
-    // The methods run from the event loop, as a call from the bus does.
-    static void Settle() {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
     }
     QString Title() { return Service->Metadata().value("xesam:title").toString(); }
     QString TrackId() {
@@ -212,13 +207,17 @@ TEST_F(Mpris, LoopShuffleAndVolumeWrites) {
     EXPECT_FALSE(Form().ActShuffle->isChecked());
 
     Announced.clear();
-    Service->SetVolume(1.7);
+    const auto volume = [&](double v) {
+        Service->SetVolume(v);
+        Settle();
+    };
+    volume(1.7);
     EXPECT_EQ(Device->Volume(), 1.0);
-    Service->SetVolume(0.25);
+    volume(0.25);
     EXPECT_EQ(Device->Volume(), 0.25);
-    Service->SetVolume(std::nan(""));
+    volume(std::nan(""));
     EXPECT_EQ(Device->Volume(), 0.25);
-    Service->SetVolume(-3);
+    volume(-3);
     EXPECT_EQ(Service->Volume(), 0.0);
     EXPECT_EQ(AnnouncedValues("Volume"), (QVariantList{0.25, 0.25, 0.0}));
 }
@@ -265,11 +264,13 @@ TEST_F(Mpris, RaiseAndHandOver) {
 
     // A second start with a folder: loaded as a drop is.
     const QString other = MakeLibrary({2});
-    Window->HandOver(other);
+    Session->HandOver(other);
+    Settle();
     Settle();
     EXPECT_EQ(Player->Library.RootFolder, other);
     // With something else: the command line's report, and the library stays.
-    Window->HandOver(other + "/F0/t00.mp3");
+    Session->HandOver(other + "/F0/t00.mp3");
+    Settle();
     Settle();
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Text, "Invalid folder: " + other + "/F0/t00.mp3");
@@ -278,7 +279,8 @@ TEST_F(Mpris, RaiseAndHandOver) {
     // Without an argument: just to the front.
     Window->showMinimized();
     QCoreApplication::processEvents();
-    Window->HandOver(std::nullopt);
+    Session->HandOver(std::nullopt);
+    Settle();
     EXPECT_FALSE(Window->isMinimized());
     EXPECT_EQ(Messages.size(), 1u);
 }

@@ -1,0 +1,674 @@
+#include "player/Session.h"
+
+#include "platform/Error.h"
+#include "platform/ErrorReport.h"
+#include "platform/FileName.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <utility>
+
+namespace {
+
+const QString NoDeviceOpen = QStringLiteral("No MCI device open");
+const QString UnknownError = QStringLiteral("Unknown error code");
+
+QString OpenError(const QString& path, const QString& reason) {
+    return QStringLiteral("Unable to open %1.\r\r%2")
+        .arg(QuotedStr(path), reason.isEmpty() ? UnknownError : reason);
+}
+
+enum : unsigned { kLibrary = 1, kFolder = 2, kFile = 4, kInfo = 8, kPicture = 16 };
+
+} // namespace
+
+// What a watcher has been told: the changes of a command are announced against it.
+struct TSession::TBatch {
+    TSession& S;
+    explicit TBatch(TSession& s) : S(s) {
+        if (S.BatchDepth++ == 0) S.Shown = S.Now();
+    }
+    ~TBatch() {
+        if (--S.BatchDepth == 0) S.Announce();
+    }
+    TBatch(const TBatch&) = delete;
+    TBatch& operator=(const TBatch&) = delete;
+};
+
+struct TSession::TScanJob {
+    QString Root;
+    bool IncludeWma = false;
+    TAfterScan After = TAfterScan::Default;
+    TScanControl Control;
+    std::optional<TLibrary> Result;
+    QString Error;
+    std::thread Thread;
+    ~TScanJob() {
+        Control.Abort = true;
+        if (Thread.joinable()) Thread.join();
+    }
+};
+
+TSession::TSession(TFormPlayer& player, QObject* parent)
+    : QObject(parent), FormPlayer(player), Engine(player.Engine()) {
+    Rng.seed(static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch()));
+    connect(&Engine, &TPlaybackEngine::Opened, this, &TSession::Opened);
+    connect(&Engine, &TPlaybackEngine::PlayFailed, this, &TSession::PlayFailed);
+    connect(&Engine, &TPlaybackEngine::Ended, this, &TSession::Ended);
+    connect(&Engine, &TPlaybackEngine::Changed, this, &TSession::Changed);
+    States = DecideStates();
+    Shown = Now();
+}
+
+TSession::~TSession() {
+    Scan.reset(); // stops and joins a running scan
+}
+
+// ---- announcing
+
+TSession::TShown TSession::Now() const {
+    return {PlayState, RepeatOn, RandomOn, IncludeWmaOn};
+}
+
+template <typename F> void TSession::Guard(F&& fn) {
+    const TBatch batch(*this);
+    try {
+        fn();
+    } catch (const EVelodraError& e) {
+        Fail(e.Message);
+    }
+}
+
+void TSession::Announce() {
+    // Commands that watchers run while they are told join this announcement.
+    ++BatchDepth;
+    for (int round = 0; round < 16; ++round) {
+        // The next file is decided again whenever what it depends on changed.
+        if (PlayState != TPlayState::Stopped) PlanNextFile(true);
+        const TShown now = Now();
+        const unsigned dirty = std::exchange(Dirty, 0u);
+        const TCommandStates states = DecideStates();
+        const bool statesChanged = states != States;
+        States = states;
+        std::vector<std::function<void()>> events = std::exchange(Events, {});
+        const bool options = now.Repeat != Shown.Repeat || now.Random != Shown.Random ||
+                             now.IncludeWma != Shown.IncludeWma;
+        const bool state = now.State != Shown.State;
+        Shown = now;
+        if (!dirty && !options && !state && !statesChanged && events.empty()) break;
+        if (dirty & kLibrary) emit LibraryChanged();
+        if (dirty & kFolder) emit FolderChanged();
+        if (dirty & kFile) emit FileChanged();
+        if (dirty & kInfo) emit InfoChanged();
+        if (options) emit OptionsChanged();
+        if (state) emit StateChanged();
+        if (statesChanged) emit CommandStatesChanged();
+        if (dirty & kPicture) emit PictureChanged();
+        for (const auto& e : events)
+            e();
+    }
+    --BatchDepth;
+}
+
+void TSession::Fail(const QString& message) {
+    // A failure of the start-up sequence brings the window back, as the user would look for it.
+    if (std::exchange(StartingUp, false)) Events.push_back([this] { emit RaiseRequested(); });
+    Events.push_back([message] { ReportError(message); });
+}
+
+TCommandStates TSession::DecideStates() const {
+    TCommandInput in;
+    in.FolderIndex = CurFolderIndex;
+    in.FileIndex = CurFileIndex;
+    in.FolderCount = Library().FolderCount();
+    in.FileCount = FileCount();
+    in.Random = RandomOn;
+    in.Repeat = RepeatOn;
+    in.PlayerIsPlaying = IsPlaying();
+    in.AllPlayed = PlayedKeys.Size() >= Library().TotalFileCount();
+    in.edFolderTag = FolderListTag;
+    in.edFileTag = FileListTag;
+    in.Last = States;
+    return DecideCommandStates(in);
+}
+
+// ---- what it holds
+
+int TSession::FileCount() const {
+    return Library().FileCountInFolder(CurFolderIndex);
+}
+
+std::int32_t TSession::Position() const {
+    return FormPlayer.IsOpen ? Engine.Position() : 0;
+}
+
+QString TSession::FileDisplayName(int folder, int file) const {
+    const QStringList& names = Library().FilesInFolder(folder);
+    if (file < 0 || file >= names.size()) return {};
+    const QString& name = names.at(file);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return DisplayFileName(CleanDisplayName(dot > 0 ? name.left(dot) : name));
+}
+
+QString TSession::TitleText() const {
+    const QString title = Info().Title.trimmed();
+    return title.isEmpty() ? FileDisplayName(CurFolderIndex, CurFileIndex) : title;
+}
+
+std::pair<std::int32_t, std::int32_t> TSession::ScanCounts() const {
+    if (!Scan) return LastScanCounts;
+    return {Scan->Control.Folders.load(), Scan->Control.Files.load()};
+}
+
+// ---- commands
+
+bool TSession::Run(TCommand command) {
+    bool ran = false;
+    Guard([&] {
+        const TCommandStates s = DecideStates();
+        switch (command) {
+        case TCommand::Play:
+            if ((ran = s.Play)) Play();
+            break;
+        case TCommand::Pause:
+            if ((ran = s.Pause)) PauseResume();
+            break;
+        case TCommand::Stop:
+            if ((ran = s.Stop)) Stop();
+            break;
+        case TCommand::PrevFolder:
+            if ((ran = s.PrevFolder)) ChangeFolder(CurFolderIndex - 1, true);
+            break;
+        case TCommand::PrevFile:
+            if ((ran = s.PrevFile)) PrevFile();
+            break;
+        case TCommand::NextFile:
+            if ((ran = s.NextFile)) MoveNext();
+            break;
+        case TCommand::NextFolder:
+            if ((ran = s.NextFolder)) ChangeFolder(CurFolderIndex + 1, true);
+            break;
+        }
+    });
+    return ran;
+}
+
+void TSession::SelectFolder(int folder) {
+    Guard([&] { ChangeFolder(folder, true); });
+}
+
+void TSession::SelectFile(int file) {
+    Guard([&] { ChangeFile(file); });
+}
+
+void TSession::SetRepeat(bool on) {
+    Guard([&] { RepeatOn = on; });
+}
+
+void TSession::SetRandom(bool on) {
+    Guard([&] {
+        if (RandomOn == on) return;
+        RandomOn = on;
+        if (!on) return;
+        // Random order starts afresh; a file that plays already counts as played.
+        PlayedKeys.Clear();
+        if (IsPlaying()) PlayedKeys.Insert(CurFolderIndex, CurFileIndex);
+    });
+}
+
+void TSession::SetIncludeWma(bool on) {
+    Guard([&] { IncludeWmaOn = on; });
+}
+
+void TSession::SetListDropped(bool folderList, bool dropped) {
+    Guard([&] { (folderList ? FolderListTag : FileListTag) = dropped ? -1 : 0; });
+}
+
+void TSession::SetVolume(double volume) {
+    Guard([&] {
+        Engine.SetVolume(volume);
+        Events.push_back([this] { emit VolumeChanged(); });
+    });
+}
+
+void TSession::SetShownPicture(const QString& path) {
+    Guard([&] {
+        if (Picture == path) return;
+        Picture = path;
+        Dirty |= kPicture;
+    });
+}
+
+void TSession::Seek(std::int32_t ms) {
+    Guard([&] {
+        if (!FormPlayer.IsOpen) return;
+        // Playing or paused, it goes on (or waits) there.
+        Engine.Seek(Ticket, ms, IsPlaying(), IsPaused());
+        Events.push_back([this, at = Engine.Position()] { emit PositionMoved(at); });
+    });
+}
+
+void TSession::OpenFolder(const QString& path) {
+    Guard([&] {
+        if (!IsDirectory(path))
+            throw EVelodraError(QStringLiteral("%1 is not a folder.").arg(QuotedStr(path)));
+        BeginScan(path, TAfterScan::Default);
+    });
+}
+
+void TSession::HandOver(const std::optional<QString>& argument) {
+    Guard([&] {
+        Events.push_back([this] { emit RaiseRequested(); });
+        if (!argument) return;
+        // A second start sends an absolute name; a relative one names nothing here.
+        if (QDir::isAbsolutePath(*argument) && IsDirectory(*argument)) {
+            BeginScan(*argument, TAfterScan::Default);
+            return;
+        }
+        Events.push_back([this] { emit Beep(); });
+        Fail(QStringLiteral("Invalid folder: ") + ShortenedForDisplay(*argument));
+    });
+}
+
+void TSession::StartUp(const TResume& resume) {
+    Guard([&] {
+        if (StartedUp) return;
+        StartedUp = true;
+        Saved = resume;
+        const QString root = Library().RootFolder;
+        if (!IsDirectory(root)) return;
+        StartingUp = true;
+        BeginScan(root, TAfterScan::Resume);
+    });
+}
+
+void TSession::AbortScan() {
+    if (Scan) Scan->Control.Abort = true;
+}
+
+void TSession::Shutdown() {
+    PendingScan.reset();
+    Scan.reset();
+    Engine.Close();
+}
+
+// ---- the commands' bodies
+
+void TSession::Play(std::int32_t fromMs) {
+    if (IsPlaying()) Stop();
+    if (CurFolderIndex < 0 || CurFileIndex < 0) return;
+    if (!InfoReady) {
+        // Still opening: it plays once it is open.
+        PlayWhenOpen = true;
+        PlayFromMs = fromMs;
+        PlayState = TPlayState::Playing;
+        return;
+    }
+    if (!FormPlayer.IsOpen) {
+        throw EVelodraError(QStringLiteral("Unable to play %1.\r\r%2")
+                                .arg(QuotedStr(Info().FilePath), NoDeviceOpen));
+    }
+    StartPlaying(fromMs);
+}
+
+void TSession::StartPlaying(std::int32_t fromMs) {
+    PlayWhenOpen = false;
+    PlayState = TPlayState::Playing;
+    // The next file goes to the device with the play: a short track is read to its end at once.
+    PlayEffects(false);
+    Engine.Play(Ticket, fromMs, PlannedTicket,
+                PlannedTicket ? Library().FilePath(Planned.Folder, Planned.File) : QString());
+}
+
+void TSession::PlayEffects(bool queueNext) {
+    ++PlayCount;
+    if (RandomOn) PlayedKeys.Insert(CurFolderIndex, CurFileIndex);
+    PlanNextFile(queueNext);
+    Events.push_back([this] { emit PlayStarted(); });
+}
+
+void TSession::PauseResume() {
+    if (PlayState == TPlayState::Playing) {
+        PlayState = TPlayState::Paused;
+        if (FormPlayer.IsOpen) Engine.Pause(Ticket);
+    } else if (PlayState == TPlayState::Paused) {
+        if (PlayWhenOpen) {
+            // Paused before it was open: it starts now, as a play does.
+            PlayState = TPlayState::Playing;
+            if (FormPlayer.IsOpen) StartPlaying(PlayFromMs);
+            return;
+        }
+        PlayState = TPlayState::Playing;
+        if (FormPlayer.IsOpen) Engine.Resume(Ticket);
+    }
+}
+
+void TSession::Stop() {
+    PlayState = TPlayState::Stopped;
+    PlayWhenOpen = false;
+    PlannedValid = false;
+    PlannedTicket = 0;
+    if (FormPlayer.IsOpen) Engine.Stop(Ticket);
+}
+
+void TSession::PrevFile() {
+    if (CurFileIndex > 0) {
+        ChangeFile(CurFileIndex - 1);
+        return;
+    }
+    // The last file of the folder before: that folder's first file is never opened on the way.
+    if (!DecideStates().PrevFolder) return;
+    ChangeFolder(CurFolderIndex - 1, false);
+    ChangeFile(FileCount() - 1);
+}
+
+void TSession::ChangeFolder(int folder, bool openFile) {
+    if (folder == CurFolderIndex || folder < -1 || folder >= Library().FolderCount()) return;
+    CurFolderIndex = folder;
+    CurFileIndex = -1;
+    Dirty |= kFolder | kFile;
+    if (!openFile) return;
+    const int count = FileCount();
+    ChangeFile(count == 0 ? -1 : (RandomOn ? RandomBelow(count) : 0));
+}
+
+void TSession::ChangeFile(int file) {
+    if (file == CurFileIndex) return;
+    CurFileIndex = file;
+    Dirty |= kFile;
+    if (TakingOver) {
+        // The device went on with this file by itself: it plays already.
+        TakeOver(*std::exchange(TakingOver, nullptr));
+        return;
+    }
+    const bool wasPlaying = IsPlaying();
+    PlannedValid = false; // decided for a file, or a library, that is left now
+    PlannedTicket = 0;
+    PlayState = TPlayState::Stopped;
+    OpenSelected();
+    if (wasPlaying) Play();
+}
+
+void TSession::OpenSelected() {
+    FormPlayer.IsOpen = false;
+    FormPlayer.MediaInfo = {};
+    InfoReady = false;
+    PlayWhenOpen = false;
+    const QString path = Library().FilePath(CurFolderIndex, CurFileIndex);
+    if (path.isEmpty()) {
+        // Close what was open, so that no stale file plays on under an empty display.
+        Engine.Close();
+        Ticket = 0;
+        InfoReady = true;
+        throw EVelodraError(QStringLiteral("List index out of bounds (%1)").arg(CurFileIndex));
+    }
+    FormPlayer.MediaInfo.FilePath = path;
+    Ticket = ++LastTicket;
+    Engine.Open(Ticket, path);
+}
+
+void TSession::TakeOver(const TChangeResult& change) {
+    Ticket = change.Ticket;
+    FormPlayer.MediaInfo = change.Info;
+    InfoReady = true;
+    Dirty |= kInfo;
+    PlayWhenOpen = false;
+    if (change.Failed) {
+        FormPlayer.IsOpen = false;
+        PlayState = TPlayState::Stopped;
+        Engine.Close();
+        throw EVelodraError(OpenError(change.Info.FilePath, change.Error));
+    }
+    FormPlayer.IsOpen = true;
+}
+
+int TSession::RandomBelow(int n) {
+    return ::RandomBelow(Rng, n);
+}
+
+// ---- moving on
+
+TSession::TMoveBasis TSession::MoveBasis() const {
+    return {.Folder = CurFolderIndex,
+            .File = CurFileIndex,
+            .Random = RandomOn,
+            .Repeat = RepeatOn,
+            .Played = PlayedKeys.Size(),
+            .Play = PlayCount};
+}
+
+TNextFile TSession::DecideNextFile() {
+    const TNextFileInput in{.Library = Library(),
+                            .Folder = CurFolderIndex,
+                            .File = CurFileIndex,
+                            .Random = RandomOn,
+                            .Repeat = RepeatOn,
+                            .Played = PlayedKeys};
+    return ChooseNextFile(in, Rng);
+}
+
+// The decision kept for the state now, else a new one; either way it is used up.
+TNextFile TSession::TakePlannedMove() {
+    const bool held = PlannedValid && PlannedBasis == MoveBasis();
+    PlannedValid = false;
+    return held ? Planned : DecideNextFile();
+}
+
+void TSession::PlanNextFile(bool queue) {
+    if (!FormPlayer.IsOpen || PlayCount == 0) return;
+    const TMoveBasis basis = MoveBasis();
+    if (PlannedValid && PlannedBasis == basis) return;
+    DropNext();
+    Planned = DecideNextFile();
+    PlannedBasis = basis;
+    PlannedValid = true;
+    PlannedTicket = 0;
+    const QString path = Planned.Kind == TNextKind::None
+                             ? QString()
+                             : Library().FilePath(Planned.Folder, Planned.File);
+    if (path.isEmpty()) return;
+    PlannedTicket = ++LastTicket;
+    if (queue) Engine.Queue(Ticket, PlannedTicket, path);
+}
+
+void TSession::DropNext() {
+    if (PlannedTicket != 0 && FormPlayer.IsOpen) Engine.Drop(Ticket);
+    PlannedTicket = 0;
+}
+
+bool TSession::MoveNext() {
+    return MoveTo(TakePlannedMove());
+}
+
+bool TSession::MoveTo(const TNextFile& next) {
+    DropNext(); // what comes next is opened here
+    ApplyNextFile(next);
+    return next.Kind != TNextKind::None;
+}
+
+void TSession::ApplyNextFile(const TNextFile& next) {
+    switch (next.Kind) {
+    case TNextKind::None:
+        return;
+    case TNextKind::NextFile:
+        ChangeFile(next.File);
+        return;
+    case TNextKind::NextFolder:
+        ChangeFolder(next.Folder, true);
+        return;
+    case TNextKind::Restart:
+    case TNextKind::Random:
+        break;
+    }
+    if (next.ClearPlayed) PlayedKeys.Clear();
+    // The folder change opens nothing: the file is chosen, not the folder's first.
+    const bool random = next.Kind == TNextKind::Random;
+    if (!random || (Library().FolderCount() > 1 && next.Folder != CurFolderIndex))
+        ChangeFolder(next.Folder, false);
+    ChangeFile(next.File);
+}
+
+void TSession::EndOfTrack(bool moved, TTicket before) {
+    if (moved) {
+        // The same file again (one file with Repeat): it starts over.
+        if (Ticket == before) Play();
+        return;
+    }
+    Stop();
+    Events.push_back([this] { emit ReachedEnd(); });
+}
+
+// ---- the device's answers
+
+void TSession::Opened(const TOpenResult& r) {
+    Guard([&] {
+        if (r.Ticket != Ticket || InfoReady) return;
+        InfoReady = true;
+        Dirty |= kInfo;
+        const std::optional<int> resumeAt = std::exchange(ResumeAtMs, std::nullopt);
+        if (!r.Error.isEmpty()) {
+            PlayWhenOpen = false;
+            PlayState = TPlayState::Stopped;
+            throw EVelodraError(OpenError(Info().FilePath, r.Error));
+        }
+        FormPlayer.IsOpen = true;
+        FormPlayer.MediaInfo = r.Info;
+        StartingUp = false;
+        if (resumeAt) {
+            // The resumed file goes on where the last run left it.
+            const int at = ResumePosition(*resumeAt, Info().Duration);
+            if (ResumePlaying) {
+                StartPlaying(at);
+            } else if (at > 0) {
+                Engine.Seek(Ticket, at, false, false);
+                Events.push_back([this, at] { emit PositionMoved(at); });
+            }
+            return;
+        }
+        if (PlayWhenOpen && PlayState == TPlayState::Playing) StartPlaying(PlayFromMs);
+    });
+}
+
+void TSession::PlayFailed(TTicket ticket, const QString& error) {
+    Guard([&] {
+        if (ticket != Ticket || PlayState == TPlayState::Stopped) return;
+        PlayState = TPlayState::Stopped;
+        PlannedValid = false;
+        PlannedTicket = 0;
+        throw EVelodraError(
+            QStringLiteral("Unable to play %1.\r\r%2").arg(QuotedStr(Info().FilePath), error));
+    });
+}
+
+void TSession::Ended(TTicket ticket) {
+    Guard([&] {
+        if (ticket != Ticket || PlayState != TPlayState::Playing) return;
+        const TTicket before = Ticket;
+        EndOfTrack(MoveNext(), before);
+    });
+}
+
+// The device went on with the queued file (or found it can't be played) when the track ended:
+// the move it was decided for happens now, as at the end of a track, but the file plays
+// already and is taken over instead of opened and started.
+void TSession::Changed(const TChangeResult& r) {
+    Guard([&] {
+        if (r.From != Ticket || PlayState == TPlayState::Stopped) return;
+        const TTicket queued = PlannedTicket;
+        const TNextFile next = TakePlannedMove();
+        const bool planned = next.Kind != TNextKind::None && r.Ticket == queued &&
+                             Library().FilePath(next.Folder, next.File) == r.Info.FilePath;
+        const TTicket before = Ticket;
+        if (!planned) {
+            // Queued by a decision that changed too late to be dropped: back to the track that
+            // ended, and on as the decision now says.
+            if (!r.Failed) OpenSelected();
+            EndOfTrack(MoveTo(next), before);
+            return;
+        }
+        TakingOver = &r;
+        struct TClear {
+            const TChangeResult*& P;
+            ~TClear() { P = nullptr; }
+        } clear{TakingOver};
+        MoveTo(next);
+        // The same file again (one file with Repeat): the selection did not change.
+        if (TakingOver) TakeOver(*std::exchange(TakingOver, nullptr));
+        PlayEffects(true);
+    });
+}
+
+// ---- the scan
+
+void TSession::BeginScan(const QString& root, TAfterScan after) {
+    if (Scan) {
+        // The running scan gives way; its result is not used.
+        Scan->Control.Abort = true;
+        PendingScan = {root, after};
+        return;
+    }
+    Scan = std::make_unique<TScanJob>();
+    TScanJob* job = Scan.get();
+    job->Root = root;
+    job->IncludeWma = IncludeWmaOn;
+    job->After = after;
+    job->Thread = std::thread([this, job] {
+        try {
+            job->Result = TFormPlayer::Scan(job->Root, job->IncludeWma, job->Control);
+        } catch (const EVelodraError& e) {
+            job->Error = e.Message;
+        } catch (const EScanAborted&) {
+        } catch (...) {
+            job->Error = UnexpectedErrorText();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, job] { ScanDone(job); }, Qt::QueuedConnection);
+    });
+    Events.push_back([this] { emit ScanStarted(); });
+}
+
+void TSession::ScanDone(TScanJob* job) {
+    Guard([&] {
+        if (job != Scan.get()) return;
+        const std::unique_ptr<TScanJob> done = std::move(Scan);
+        done->Thread.join();
+        LastScanCounts = {done->Control.Folders.load(), done->Control.Files.load()};
+        Events.push_back([this] { emit ScanEnded(); });
+        if (PendingScan) {
+            const auto [root, after] = *std::exchange(PendingScan, std::nullopt);
+            BeginScan(root, after);
+            return;
+        }
+        if (!done->Error.isEmpty()) throw EVelodraError(done->Error);
+        if (!done->Result) {
+            StartingUp = false;
+            return; // aborted before it found anything: the library stays
+        }
+        FormPlayer.Library = std::move(*done->Result);
+        LibraryLoaded(done->After);
+    });
+}
+
+void TSession::LibraryLoaded(TAfterScan after) {
+    PlayedKeys.Clear();
+    CurFolderIndex = -1;
+    CurFileIndex = -1;
+    Dirty |= kLibrary | kFolder | kFile;
+    const int folders = Library().FolderCount();
+    const bool resume = after == TAfterScan::Resume && Saved.Folder >= 0 && Saved.File >= 0 &&
+                        Saved.Folder < folders &&
+                        Saved.File < Library().FileCountInFolder(Saved.Folder);
+    if (resume) {
+        ChangeFolder(Saved.Folder, false);
+        ChangeFile(Saved.File);
+        ResumeAtMs = Saved.PositionMs;
+        ResumePlaying = Saved.Playing;
+        return;
+    }
+    const bool wasPlaying = IsPlaying();
+    ChangeFolder(folders == 0 ? -1 : (RandomOn && folders >= 2 ? RandomBelow(folders) : 0), true);
+    if (after == TAfterScan::Resume) {
+        StartingUp = false;
+        if (Saved.Playing && !wasPlaying) Play();
+    }
+}

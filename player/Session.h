@@ -1,0 +1,234 @@
+#pragma once
+// The player's session: the one place that decides. It holds the library and the selection in
+// it, the options that steer moving through it (Repeat, Random, Includes WMA), the random
+// history, whether it plays, and the next file decided ahead and queued on the device. Every
+// way in (keys, menus, the tool bar, the lists, the media-player interface, a second start)
+// runs its commands; windows render what it announces. It draws nothing and never waits: the
+// scan runs on a worker, the device answers later (player/PlaybackEngine.h).
+//
+// Each command runs to its end first; what it changed is announced after it, once, in a fixed
+// order, so a watcher never sees a state in the middle of a command (a move while playing never
+// reads "Stopped").
+#include "player/NextFile.h"
+#include "player/PlaybackEngine.h"
+#include "player/SessionRules.h"
+#include "player/UFormPlayer.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <thread>
+#include <vector>
+
+enum class TPlayState { Stopped, Playing, Paused };
+
+// The commands whose enabled state the session decides.
+enum class TCommand { Play, Pause, Stop, PrevFolder, PrevFile, NextFile, NextFolder };
+
+// What the last run left to resume, read from the settings at start-up.
+struct TResume {
+    int Folder = -1;
+    int File = -1;
+    int PositionMs = 0;
+    bool Playing = false;
+};
+
+class TSession : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TSession(TFormPlayer& player, QObject* parent = nullptr);
+    ~TSession() override;
+
+    // --- what it holds
+    TFormPlayer& Player() { return FormPlayer; }
+    const TLibrary& Library() const { return FormPlayer.Library; }
+    const TMediaInfo& Info() const { return FormPlayer.MediaInfo; }
+    int FolderIndex() const { return CurFolderIndex; }
+    int FileIndex() const { return CurFileIndex; }
+    int FileCount() const; // of the selected folder
+    TPlayState State() const { return PlayState; }
+    bool IsPlaying() const { return PlayState != TPlayState::Stopped; } // playing or paused
+    bool IsPaused() const { return PlayState == TPlayState::Paused; }
+    // The selected file is open in the device (its information is in).
+    bool FileOpen() const { return FormPlayer.IsOpen; }
+    // The selected file's information has been read (or its open has failed).
+    bool InfoKnown() const { return InfoReady; }
+    bool Repeat() const { return RepeatOn; }
+    bool Random() const { return RandomOn; }
+    bool IncludeWma() const { return IncludeWmaOn; }
+    const TPlayedKeys& Played() const { return PlayedKeys; }
+    TCommandStates CommandStates() const { return States; }
+    // The position of the open file in ms, as last known (never asks the device).
+    std::int32_t Position() const;
+    // The title as the display shows it: the tag's title, else the file's name as listed.
+    QString TitleText() const;
+    // A file's name as the file list shows it.
+    QString FileDisplayName(int folder, int file) const;
+    bool Scanning() const { return Scan != nullptr; }
+    // The running scan's counts (folders, files), else the last one's.
+    std::pair<std::int32_t, std::int32_t> ScanCounts() const;
+    double Volume() const { return FormPlayer.Engine().Volume(); }
+    // What the start-up was given to resume.
+    const TResume& Resumed() const { return Saved; }
+    // The folder picture's file while the window shows it, else empty.
+    const QString& ShownPicture() const { return Picture; }
+
+    // --- commands; none waits for the device or the disk
+    // The decided commands, each only while enabled, as a key or the desktop runs it.
+    bool Run(TCommand command);
+    // A choice in the lists (edFolderChange, edFileChange).
+    void SelectFolder(int folder);
+    void SelectFile(int file);
+    void SetRepeat(bool on);
+    void SetRandom(bool on);
+    void SetIncludeWma(bool on); // for the next scan
+    // Moves the open file's position (the position bar, the desktop); ignored with none open.
+    void Seek(std::int32_t ms);
+    // Scans path as the new root; what plays goes on until the scan is in.
+    void OpenFolder(const QString& path);
+    // A second start: come to the front, and open its argument when there is one.
+    void HandOver(const std::optional<QString>& argument);
+    // The start: the options and the root are set; scans the root and resumes as the last run
+    // left off. Once per session.
+    void StartUp(const TResume& resume);
+    void AbortScan();
+    // While a list is dropped down, its moves keep their enabled states.
+    void SetListDropped(bool folderList, bool dropped);
+    void SetVolume(double volume);
+    void SetShownPicture(const QString& path);
+    // The desktop asks the window to come to the front, or the program to end.
+    void Raise() { emit RaiseRequested(); }
+    void Quit() { emit QuitRequested(); }
+    // The close: the scan is stopped and the device closed.
+    void Shutdown();
+
+    // --- the root as saved, before any scan (the settings set it)
+    void SetRootFolder(const QString& root) { FormPlayer.Library.RootFolder = root; }
+
+signals:
+    // In this order after each command, each only when it changed:
+    void LibraryChanged(); // a scan replaced the library: both lists
+    void FolderChanged();  // the selected folder (and so the file list)
+    void FileChanged();    // the selected file: its information follows with InfoChanged
+    void InfoChanged();    // the selected file's information is in (or its open failed)
+    void OptionsChanged(); // Repeat, Random, Includes WMA
+    void StateChanged();   // playing, paused, stopped
+    void CommandStatesChanged();
+    void PictureChanged();
+    // ...then the events of the command, in the order they happened:
+    void PlayStarted();                  // a file began to play (a command, or the next file)
+    void ReachedEnd();                   // the last file ended and nothing follows
+    void PositionMoved(std::int32_t ms); // moved other than by playing
+    void ScanStarted();
+    void ScanEnded();
+    void RaiseRequested();
+    void QuitRequested();
+    void Beep();
+    void VolumeChanged();
+
+private:
+    struct TBatch;
+    struct TScanJob;
+    enum class TAfterScan { Default, Resume };
+    // What watchers were last told of.
+    struct TShown {
+        TPlayState State = TPlayState::Stopped;
+        bool Repeat = false, Random = false, IncludeWma = false;
+    };
+    TShown Now() const;
+    // Runs a command's body in a batch; its failure is reported once the batch is announced.
+    template <typename F> void Guard(F&& fn);
+    void Announce();
+    void Fail(const QString& message);
+    TCommandStates DecideStates() const;
+
+    // The commands' bodies (within a batch).
+    void Play(std::int32_t fromMs = 0);
+    void StartPlaying(std::int32_t fromMs);
+    void PlayEffects(bool queueNext); // what a play start does beyond the device
+    void PauseResume();
+    void Stop();
+    void PrevFile();
+    void ChangeFolder(int folder, bool openFile); // edFolderChange
+    void ChangeFile(int file);                    // edFileChange
+    void OpenSelected();
+    void TakeOver(const TChangeResult& change);
+    int RandomBelow(int n);
+
+    // The next file, decided ahead for the state it was decided in, and queued on the device.
+    struct TMoveBasis {
+        int Folder = -1, File = -1;
+        bool Random = false, Repeat = false;
+        std::int32_t Played = 0;
+        std::uint64_t Play = 0; // the play it was decided for
+        bool operator==(const TMoveBasis&) const = default;
+    };
+    TMoveBasis MoveBasis() const;
+    TNextFile DecideNextFile();
+    TNextFile TakePlannedMove();
+    void PlanNextFile(bool queue);
+    void DropNext();
+    bool MoveNext();
+    bool MoveTo(const TNextFile& next);
+    void ApplyNextFile(const TNextFile& next);
+    void EndOfTrack(bool moved, TTicket before);
+
+    // The device's answers.
+    void Opened(const TOpenResult& r);
+    void PlayFailed(TTicket ticket, const QString& error);
+    void Ended(TTicket ticket);
+    void Changed(const TChangeResult& r);
+
+    void BeginScan(const QString& root, TAfterScan after);
+    void ScanDone(TScanJob* job);
+    void LibraryLoaded(TAfterScan after);
+
+    TFormPlayer& FormPlayer;
+    TPlaybackEngine& Engine;
+
+    int CurFolderIndex = -1;
+    int CurFileIndex = -1;
+    TPlayState PlayState = TPlayState::Stopped;
+    bool RepeatOn = false;
+    bool RandomOn = false;
+    bool IncludeWmaOn = false;
+    TPlayedKeys PlayedKeys;
+    std::mt19937 Rng;
+    TCommandStates States;
+    int FolderListTag = 0; // -1 while dropped down
+    int FileListTag = 0;
+    QString Picture;
+
+    // The open file: the ticket the device knows it by; its information is in once InfoReady.
+    TTicket Ticket = 0;
+    TTicket LastTicket = 0;
+    bool InfoReady = false;
+    bool PlayWhenOpen = false;     // a play was asked for while the file was opening
+    std::int32_t PlayFromMs = 0;   // ...from here
+    std::optional<int> ResumeAtMs; // the resumed file's saved position, until it is open
+    bool ResumePlaying = false;
+    std::uint64_t PlayCount = 0; // plays started, the basis of a planned move
+    bool PlannedValid = false;
+    TMoveBasis PlannedBasis;
+    TNextFile Planned;
+    TTicket PlannedTicket = 0;
+    const TChangeResult* TakingOver = nullptr; // the change ChangeFile takes over, not opens
+
+    std::unique_ptr<TScanJob> Scan;
+    std::optional<std::pair<QString, TAfterScan>> PendingScan; // asked while one ran
+    std::pair<std::int32_t, std::int32_t> LastScanCounts{0, 0};
+    TResume Saved;
+    bool StartedUp = false;
+
+    bool StartingUp = false; // from StartUp until the resumed file is open
+
+    int BatchDepth = 0;
+    unsigned Dirty = 0; // what changed in this batch beyond TShown
+    TShown Shown;
+    std::vector<std::function<void()>> Events;
+};
