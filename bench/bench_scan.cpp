@@ -200,7 +200,8 @@ int main(int argc, char** argv) {
             TFormLoading window(player);
             QElapsedTimer clock;
             clock.start();
-            player.LoadFolder(QString::fromStdString(root), true, shown ? &window : nullptr);
+            player.LoadFolder(QString::fromStdString(root), {.Wma = true},
+                              shown ? &window : nullptr);
             (shown ? windowed : headless)
                 .push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
             libraryFiles = player.Library.TotalFileCount();

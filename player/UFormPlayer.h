@@ -4,6 +4,7 @@
 // reports its progress to an observer (the loading window, or nobody in the tools).
 #include "platform/Clock.h"
 #include "platform/MediaDevice.h"
+#include "player/AudioTypes.h"
 #include "player/Library.h"
 #include "player/UMediaInfo.h"
 
@@ -41,11 +42,11 @@ public:
     std::uint32_t PlayStartTick = 0;
     TMediaInfo MediaInfo;
 
-    // Scans root and replaces the Library when files were found (also after an abort); throws
-    // EVelodraError. Without an observer nothing is shown and no events are processed.
-    // Called while a scan runs (from its event processing), LoadFolder only aborts that scan:
-    // scans never nest; load again once Scanning() is false.
-    void LoadFolder(const QString& root, bool includeWma, TScanObserver* observer = nullptr);
+    // Scans root for MP3 files and the kinds types adds, and replaces the Library when files
+    // were found (also after an abort); throws EVelodraError. Without an observer nothing is shown
+    // and no events are processed. Called while a scan runs (from its event processing), LoadFolder
+    // only aborts that scan: scans never nest; load again once Scanning() is false.
+    void LoadFolder(const QString& root, TAudioTypes types, TScanObserver* observer = nullptr);
     // The folder's absolute path (the folder picture's folder).
     QString FolderPath(int folderIndex) const { return Library.FolderPath(folderIndex); }
     // The loading window's Abort: the running scan stops at its next entry.
@@ -92,7 +93,7 @@ public:
 private:
     class TSortedPaths;
     struct TScanScope;
-    void ScanFolder(const QString& folder, TSortedPaths& list, bool includeWma);
+    void ScanFolder(const QString& folder, TSortedPaths& list, TAudioTypes types);
 
     QString ResetForOpen(int folderIndex, int fileIndex);
     bool UndoHeardChange(); // true when it opened the file again
@@ -102,6 +103,7 @@ private:
     bool ChangeExpected = false;
     std::shared_ptr<TClock> ClockSource;
     int ScanDepth = 0;
+    TAudioTypes LeftOut;               // audio files of the running scan that its types leave out
     TDirWalker* Walker = nullptr;      // the running scan's, else null
     TScanObserver* Observer = nullptr; // the running scan's, else null
 };

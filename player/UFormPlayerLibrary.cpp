@@ -55,21 +55,17 @@ private:
 };
 
 namespace {
-bool IsAudioName(const QString& name, bool includeWma) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0) return false;
-    const QStringView ext = QStringView(name).mid(dot);
-    // Only ASCII letters are folded: no locale may turn another letter into an "i" or "a".
-    auto is = [&](QLatin1StringView want) {
-        if (ext.size() != want.size()) return false;
-        for (qsizetype i = 0; i < ext.size(); ++i) {
-            char16_t c = ext[i].unicode();
-            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
-            if (c != static_cast<unsigned char>(want[i].toLatin1())) return false;
-        }
-        return true;
-    };
-    return is(QLatin1StringView(".mp3")) || (includeWma && is(QLatin1StringView(".wma")));
+// The headline, and for a folder that holds audio files only of kinds the options leave out,
+// which options would take them.
+QString NoAudioMessage(const QString& folder, TAudioTypes leftOut) {
+    QString text = QStringLiteral("Could not find any audio file in %1.").arg(QuotedStr(folder));
+    if (leftOut.Wma || leftOut.Other) text += QStringLiteral("\r");
+    if (leftOut.Wma)
+        text += QStringLiteral("\rIt holds WMA files: turn on \"Includes WMA\" to play them.");
+    if (leftOut.Other)
+        text += QStringLiteral("\rIt holds FLAC, Ogg, Opus, M4A or WAV files: turn on \"Includes "
+                               "Other Formats\" to play them.");
+    return text;
 }
 
 bool IsExistingDirectory(const QString& path) {
@@ -99,7 +95,7 @@ struct TFormPlayer::TScanScope {
     TScanScope& operator=(const TScanScope&) = delete;
 };
 
-void TFormPlayer::LoadFolder(const QString& root, bool includeWma, TScanObserver* observer) {
+void TFormPlayer::LoadFolder(const QString& root, TAudioTypes types, TScanObserver* observer) {
     if (ScanDepth > 0) {
         // Reached from the event processing of a running scan: that scan is stopped first, and
         // no scan runs inside another. The caller loads again once Scanning() is false.
@@ -118,25 +114,25 @@ void TFormPlayer::LoadFolder(const QString& root, bool includeWma, TScanObserver
     FolderCount = 0;
     FileCount = 0;
     AbortRequested = false;
+    LeftOut = {};
     TDirWalker walker;
     TScanScope scope(*this, walker, observer);
     if (observer) observer->ScanStarted();
     TSortedPaths paths(prefix.size());
-    ScanFolder(prefix, paths, includeWma);
+    ScanFolder(prefix, paths, types);
     for (size_t i = 0; i < paths.LinkedDirs.size() && !AbortRequested; ++i) {
         const QString linked = paths.LinkedDirs[i];
-        ScanFolder(linked, paths, includeWma);
+        ScanFolder(linked, paths, types);
     }
     if (!paths.IsEmpty()) {
         const TCollation collation;
         Library = TLibrary(root, paths.Sorted(collation));
     } else if (!AbortRequested) {
-        throw EVelodraError(
-            QStringLiteral("Could not find any audio file in %1.").arg(QuotedStr(folder)));
+        throw EVelodraError(NoAudioMessage(folder, LeftOut));
     }
 }
 
-void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, bool includeWma) {
+void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, TAudioTypes types) {
     std::vector<QString> files;
     std::vector<QString> dirs;
     std::vector<QString> linked;
@@ -147,7 +143,11 @@ void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, bool inc
     bool counted = false;
     for (const QString& name : files) {
         if (AbortRequested) return;
-        if (!IsAudioName(name, includeWma)) continue;
+        if (!IsAudioName(name, types)) {
+            const TAudioTypes out = LeftOutTypes(name, types);
+            LeftOut = {LeftOut.Wma || out.Wma, LeftOut.Other || out.Other};
+            continue;
+        }
         ++FileCount;
         list.Add(folder, name);
         if (!counted) {
@@ -163,6 +163,6 @@ void TFormPlayer::ScanFolder(const QString& folder, TSortedPaths& list, bool inc
     files.shrink_to_fit();
     for (const QString& name : dirs) {
         if (AbortRequested) return;
-        ScanFolder(folder + QLatin1Char('/') + name, list, includeWma);
+        ScanFolder(folder + QLatin1Char('/') + name, list, types);
     }
 }

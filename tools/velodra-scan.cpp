@@ -1,5 +1,6 @@
-// velodra-scan ROOT [--include-wma] [--json]: scans ROOT exactly as the player does and prints
-// the library: each folder key followed by its files in library order, or one JSON document.
+// velodra-scan ROOT [--include-wma] [--include-other] [--json]: scans ROOT exactly as the player
+// does and prints the library: each folder key followed by its files in library order, or one
+// JSON document.
 #include "platform/Error.h"
 #include "platform/FileName.h"
 #include "platform/MediaDevice.h"
@@ -46,17 +47,24 @@ void PutJson(std::string& out, const QString& s) {
 }
 
 int Usage() {
-    std::fputs("usage: velodra-scan ROOT [--include-wma] [--json]\n", stderr);
+    std::fputs("usage: velodra-scan ROOT [--include-wma] [--include-other] [--json]\n"
+               "Lists the folders below ROOT that hold MP3 files (with --include-wma also WMA,\n"
+               "with --include-other also FLAC, Ogg, Opus, M4A and WAV) and their files, in the\n"
+               "player's order.\n",
+               stderr);
     return 2;
 }
 } // namespace
 
 int main(int argc, char** argv) {
     QString root;
-    bool haveRoot = false, includeWma = false, json = false;
+    bool haveRoot = false, json = false;
+    TAudioTypes types;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--include-wma") == 0)
-            includeWma = true;
+            types.Wma = true;
+        else if (std::strcmp(argv[i], "--include-other") == 0)
+            types.Other = true;
         else if (std::strcmp(argv[i], "--json") == 0)
             json = true;
         else if (std::strncmp(argv[i], "--", 2) == 0 || haveRoot)
@@ -71,7 +79,7 @@ int main(int argc, char** argv) {
     // No window and no application object: the scan reports to no one and needs no display.
     TFormPlayer player(CreateSilentMediaDevice());
     try {
-        player.LoadFolder(root, includeWma);
+        player.LoadFolder(root, types);
     } catch (const EVelodraError& e) {
         std::fprintf(stderr, "%s\n", EncodeFileName(e.Message).constData());
         return 1;

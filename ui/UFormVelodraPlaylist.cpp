@@ -19,7 +19,7 @@ int TFormVelodra::Random(int n) {
 }
 
 void TFormVelodra::SetRootFolder(const QString& root) {
-    FormPlayer->LoadFolder(root, ui->ActInclWMA->isChecked(), FormLoading.get());
+    FormPlayer->LoadFolder(root, {.Wma = ui->ActInclWMA->isChecked()}, FormLoading.get());
     ui->edFolder->setToolTip(QString());
     ui->edFile->setToolTip(QString());
     PlayedKeys.Clear();

@@ -154,7 +154,7 @@ TEST_P(LibraryOrderTest, FilesFollowTheLocaleCollationOfTheWholePath) {
     TTempDir dir;
     MakeTree(dir, c.Tree);
     TFormPlayer p(NoSound());
-    p.LoadFolder(Root(dir), false);
+    p.LoadFolder(Root(dir), {});
     EXPECT_EQ(p.Library.Files(), c.Files);
     EXPECT_EQ(p.Library.Folders(), c.Folders);
     ExpectPartition(p.Library);
@@ -181,7 +181,7 @@ TEST_F(LibraryTest, FoldersAreOnlyThoseThatHoldFilesDirectly) {
     // Band's own files have a subfolder's file sorting between them.
     MakeTree(Dir, {"Rock/Band/01.mp3", "Rock/Band/Zed.mp3", "Rock/Band/Live/02.mp3", "Jazz/Empty/",
                    "Jazz/Trio/x.mp3", "top.mp3"});
-    Player.LoadFolder(Root(Dir), false);
+    Player.LoadFolder(Root(Dir), {});
     const TLibrary& lib = Player.Library;
     EXPECT_EQ(lib.Files(), List({"./Jazz/Trio/x.mp3", "./Rock/Band/01.mp3",
                                  "./Rock/Band/Live/02.mp3", "./Rock/Band/Zed.mp3", "./top.mp3"}));
@@ -194,7 +194,7 @@ TEST_F(LibraryTest, FoldersAreOnlyThoseThatHoldFilesDirectly) {
 
 TEST_F(LibraryTest, NamesThatDifferOnlyInCaseAreAllKeptUnderTheirOwnFolder) {
     MakeTree(Dir, {"Rock/Song.mp3", "Rock/song.mp3", "rock/a.mp3", "rock/Z.mp3"});
-    Player.LoadFolder(Root(Dir), false);
+    Player.LoadFolder(Root(Dir), {});
     const TLibrary& lib = Player.Library;
     ASSERT_EQ(lib.TotalFileCount(), 4);
     ASSERT_EQ(lib.FolderCount(), 2);
@@ -213,7 +213,7 @@ TEST_F(LibraryTest, NamesThatDifferOnlyInCaseAreAllKeptUnderTheirOwnFolder) {
 
 struct TFilterCase {
     const char* Name;
-    bool IncludeWma;
+    TAudioTypes Types;
     QStringList Files;
 };
 
@@ -226,19 +226,21 @@ TEST_P(LibraryFilterTest, ExtensionsDecoysAndHiddenEntries) {
              {"a.mp3", "B.MP3", "c.Mp3", "d.wma", "E.WmA", "song.mp3.bak", "mp3", "f.mp3x", "g.mp",
               "Only WMA/x.wma", "dir.mp3/in.mp3", "empty.mp3/", ".hidden.mp3", ".secret/h.mp3"});
     TFormPlayer p(NoSound());
-    p.LoadFolder(Root(dir), GetParam().IncludeWma);
+    p.LoadFolder(Root(dir), GetParam().Types);
     EXPECT_EQ(p.Library.Files(), GetParam().Files);
-    EXPECT_EQ(p.Library.Folders().contains("./Only WMA"), GetParam().IncludeWma);
+    EXPECT_EQ(p.Library.Folders().contains("./Only WMA"), GetParam().Types.Wma);
     ExpectPartition(p.Library);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     IncludesWma, LibraryFilterTest,
-    ::testing::Values(TFilterCase{"Off", false,
+    ::testing::Values(TFilterCase{"Off",
+                                  {},
                                   List({"./.hidden.mp3", "./.secret/h.mp3", "./a.mp3", "./B.MP3",
                                         "./c.Mp3", "./dir.mp3/in.mp3"})},
                       TFilterCase{
-                          "On", true,
+                          "On",
+                          {.Wma = true},
                           List({"./.hidden.mp3", "./.secret/h.mp3", "./a.mp3", "./B.MP3", "./c.Mp3",
                                 "./d.wma", "./dir.mp3/in.mp3", "./E.WmA", "./Only WMA/x.wma"})}),
     [](const ::testing::TestParamInfo<TFilterCase>& i) { return std::string(i.param.Name); });
@@ -248,7 +250,7 @@ TEST_F(LibraryTest, RootWithOrWithoutTrailingSlashGivesTheSameLibrary) {
     const QString root = Root(Dir);
     for (const QString& r : {root, root + "/", root + "//"}) {
         SCOPED_TRACE(r.toStdString());
-        Player.LoadFolder(r, false);
+        Player.LoadFolder(r, {});
         const TLibrary& lib = Player.Library;
         EXPECT_EQ(lib.RootFolder, r);
         EXPECT_EQ(lib.Files(), List({"./A/y.mp3", "./x.mp3"}));
@@ -279,7 +281,7 @@ TEST(LibraryRootTest, TheFileSystemRootCanBeTheRootFolder) {
         {
             if (chroot(tree.c_str()) != 0 || chdir("/") != 0) _exit(3);
             TFormPlayer p(NoSound());
-            p.LoadFolder("/", false);
+            p.LoadFolder("/", {});
             const TLibrary& lib = p.Library;
             const bool ok = lib.Files() == List({"./A/y.mp3", "./x.mp3"}) &&
                             lib.FolderPath(0) == "/A" && lib.FolderPath(1) == "/.";
@@ -305,12 +307,12 @@ TEST_P(LibraryErrorTest, ErrorsQuoteTheFolderAndKeepTheLibrary) {
     MakeTree(dir, {"good/keep.mp3"});
     MakeTree(dir, c.Tree);
     TFormPlayer p(NoSound());
-    p.LoadFolder(Root(dir) + "/good", false);
+    p.LoadFolder(Root(dir) + "/good", {});
     TRecorder seen(p);
     QString expected = Q(c.Expected);
     expected.replace("%R", Root(dir));
     try {
-        p.LoadFolder(Root(dir) + Q(c.Root), false, &seen);
+        p.LoadFolder(Root(dir) + Q(c.Root), {}, &seen);
         ADD_FAILURE() << "no error";
     } catch (const EVelodraError& e) {
         EXPECT_EQ(e.Message, expected);
@@ -331,18 +333,19 @@ INSTANTIATE_TEST_SUITE_P(
         TErrorCase{"NoAudio",
                    {"it's 'empty'/notes.txt", "it's 'empty'/sub/a.wma"},
                    "/it's 'empty'",
-                   "Could not find any audio file in '%R/it''s ''empty'''.",
+                   "Could not find any audio file in '%R/it''s ''empty'''.\r\rIt holds WMA files: "
+                   "turn on \"Includes WMA\" to play them.",
                    true}),
     [](const ::testing::TestParamInfo<TErrorCase>& i) { return std::string(i.param.Name); });
 
 TEST_F(LibraryTest, EmptyRootIsAMissingFolder) {
-    EXPECT_THROW(Player.LoadFolder(QString(), false), EVelodraError);
+    EXPECT_THROW(Player.LoadFolder(QString(), {}), EVelodraError);
 }
 
 TEST_F(LibraryTest, ObserverHearsTheStartEveryFileWithItsCountsAndTheEnd) {
     MakeTree(Dir, {"a.mp3", "b.mp3", "notes.txt", "S/c.mp3", "Empty/"});
     TRecorder seen(Player);
-    Player.LoadFolder(Root(Dir), false, &seen);
+    Player.LoadFolder(Root(Dir), {}, &seen);
     EXPECT_EQ(seen.Started, 1);
     EXPECT_EQ(seen.Ended, 1);
     EXPECT_TRUE(seen.ScanningSeen);
@@ -356,7 +359,7 @@ TEST_F(LibraryTest, AbortAfterTheFirstFileKeepsWhatWasFound) {
     MakeTree(Dir, {"a.mp3", "b.mp3", "c.mp3", "S/d.mp3"});
     TRecorder seen(Player);
     seen.OnFile = [&](int) { Player.AbortScan(); };
-    Player.LoadFolder(Root(Dir), false, &seen);
+    Player.LoadFolder(Root(Dir), {}, &seen);
     EXPECT_EQ(Player.Library.TotalFileCount(), 1);
     EXPECT_EQ(Player.FileCount, 1);
     EXPECT_EQ(Player.Library.Folders(), List({"."}));
@@ -369,22 +372,22 @@ TEST_F(LibraryTest, AbortAfterSomeFilesStopsTheWalkIncludingSubfolders) {
     seen.OnFile = [&](int files) {
         if (files == 3) Player.AbortScan();
     };
-    Player.LoadFolder(Root(Dir), false, &seen);
+    Player.LoadFolder(Root(Dir), {}, &seen);
     EXPECT_EQ(Player.Library.Files(), List({"./a.mp3", "./b.mp3", "./c.mp3"}));
 }
 
 TEST_F(LibraryTest, AbortBeforeTheFirstFileLeavesTheLibraryAndRaisesNothing) {
     MakeTree(Dir, {"old/keep.mp3", "new/a.mp3"});
-    Player.LoadFolder(Root(Dir) + "/old", false);
+    Player.LoadFolder(Root(Dir) + "/old", {});
     // Abort pressed as the window appears, before any file was accepted.
     TRecorder seen(Player);
     seen.OnStart = [&] { Player.AbortScan(); };
-    EXPECT_NO_THROW(Player.LoadFolder(Root(Dir) + "/new", false, &seen));
+    EXPECT_NO_THROW(Player.LoadFolder(Root(Dir) + "/new", {}, &seen));
     EXPECT_EQ(Player.Library.Files(), List({"./keep.mp3"}));
     EXPECT_EQ(Player.Library.RootFolder, Root(Dir) + "/old");
     EXPECT_EQ(seen.Ended, 1);
     // The next load starts afresh.
-    Player.LoadFolder(Root(Dir) + "/new", false);
+    Player.LoadFolder(Root(Dir) + "/new", {});
     EXPECT_EQ(Player.Library.Files(), List({"./a.mp3"}));
 }
 
@@ -395,12 +398,12 @@ TEST_F(LibraryTest, LoadDuringAScanAbortsItInsteadOfNesting) {
     seen.OnFile = [&](int files) {
         if (files != 1) return;
         try {
-            Player.LoadFolder(Root(Dir) + "/other", false);
+            Player.LoadFolder(Root(Dir) + "/other", {});
         } catch (...) {
             nestedThrew = true;
         }
     };
-    Player.LoadFolder(Root(Dir), false, &seen);
+    Player.LoadFolder(Root(Dir), {}, &seen);
     EXPECT_FALSE(nestedThrew);
     EXPECT_EQ(Player.Library.RootFolder, Root(Dir));
     EXPECT_EQ(Player.Library.TotalFileCount(), 1);
@@ -417,7 +420,7 @@ TEST_F(LibraryTest, LinksAreWalkedOnceAndFoldersListedUnderTheirOwnPath) {
     ASSERT_EQ(symlink((Dir / "A/x.mp3").c_str(), (Dir / "link.mp3").c_str()), 0);
     ASSERT_EQ(symlink("nowhere.mp3", (Dir / "broken.mp3").c_str()), 0);
     ASSERT_EQ(mkfifo((Dir / "pipe.mp3").c_str(), 0644), 0); // opening it would hang
-    Player.LoadFolder(Root(Dir), false);
+    Player.LoadFolder(Root(Dir), {});
     // Each directory once, whichever way it was reached first; the link to a file is a file.
     EXPECT_EQ(Player.Library.Files(),
               List({"./A/x.mp3", "./B/y.mp3", "./elsewhere/z.mp3", "./link.mp3", "./Out/o.mp3"}));
@@ -427,7 +430,7 @@ TEST_F(LibraryTest, LinksAreWalkedOnceAndFoldersListedUnderTheirOwnPath) {
 TEST_F(LibraryTest, NamesThatAreNotUtf8RoundTripToTheSameBytes) {
     const std::string folder = "caf\xe9", file = "\xff\xfe song.mp3";
     MakeTree(Dir, {folder + "/" + file, "plain.mp3"});
-    Player.LoadFolder(Root(Dir), false);
+    Player.LoadFolder(Root(Dir), {});
     const TLibrary& lib = Player.Library;
     ASSERT_EQ(lib.TotalFileCount(), 2);
     const auto f = static_cast<int>(lib.Folders().indexOf(Q("./" + folder)));

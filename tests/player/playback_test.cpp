@@ -519,7 +519,8 @@ TEST_F(RealPlayback, ReadMediaInfoFromTagsAndStream) {
 
     Player->OpenFile(0, 2);
     Player->ReadMediaInfo();
-    EXPECT_EQ(Player->MediaInfo.Duration, 3000);
+    // The header's play duration less its preroll: the encoder's last block runs a little over.
+    EXPECT_NEAR(Player->MediaInfo.Duration, 3000, 50);
     EXPECT_NEAR(Player->MediaInfo.BitRate, 128, 2);
 }
 

@@ -56,7 +56,7 @@ TEST_F(Loading, ShownDuringTheScanWithTheCountsAndHiddenAfter) {
         visible = visible || Window.isVisible();
         scanning = scanning || Player.Scanning();
     });
-    Player.LoadFolder(Root(), false, &Window);
+    Player.LoadFolder(Root(), {}, &Window);
     ASSERT_FALSE(labels.isEmpty());
     EXPECT_EQ(labels.first(), QStringLiteral("Loading... (1 folders, 1 files)"));
     EXPECT_TRUE(visible);
@@ -78,7 +78,7 @@ TEST_F(Loading, CountsUseTheLocaleThousandsSeparator) {
         labels.append(Label());
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     });
-    Player.LoadFolder(Root(), false, &Window);
+    Player.LoadFolder(Root(), {}, &Window);
     QLocale::setDefault(saved);
     const QRegularExpression form(R"(^Loading\.\.\. \(1 folders, (\d{1,3}(,\d{3})*) files\)$)");
     bool sawThousands = false;
@@ -93,7 +93,7 @@ TEST_F(Loading, CountsUseTheLocaleThousandsSeparator) {
 TEST_F(Loading, AbortButtonKeepsWhatWasFound) {
     MakeFiles({"a.mp3", "b.mp3", "c.mp3", "S/d.mp3"});
     TPerFile click([&](int) { Abort()->click(); });
-    Player.LoadFolder(Root(), false, &Window);
+    Player.LoadFolder(Root(), {}, &Window);
     EXPECT_EQ(Player.Library.TotalFileCount(), 1);
     EXPECT_FALSE(Window.isVisible());
 }
@@ -108,14 +108,14 @@ TEST_F(Loading, EscapeActsAsAbort) {
             consumed = qt_sendShortcutOverrideEvent(&Window, 0, Qt::Key_Escape, Qt::NoModifier,
                                                     QString(), false, 1);
     });
-    Player.LoadFolder(Root(), false, &Window);
+    Player.LoadFolder(Root(), {}, &Window);
     EXPECT_TRUE(consumed);
     EXPECT_EQ(Player.Library.TotalFileCount(), 2);
 }
 
 TEST_F(Loading, HiddenAgainWhenTheScanFails) {
     MakeFiles({"notes.txt"});
-    EXPECT_ANY_THROW(Player.LoadFolder(Root(), false, &Window));
+    EXPECT_ANY_THROW(Player.LoadFolder(Root(), {}, &Window));
     EXPECT_EQ(Label(), QStringLiteral("Loading... (0 folders, 0 files)")) << "it was shown";
     EXPECT_FALSE(Window.isVisible());
     EXPECT_FALSE(Player.Scanning());
