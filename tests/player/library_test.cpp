@@ -7,6 +7,7 @@
 #include "support/ScriptedMediaDevice.h"
 #include "support/TestAudio.h"
 
+#include <QFile>
 #include <QLocale>
 #include <gtest/gtest.h>
 
@@ -337,6 +338,19 @@ INSTANTIATE_TEST_SUITE_P(
                    "turn on \"Includes WMA\" to play them.",
                    true}),
     [](const ::testing::TestParamInfo<TErrorCase>& i) { return std::string(i.param.Name); });
+
+// The desktop entry and the metainfo offer the player for the types a scan with every option
+// on takes.
+TEST(AudioTypes, DesktopEntryAndMetainfoListTheScannedTypes) {
+    QFile desktop(VELODRA_SOURCE_DIR "/resources/velodra.desktop.in"),
+        metainfo(VELODRA_SOURCE_DIR "/resources/velodra.metainfo.xml.in");
+    ASSERT_TRUE(desktop.open(QIODevice::ReadOnly) && metainfo.open(QIODevice::ReadOnly));
+    const QStringList all = AudioMimeTypes({.Wma = true, .Other = true});
+    EXPECT_TRUE(desktop.readAll().contains(("\nMimeType=" + all.join(u';') + ";\n").toUtf8()));
+    EXPECT_TRUE(metainfo.readAll().contains(
+        ("<mediatype>" + all.join("</mediatype>\n    <mediatype>") + "</mediatype>\n  </provides>")
+            .toUtf8()));
+}
 
 TEST_F(LibraryTest, EmptyRootIsAMissingFolder) {
     EXPECT_THROW(Player.LoadFolder(QString(), {}), EVelodraError);
