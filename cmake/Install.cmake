@@ -39,6 +39,13 @@ target_sources(velodra PRIVATE ${CMAKE_SOURCE_DIR}/resources/velodra-app.qrc)
 target_link_libraries(velodra PRIVATE velodra_appid)
 
 install(TARGETS velodra velodra-info velodra-scan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The manual pages, compressed as Debian keeps them.
+foreach(name velodra velodra-info velodra-scan)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/man/${name}.1.in ${VELODRA_GENERATED}/man/${name}.1
+                 @ONLY)
+  execute_process(COMMAND gzip -9nf ${VELODRA_GENERATED}/man/${name}.1 COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${VELODRA_GENERATED}/man/${name}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 install(FILES ${VELODRA_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VELODRA_METAINFO_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 set(icons ${CMAKE_SOURCE_DIR}/resources/icons/app)

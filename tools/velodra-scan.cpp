@@ -46,13 +46,20 @@ void PutJson(std::string& out, const QString& s) {
     out += '"';
 }
 
-int Usage() {
+// On stdout with 0 when asked for, on stderr with 2 after a usage error.
+int Usage(std::FILE* to = stderr) {
     std::fputs("usage: velodra-scan ROOT [--include-wma] [--include-other] [--json]\n"
-               "Lists the folders below ROOT that hold MP3 files (with --include-wma also WMA,\n"
-               "with --include-other also FLAC, Ogg, Opus, M4A and WAV) and their files, in the\n"
-               "player's order.\n",
-               stderr);
-    return 2;
+               "Scans ROOT as the player does and prints each folder that holds audio files,\n"
+               "followed by its files, in the player's order.\n"
+               "  --include-wma    WMA files too (\"Includes WMA\")\n"
+               "  --include-other  FLAC, Ogg Vorbis, Opus, M4A and WAV files too\n"
+               "                   (\"Includes Other Formats\")\n"
+               "  --json           one JSON document instead\n"
+               "  --help           this text\n"
+               "Exit status: 0 when the scan found files, 1 when it did not or ROOT is not a\n"
+               "folder (the message on stderr), 2 for a usage error.\n",
+               to);
+    return to == stdout ? 0 : 2;
 }
 } // namespace
 
@@ -67,6 +74,8 @@ int main(int argc, char** argv) {
             types.Other = true;
         else if (std::strcmp(argv[i], "--json") == 0)
             json = true;
+        else if (std::strcmp(argv[i], "--help") == 0)
+            return Usage(stdout);
         else if (std::strncmp(argv[i], "--", 2) == 0 || haveRoot)
             return Usage();
         else {

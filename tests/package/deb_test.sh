@@ -2,7 +2,8 @@
 # The Debian package as built by scripts/package from this build: its control fields, its
 # dependencies (the packages that hold the libraries, the GStreamer elements that play MP3, WMA,
 # FLAC, Ogg Vorbis, Opus, MP4 audio and WAV here and the display's faces), exactly the expected
-# files, the extracted programs at work away from the build tree, and lintian without an error.
+# files, the extracted programs at work away from the build tree, with their manual pages, and
+# lintian without an error or a program without a manual page.
 source "$(dirname "$0")/lib.sh"
 deb=$(bash "$ROOT/scripts/package" "$BUILD_DIR" | tail -n 1)
 [ -f "$deb" ] || fail "scripts/package made no package"
@@ -93,12 +94,15 @@ out=$(XDG_RUNTIME_DIR="$WORK/run" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexisten
 [ "$out" = "$(printf "velodra: only the first argument is used; ignored: %s\n" "'b'" "'c''d'")" ] ||
   fail "extra arguments: $out"
 
+check_programs "$bin" "$WORK/root/usr/share/man/man1"
+
 echo "-- the packaged player: its window and icon"
 VELODRA_UNDER_TEST="$bin/velodra" bash "$ROOT/tests/e2e/appicon_e2e.sh" "$BUILD_DIR" ||
   fail "the packaged player"
 
 echo "-- lintian"
-lintian "$deb" >"$WORK/lintian.txt" 2>&1 || true
+lintian --display-info "$deb" >"$WORK/lintian.txt" 2>&1 || true
 cat "$WORK/lintian.txt"
 ! grep -q '^E:' "$WORK/lintian.txt" || fail "lintian reports errors"
+! grep -qE ': no-manual-page ' "$WORK/lintian.txt" || fail "lintian misses a manual page"
 echo "deb test passed"
