@@ -2,8 +2,8 @@
 # The Debian package as built by scripts/package from this build: its control fields, its
 # dependencies (the packages that hold the libraries, the GStreamer elements that play MP3, WMA,
 # FLAC, Ogg Vorbis, Opus, MP4 audio and WAV here and the display's faces), exactly the expected
-# files, the extracted programs at work away from the build tree, with their manual pages, and
-# lintian without an error or a program without a manual page.
+# files, the extracted programs at work away from the build tree, hardened, with their manual
+# pages, and lintian without an error, a hardening tag or a program without a manual page.
 source "$(dirname "$0")/lib.sh"
 deb=$(bash "$ROOT/scripts/package" "$BUILD_DIR" | tail -n 1)
 [ -f "$deb" ] || fail "scripts/package made no package"
@@ -104,5 +104,6 @@ echo "-- lintian"
 lintian --display-info "$deb" >"$WORK/lintian.txt" 2>&1 || true
 cat "$WORK/lintian.txt"
 ! grep -q '^E:' "$WORK/lintian.txt" || fail "lintian reports errors"
-! grep -qE ': no-manual-page ' "$WORK/lintian.txt" || fail "lintian misses a manual page"
+! grep -qE ': (hardening-[a-z-]+|no-manual-page) ' "$WORK/lintian.txt" ||
+  fail "lintian reports a hardening tag or a program without a manual page"
 echo "deb test passed"

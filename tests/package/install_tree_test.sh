@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # cmake --install into a staging root: exactly the expected files land below the prefix and
 # nothing anywhere else, the install manifest (the uninstall list) names them, and the programs
-# carry no search path into the build tree and have their manual pages.
+# carry no search path into the build tree, are hardened and have their manual pages.
 source "$(dirname "$0")/lib.sh"
 prefix=/opt/velodra-install-check
 # The build folder's manifest belongs to the user's last real install: kept as it was.
