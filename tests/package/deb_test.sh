@@ -84,9 +84,7 @@ help=$(env -u DISPLAY XDG_CONFIG_HOME="$WORK/cfg" "$bin/velodra" Music --help 2>
   version=$(env -u DISPLAY "$bin/velodra" --version 2>>"$WORK/err") && [ ! -s "$WORK/err" ] ||
   fail "--help or --version: $(cat "$WORK/err")"
 [ "$version" = "velodra $VELODRA_VERSION" ] || fail "velodra --version: $version"
-for want in 'velodra \[FOLDER | FILE\]' 'velodra-info \[--json\]' 'velodra-scan ROOT' "$WORK/cfg/velodra.ini"; do
-  grep -q -- "$want" <<<"$help" || fail "--help does not name $want: $help"
-done
+grep -q "(here $WORK/cfg/velodra.ini)" <<<"$help" || fail "--help names no settings file: $help"
 echo "-- arguments after the first are named on stderr (here by a second copy, which leaves)"
 mkdir -m 700 "$WORK/run"
 out=$(XDG_RUNTIME_DIR="$WORK/run" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
