@@ -2,18 +2,22 @@
 #include "Arguments.h"
 #include "VelodraAppId.h"
 #include "platform/EndSignals.h"
+#include "platform/Error.h"
 #include "platform/FileName.h"
+#include "platform/IniFile.h"
 #include "platform/InstanceLock.h"
 #include "player/Session.h"
 #include "player/UFormPlayer.h"
 #include "ui/Desktop.h"
 #include "ui/MessageBox.h"
+#include "ui/UAbout.h"
 #include "ui/UFormVelodra.h"
 
 #include <QApplication>
 #include <QDirIterator>
 #include <QIcon>
 #include <QSessionManager>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -27,8 +31,18 @@ QIcon AppIcon() {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Arguments are file-name bytes: carried losslessly.
-    const QStringList args = DecodeArguments(argc, argv);
+    // Arguments are file-name bytes: carried losslessly. Help and version need no window, and
+    // no lock: they answer also while another copy runs.
+    const TCommandLine line =
+        ParseCommandLine(DecodeArguments(argc, argv), VersionText(), SettingsFileName());
+    if (!line.Print.isEmpty()) {
+        std::fputs(line.Print.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    for (const QString& extra : line.Ignored)
+        std::fprintf(stderr, "velodra: only the first argument is used; ignored: %s\n",
+                     EncodeFileName(QuotedStr(extra)).constData());
+    const QStringList& args = line.Args;
     // A second copy hands its folder (or just a wake-up) to the running one, then leaves
     // quietly with 0, answered or not.
     if (!AcquireInstanceLock()) {

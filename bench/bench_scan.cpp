@@ -210,7 +210,7 @@ int main(int argc, char** argv) {
                 while (session.Scanning())
                     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
             } else {
-                player.LoadFolder(QString::fromStdString(root), true);
+                player.LoadFolder(QString::fromStdString(root), {.Wma = true});
             }
             (shown ? windowed : headless)
                 .push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);

@@ -18,13 +18,13 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Velodra developers")
 set(CPACK_PACKAGE_CONTACT "The Velodra developers <velodra@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "folder oriented audio player for MP3 and WMA files")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "folder oriented audio player for MP3, WMA and more")
 set(CPACK_PACKAGE_DESCRIPTION
   "Velodra walks the tree below one root folder, keeps every folder that holds
-MP3 files (and WMA files, if wished) and plays those folders and their files
-in a fixed order: by file or by folder, repeated or in random order. It shows
-the folder's picture, announces each file that starts, and resumes the last
-folder and file at the next start.")
+MP3 files (and, if wished, WMA, FLAC, Ogg Vorbis, Opus, M4A and WAV files) and
+plays those folders and their files in a fixed order: by file or by folder,
+repeated or in random order. It shows the folder's picture, announces each
+file that starts, and resumes the last folder and file at the next start.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -32,9 +32,11 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Libraries from dpkg-shlibdeps; what playbin loads at run time from the plugins decoding MP3
-# (mpegaudioparse, id3demux, avdec_mp3 or mpg123audiodec) and WMA (asfdemux, avdec_wmav2),
-# and autoaudiosink with pulsesink (in plugins-good since 1.22); the display's faces.
+# Libraries (TagLib among them) from dpkg-shlibdeps; what playbin loads at run time from the
+# plugins decoding MP3 (mpegaudioparse, id3demux, avdec_mp3 or mpg123audiodec), WMA (asfdemux,
+# avdec_wmav2), FLAC (flacparse, flacdec), Ogg Vorbis and Opus (oggdemux, vorbisdec, opusdec),
+# MP4 (qtdemux, avdec_aac, avdec_alac) and WAV (wavparse), and autoaudiosink with pulsesink (in
+# plugins-good since 1.22); the display's faces.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, \
 gstreamer1.0-plugins-ugly, gstreamer1.0-libav, fonts-wine, fonts-liberation")

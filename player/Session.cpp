@@ -37,7 +37,7 @@ struct TSession::TBatch {
 
 struct TSession::TScanJob {
     QString Root;
-    bool IncludeWma = false;
+    TAudioTypes Types;
     TAfterScan After = TAfterScan::Default;
     TScanControl Control;
     std::optional<TLibrary> Result;
@@ -67,7 +67,7 @@ TSession::~TSession() {
 // ---- announcing
 
 TSession::TShown TSession::Now() const {
-    return {PlayState, RepeatOn, RandomOn, IncludeWmaOn};
+    return {PlayState, RepeatOn, RandomOn, IncludeWmaOn, IncludeOtherOn};
 }
 
 template <typename F> void TSession::Guard(F&& fn) {
@@ -92,7 +92,8 @@ void TSession::Announce() {
         States = states;
         std::vector<std::function<void()>> events = std::exchange(Events, {});
         const bool options = now.Repeat != Shown.Repeat || now.Random != Shown.Random ||
-                             now.IncludeWma != Shown.IncludeWma;
+                             now.IncludeWma != Shown.IncludeWma ||
+                             now.IncludeOther != Shown.IncludeOther;
         const bool state = now.State != Shown.State;
         Shown = now;
         if (!dirty && !options && !state && !statesChanged && events.empty()) break;
@@ -218,6 +219,10 @@ void TSession::SetRandom(bool on) {
 
 void TSession::SetIncludeWma(bool on) {
     Guard([&] { IncludeWmaOn = on; });
+}
+
+void TSession::SetIncludeOther(bool on) {
+    Guard([&] { IncludeOtherOn = on; });
 }
 
 void TSession::SetListDropped(bool folderList, bool dropped) {
@@ -610,11 +615,11 @@ void TSession::BeginScan(const QString& root, TAfterScan after) {
     Scan = std::make_unique<TScanJob>();
     TScanJob* job = Scan.get();
     job->Root = root;
-    job->IncludeWma = IncludeWmaOn;
+    job->Types = {.Wma = IncludeWmaOn, .Other = IncludeOtherOn};
     job->After = after;
     job->Thread = std::thread([this, job] {
         try {
-            job->Result = TFormPlayer::Scan(job->Root, job->IncludeWma, job->Control);
+            job->Result = TFormPlayer::Scan(job->Root, job->Types, job->Control);
         } catch (const EVelodraError& e) {
             job->Error = e.Message;
         } catch (const EScanAborted&) {

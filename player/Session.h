@@ -1,8 +1,8 @@
 #pragma once
 // The player's session: the one place that decides. It holds the library and the selection in
-// it, the options that steer moving through it (Repeat, Random, Includes WMA), the random
-// history, whether it plays, and the next file decided ahead and queued on the device. Every
-// way in (keys, menus, the tool bar, the lists, the media-player interface, a second start)
+// it, the options that steer moving through it (Repeat, Random, the kinds of file a scan keeps),
+// the random history, whether it plays, and the next file decided ahead and queued on the device.
+// Every way in (keys, menus, the tool bar, the lists, the media-player interface, a second start)
 // runs its commands; windows render what it announces. It draws nothing and never waits: the
 // scan runs on a worker, the device answers later (player/PlaybackEngine.h).
 //
@@ -61,6 +61,7 @@ public:
     bool Repeat() const { return RepeatOn; }
     bool Random() const { return RandomOn; }
     bool IncludeWma() const { return IncludeWmaOn; }
+    bool IncludeOther() const { return IncludeOtherOn; }
     const TPlayedKeys& Played() const { return PlayedKeys; }
     TCommandStates CommandStates() const { return States; }
     // The position of the open file in ms, as last known (never asks the device).
@@ -87,6 +88,7 @@ public:
     void SetRepeat(bool on);
     void SetRandom(bool on);
     void SetIncludeWma(bool on); // for the next scan
+    void SetIncludeOther(bool on);
     // Moves the open file's position (the position bar, the desktop); ignored with none open.
     void Seek(std::int32_t ms);
     // Scans path as the new root; what plays goes on until the scan is in.
@@ -138,7 +140,7 @@ private:
     // What watchers were last told of.
     struct TShown {
         TPlayState State = TPlayState::Stopped;
-        bool Repeat = false, Random = false, IncludeWma = false;
+        bool Repeat = false, Random = false, IncludeWma = false, IncludeOther = false;
     };
     TShown Now() const;
     // Runs a command's body in a batch; its failure is reported once the batch is announced.
@@ -197,6 +199,7 @@ private:
     bool RepeatOn = false;
     bool RandomOn = false;
     bool IncludeWmaOn = false;
+    bool IncludeOtherOn = false;
     TPlayedKeys PlayedKeys;
     std::mt19937 Rng;
     TCommandStates States;

@@ -23,6 +23,7 @@ TSettings ReadSettings(const QString& path, const TSettings& d) {
     s.PlayNotification =
         ini.ReadBool(kConfig, QStringLiteral("PlayNotification"), d.PlayNotification);
     s.Opaque = ini.ReadInteger(kConfig, QStringLiteral("Opaque"), d.Opaque) & 0xFF;
+    s.InclOther = ini.ReadBool(kConfig, QStringLiteral("InclOther"), d.InclOther);
     s.Left = ini.ReadInteger(kWindow, QStringLiteral("Left"), d.Left);
     s.Top = ini.ReadInteger(kWindow, QStringLiteral("Top"), d.Top);
     s.Compact = ini.ReadBool(kWindow, QStringLiteral("Compact"), d.Compact);
@@ -48,6 +49,8 @@ void WriteSettings(const QString& path, const TSettings& s) {
     ini.WriteBool(kConfig, QStringLiteral("Shuffle"), s.Shuffle);
     ini.WriteBool(kConfig, QStringLiteral("PlayNotification"), s.PlayNotification);
     ini.WriteInteger(kConfig, QStringLiteral("Opaque"), s.Opaque);
+    // The keys added since go after the older ones, so that older files read as before.
+    ini.WriteBool(kConfig, QStringLiteral("InclOther"), s.InclOther);
 
     ini.EraseSection(kWindow);
     if (s.HasCorner) {

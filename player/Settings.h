@@ -20,6 +20,7 @@ struct TSettings {
     bool Shuffle = false;
     bool PlayNotification = true;
     int Opaque = 0;
+    bool InclOther = false;
     // [Window]
     bool HasCorner = false; // Left and Top are written only for a window in its normal state
     int Left = 0;

@@ -3,6 +3,7 @@
 // the UI thread), and the MediaInfo of the open file. It decides nothing: the session does.
 #include "platform/Clock.h"
 #include "platform/MediaDevice.h"
+#include "player/AudioTypes.h"
 #include "player/Library.h"
 #include "player/PlaybackEngine.h"
 #include "player/UMediaInfo.h"
@@ -40,12 +41,14 @@ public:
     bool IsOpen = false; // MediaInfo's file is open in the device
     TMediaInfo MediaInfo;
 
-    // The library below root; what was found before an abort counts. Throws EVelodraError when
-    // root is no folder or holds no audio file, EScanAborted when aborted before any was found.
+    // The library below root, with the kinds beyond MP3 that types name; what was found before
+    // an abort counts. Throws EVelodraError when root is no folder or holds no audio file (and
+    // says so when it holds files of the other formats), EScanAborted when aborted before any
+    // was found.
     // Runs on any thread: it touches nothing of the player's.
-    static TLibrary Scan(const QString& root, bool includeWma, TScanControl& control);
+    static TLibrary Scan(const QString& root, TAudioTypes types, TScanControl& control);
     // Scans root into Library, here and now (the tools).
-    void LoadFolder(const QString& root, bool includeWma);
+    void LoadFolder(const QString& root, TAudioTypes types);
     // The folder's absolute path (the folder picture's folder).
     QString FolderPath(int folderIndex) const { return Library.FolderPath(folderIndex); }
 

@@ -54,21 +54,14 @@ private:
 };
 
 namespace {
-bool IsAudioName(const QString& name, bool includeWma) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0) return false;
-    const QStringView ext = QStringView(name).mid(dot);
-    // Only ASCII letters are folded: no locale may turn another letter into an "i" or "a".
-    auto is = [&](QLatin1StringView want) {
-        if (ext.size() != want.size()) return false;
-        for (qsizetype i = 0; i < ext.size(); ++i) {
-            char16_t c = ext[i].unicode();
-            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
-            if (c != static_cast<unsigned char>(want[i].toLatin1())) return false;
-        }
-        return true;
-    };
-    return is(QLatin1StringView(".mp3")) || (includeWma && is(QLatin1StringView(".wma")));
+// The headline, and for a folder whose only audio files are of the other formats, the option
+// that would take them.
+QString NoAudioMessage(const QString& folder, bool otherLeftOut) {
+    QString text = QStringLiteral("Could not find any audio file in %1.").arg(QuotedStr(folder));
+    if (otherLeftOut)
+        text += QStringLiteral("\r\rIt holds FLAC, Ogg, Opus, M4A or WAV files: turn on "
+                               "\"Includes Other Formats\" to play them.");
+    return text;
 }
 
 bool IsExistingDirectory(const QString& path) {
@@ -83,15 +76,16 @@ struct TFormPlayer::TScanRun {
     TScanControl& Control;
     TDirWalker Walker;
     TSortedPaths Paths;
-    bool IncludeWma;
+    TAudioTypes Types;
+    bool OtherLeftOut = false; // audio files of the other formats that Types leaves out
 };
 
-void TFormPlayer::LoadFolder(const QString& root, bool includeWma) {
+void TFormPlayer::LoadFolder(const QString& root, TAudioTypes types) {
     TScanControl control;
-    Library = Scan(root, includeWma, control);
+    Library = Scan(root, types, control);
 }
 
-TLibrary TFormPlayer::Scan(const QString& root, bool includeWma, TScanControl& control) {
+TLibrary TFormPlayer::Scan(const QString& root, TAudioTypes types, TScanControl& control) {
     // Paths are built as prefix + "/" + name; the file-system root has the empty prefix.
     QString prefix = root;
     while (prefix.endsWith(QLatin1Char('/')))
@@ -103,7 +97,7 @@ TLibrary TFormPlayer::Scan(const QString& root, bool includeWma, TScanControl& c
 
     control.Folders = 0;
     control.Files = 0;
-    TScanRun run{control, TDirWalker(), TSortedPaths(prefix.size()), includeWma};
+    TScanRun run{control, TDirWalker(), TSortedPaths(prefix.size()), types};
     ScanFolder(run, prefix);
     for (size_t i = 0; i < run.Paths.LinkedDirs.size() && !control.Abort; ++i) {
         const QString linked = run.Paths.LinkedDirs[i];
@@ -111,8 +105,7 @@ TLibrary TFormPlayer::Scan(const QString& root, bool includeWma, TScanControl& c
     }
     if (run.Paths.IsEmpty()) {
         if (control.Abort) throw EScanAborted();
-        throw EVelodraError(
-            QStringLiteral("Could not find any audio file in %1.").arg(QuotedStr(folder)));
+        throw EVelodraError(NoAudioMessage(folder, run.OtherLeftOut));
     }
     const TCollation collation;
     return TLibrary(root, run.Paths.Sorted(collation));
@@ -129,7 +122,10 @@ void TFormPlayer::ScanFolder(TScanRun& run, const QString& folder) {
     bool counted = false;
     for (const QString& name : files) {
         if (run.Control.Abort) return;
-        if (!IsAudioName(name, run.IncludeWma)) continue;
+        if (!IsAudioName(name, run.Types)) {
+            run.OtherLeftOut = run.OtherLeftOut || LeftOutTypes(name, run.Types).Other;
+            continue;
+        }
         run.Paths.Add(folder, name);
         if (!counted) {
             ++run.Control.Folders;

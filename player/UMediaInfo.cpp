@@ -2,8 +2,10 @@
 
 #include "base/Cp1252.h"
 #include "platform/FileName.h"
+#include "player/AudioTypes.h"
 #include "tags/JvID3v1.h"
 #include "tags/JvID3v2.h"
+#include "tags/OtherFormats.h"
 #include "tags/UWMAfile.h"
 
 #include <cmath>
@@ -44,18 +46,25 @@ std::uint16_t Low16OrZero(std::int32_t v) {
 const char* const kMp3ChannelModes[4] = {"Stereo", "Joint Stereo", "Dual Channel",
                                          "Single Channel"};
 
-bool HasExtension(const QString& path, const char* ext) {
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || path.indexOf(QLatin1Char('/'), dot) >= 0) return false;
-    const QStringView e = QStringView(path).mid(dot);
-    const qsizetype n = static_cast<qsizetype>(std::char_traits<char>::length(ext));
-    if (e.size() != n) return false;
-    for (qsizetype i = 0; i < n; ++i) {
-        char16_t c = e[i].unicode();
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-        if (c != static_cast<unsigned char>(ext[i])) return false;
-    }
-    return true;
+// Whole seconds to ms; a length that would not fit counts as none.
+std::int32_t SecondsToMs(std::int64_t seconds) {
+    constexpr std::int32_t kMaxSeconds = std::numeric_limits<std::int32_t>::max() / 1000;
+    return seconds > 0 && seconds <= kMaxSeconds ? static_cast<std::int32_t>(seconds) * 1000 : 0;
+}
+
+// The ID3v2 texts beyond title and album: each replaces the ID3v1 value when it is not empty.
+void TakeId3v2Fields(TMediaInfo& info, const TJvID3Text& texts) {
+    const auto take = [](QString& field, const std::u16string& text) {
+        const QString t = CleanTagText(FromUtf16(text));
+        if (!t.isEmpty()) field = t;
+    };
+    take(info.Artist, texts.LeadArtist());
+    if (const std::int32_t track = TrackOfText(texts.TrackNum()); track > 0) info.Track = track;
+    std::u16string year = texts.Year();
+    if (CleanTagText(FromUtf16(year)).isEmpty()) year = texts.RecordingTime().substr(0, 4);
+    take(info.Year, year);
+    take(info.Genre, GenreOfContentType(texts.ContentType()));
+    take(info.Comment, texts.Comment());
 }
 
 } // namespace
@@ -103,24 +112,26 @@ void ReadMp3Info(TMediaInfo& info, TByteSource* file) {
     }
     const TJvID3FileInfo& fi = v2.FileInfo;
     info.ChannelMode = QString::fromLatin1(kMp3ChannelModes[fi.ChannelModeIndex & 3]);
-    info.Duration = fi.LengthSeconds;
+    info.Duration = SecondsToMs(fi.LengthSeconds);
     info.BitRate = Low16OrZero(fi.BitRateKbps);
     info.SampleRate = fi.SampleRateHz > 0 ? static_cast<std::uint32_t>(fi.SampleRateHz) : 0;
     QString t = CleanTagText(FromUtf16(v2.Texts.Title()));
     if (!t.isEmpty()) info.Title = t;
     t = CleanTagText(FromUtf16(v2.Texts.Album()));
     if (!t.isEmpty()) info.Album = t;
+    TakeId3v2Fields(info, v2.Texts);
 }
 
 void ReadWmaInfo(TMediaInfo& info, TByteSource* file) {
     TWMAfile wma;
     if (file) wma.ReadFromSource(*file);
     info.ChannelMode = CleanTagText(FromUtf16(wma.ChannelMode()));
+    // The header's play duration; else the estimate from the size, in whole seconds.
     const double seconds = std::nearbyint(wma.Duration);
-    info.Duration =
-        std::isfinite(seconds) && seconds > 0 && seconds <= std::numeric_limits<std::int32_t>::max()
-            ? static_cast<std::int32_t>(seconds)
-            : 0;
+    info.Duration = wma.PlayLengthMs > 0 ? wma.PlayLengthMs
+                    : std::isfinite(seconds) && seconds > 0 && seconds < 1e12
+                        ? SecondsToMs(static_cast<std::int64_t>(seconds))
+                        : 0;
     info.Title = CleanTagText(FromUtf16(wma.Title));
     info.Artist = CleanTagText(FromUtf16(wma.Artist));
     info.Album = CleanTagText(FromUtf16(wma.Album));
@@ -132,35 +143,62 @@ void ReadWmaInfo(TMediaInfo& info, TByteSource* file) {
     info.SampleRate = wma.SampleRate > 0 ? static_cast<std::uint32_t>(wma.SampleRate) : 0;
 }
 
-namespace {
-
-enum class TKind { None, Mp3, Wma };
-
-TKind KindOf(const QString& path) {
-    return HasExtension(path, ".mp3")   ? TKind::Mp3
-           : HasExtension(path, ".wma") ? TKind::Wma
-                                        : TKind::None;
+void ReadOtherInfo(TMediaInfo& info, TByteSource* file, TOtherFormat format) {
+    TOtherFormatInfo other;
+    if (file) ReadOtherFormat(*file, format, other);
+    const auto text = [](const std::string& s) { return CleanTagText(QString::fromStdString(s)); };
+    info.Title = text(other.Title);
+    info.Artist = text(other.Artist);
+    info.Album = text(other.Album);
+    info.Comment = text(other.Comment);
+    info.Genre = text(other.Genre);
+    info.Year = other.Year > 0 ? QString::number(other.Year) : QString();
+    info.Track = other.Track <= 0x7FFFFFFF ? static_cast<std::int32_t>(other.Track) : 0;
+    info.ChannelMode = other.Channels == 0   ? QStringLiteral("Unknown")
+                       : other.Channels == 1 ? QStringLiteral("Single Channel")
+                       : other.Channels == 2 ? QStringLiteral("Stereo")
+                                             : QStringLiteral("%1 Channels").arg(other.Channels);
+    info.SampleRate = static_cast<std::uint32_t>(other.SampleRate);
+    info.BitRate = Low16OrZero(other.BitRate);
+    info.Duration = other.LengthMs;
 }
 
-void Read(TMediaInfo& info, TKind kind, TByteSource* file) {
-    if (kind == TKind::Mp3)
+namespace {
+
+void Read(TMediaInfo& info, TAudioFormat format, TByteSource* file) {
+    switch (format) {
+    case TAudioFormat::None:
+        break;
+    case TAudioFormat::Mp3:
         ReadMp3Info(info, file);
-    else if (kind == TKind::Wma)
+        break;
+    case TAudioFormat::Wma:
         ReadWmaInfo(info, file);
-    // Whole seconds to ms; a length that would not fit counts as none.
-    constexpr std::int32_t kMaxSeconds = std::numeric_limits<std::int32_t>::max() / 1000;
-    info.Duration = info.Duration > 0 && info.Duration <= kMaxSeconds ? info.Duration * 1000 : 0;
+        break;
+    case TAudioFormat::Flac:
+        ReadOtherInfo(info, file, TOtherFormat::Flac);
+        break;
+    case TAudioFormat::Ogg:
+        ReadOtherInfo(info, file, TOtherFormat::Ogg);
+        break;
+    case TAudioFormat::Mp4:
+        ReadOtherInfo(info, file, TOtherFormat::Mp4);
+        break;
+    case TAudioFormat::Wav:
+        ReadOtherInfo(info, file, TOtherFormat::Wav);
+        break;
+    }
 }
 
 } // namespace
 
 void ReadStreamInfo(TMediaInfo& info) {
-    const TKind kind = KindOf(info.FilePath);
+    const TAudioFormat format = AudioFormatOf(info.FilePath);
     TOpenedSource opened;
-    if (kind != TKind::None) opened = TryOpenByteSource(EncodeFileNameStd(info.FilePath));
-    Read(info, kind, opened.Source.get());
+    if (format != TAudioFormat::None) opened = TryOpenByteSource(EncodeFileNameStd(info.FilePath));
+    Read(info, format, opened.Source.get());
 }
 
 void ReadStreamInfo(TMediaInfo& info, TByteSource& file) {
-    Read(info, KindOf(info.FilePath), &file);
+    Read(info, AudioFormatOf(info.FilePath), &file);
 }

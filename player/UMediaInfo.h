@@ -1,16 +1,16 @@
 #pragma once
-// The information of the open file, and how the MP3 and WMA readers fill it.
+// The information of the open file, and how the MP3 and WMA readers and TagLib fill it.
+#include "tags/OtherFormats.h"
+
 #include <QString>
 #include <cstdint>
-
-class TByteSource;
 
 struct TMediaInfo {
     QString Album;
     QString Artist;
     std::uint16_t BitRate = 0; // kbit/s
     QString Comment;
-    std::int32_t Duration = 0; // ms (whole seconds until ReadStreamInfo scales it)
+    std::int32_t Duration = 0; // ms
     QString FilePath;          // lossless file-name text (platform/FileName.h)
     QString Genre;
     QString ChannelMode;
@@ -24,13 +24,16 @@ struct TMediaInfo {
 QString CleanTagText(const QString& s);
 
 // The MP3 branch: ID3v1 step, then ID3v2 step with the stream properties; file is null when it
-// could not be opened. Duration is left in whole seconds.
+// could not be opened.
 void ReadMp3Info(TMediaInfo& info, TByteSource* file);
 // The WMA branch, the same way.
 void ReadWmaInfo(TMediaInfo& info, TByteSource* file);
-// Dispatch by the extension of info.FilePath, reading that file, then seconds to ms. Duration
-// stays 0 when the stream gives none (the player's length is the caller's fallback). The
-// readers' failures stay inside: a failed step keeps what was filled before it.
+// FLAC, Ogg, MP4 and WAV through TagLib. Like the WMA branch it writes every field, also for a
+// file it cannot read ("Unknown", 0 and empty texts).
+void ReadOtherInfo(TMediaInfo& info, TByteSource* file, TOtherFormat format);
+// Dispatch by the extension of info.FilePath, reading that file. Duration stays 0 when the
+// stream gives none (the player's length is the caller's fallback). The readers' failures stay
+// inside: a failed step keeps what was filled before it.
 void ReadStreamInfo(TMediaInfo& info);
 // The same from a file the caller has open already.
 void ReadStreamInfo(TMediaInfo& info, TByteSource& file);

@@ -3,10 +3,31 @@
 // A frame's class follows from its identifier (CreateFrame), so no cast needs to ask.
 std::u16string TJvID3Text::Get(TJvID3FrameID id) const {
     if (!Owner_.Active()) return {};
+    const TJvID3FrameClass c = FrameClassOf(id);
     for (const auto& frame : Owner_.Frames) {
         if (frame->FrameID != id) continue;
-        if (FrameClassOf(id) != fcText) return {};
-        return static_cast<const TJvID3TextFrame&>(*frame).Text;
+        if (c != fcText && c != fcNumber && c != fcTimestamp) return {};
+        return static_cast<const TJvID3CustomTextFrame&>(*frame).Text;
+    }
+    return {};
+}
+
+std::u16string TJvID3Text::FirstOfList(TJvID3FrameID id) const {
+    if (!Owner_.Active() || FrameClassOf(id) != fcSimpleList) return {};
+    for (const auto& frame : Owner_.Frames) {
+        if (frame->FrameID != id) continue;
+        const auto& list = static_cast<const TJvID3SimpleListFrame&>(*frame).List;
+        return list.empty() ? std::u16string() : list.front();
+    }
+    return {};
+}
+
+std::u16string TJvID3Text::Comment() const {
+    if (!Owner_.Active()) return {};
+    for (const auto& frame : Owner_.Frames) {
+        if (frame->FrameID != fiComment) continue;
+        const auto& comment = static_cast<const TJvID3ContentFrame&>(*frame);
+        if (comment.Description.empty() || comment.Description == u"eng") return comment.Text;
     }
     return {};
 }

@@ -7,11 +7,14 @@
 
 class TJvID3v2;
 
-// Text of the first frame with a given identifier, when that frame is a text frame.
+// Text of the first frame with a given identifier, when that frame is a text, number or
+// timestamp frame; and the first value of the list and comment frames the player shows.
 class TJvID3Text {
 public:
     explicit TJvID3Text(const TJvID3v2& owner) : Owner_(owner) {}
     std::u16string Get(TJvID3FrameID id) const;
+    // The first string of the first simple-list frame with this identifier (TPE1, TCON).
+    std::u16string FirstOfList(TJvID3FrameID id) const;
     std::u16string Title() const { return Get(fiTitle); }
     std::u16string Album() const { return Get(fiAlbum); }
     std::u16string SubTitle() const { return Get(fiSubTitle); }
@@ -21,6 +24,13 @@ public:
     std::u16string Publisher() const { return Get(fiPublisher); }
     std::u16string EncodedBy() const { return Get(fiEncodedBy); }
     std::u16string Copyright() const { return Get(fiCopyright); }
+    std::u16string Year() const { return Get(fiYear); }                   // TYER
+    std::u16string RecordingTime() const { return Get(fiRecordingTime); } // TDRC
+    std::u16string LeadArtist() const { return FirstOfList(fiLeadArtist); }
+    std::u16string ContentType() const { return FirstOfList(fiContentType); }
+    // The text of the first COMM whose description is empty or "eng": the others hold an
+    // application's data (iTunNORM and the like).
+    std::u16string Comment() const;
 
 private:
     const TJvID3v2& Owner_;

@@ -222,3 +222,50 @@ std::string_view GenreName(int n) {
     if (n < 0 || n >= kGenreCount) return {};
     return kGenres[static_cast<std::size_t>(n)];
 }
+
+namespace {
+std::u16string Widen(std::string_view s) {
+    return std::u16string(s.begin(), s.end());
+}
+// A whole number of at most six digits, else -1.
+int SmallNumber(std::u16string_view s) {
+    if (s.empty() || s.size() > 6) return -1;
+    int n = 0;
+    for (const char16_t c : s) {
+        if (c < u'0' || c > u'9') return -1;
+        n = n * 10 + (c - u'0');
+    }
+    return n;
+}
+} // namespace
+
+std::u16string GenreOfContentType(std::u16string_view s) {
+    std::u16string_view number = s, refinement;
+    if (!s.empty() && s[0] == u'(') {
+        const std::size_t close = s.find(u')');
+        if (close == std::u16string_view::npos) return std::u16string(s);
+        number = s.substr(1, close - 1);
+        refinement = s.substr(close + 1);
+    }
+    const int n = SmallNumber(number);
+    if (n < 0 || GenreName(n).empty()) return std::u16string(s);
+    // More references after the first one refine nothing.
+    if (!refinement.empty() && refinement[0] != u'(') return std::u16string(refinement);
+    return Widen(GenreName(n));
+}
+
+std::int32_t TrackOfText(std::u16string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && s[i] == u' ')
+        ++i;
+    std::int64_t n = 0;
+    std::size_t digits = 0;
+    for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i, ++digits) {
+        n = n * 10 + (s[i] - u'0');
+        if (n > 0x7FFFFFFF) return 0;
+    }
+    while (i < s.size() && s[i] == u' ')
+        ++i;
+    if (digits == 0 || (i < s.size() && s[i] != u'/')) return 0;
+    return static_cast<std::int32_t>(n);
+}

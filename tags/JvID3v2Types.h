@@ -2,6 +2,7 @@
 // Enumerations and constant tables shared by the ID3 readers.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 enum TJvID3Version { iveLowerThan2_2, ive2_2, ive2_3, ive2_4, iveHigherThan2_4 };
@@ -216,3 +217,9 @@ constexpr int kPictureTypeCount = 21;
 constexpr int kGenreCount = 148;
 // The name of genre number n, or empty for numbers past the list.
 std::string_view GenreName(int n);
+
+// A genre as a content-type text gives it: "(n)" and a bare number n as the name of genre n, a
+// refinement after the reference ("(4)Eurodisco") as itself, any other text as it is.
+std::u16string GenreOfContentType(std::u16string_view s);
+// The number before any "/" ("3/12" is 3), blanks around it allowed; 0 when there is none.
+std::int32_t TrackOfText(std::u16string_view s);

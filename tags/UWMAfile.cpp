@@ -1,6 +1,7 @@
 #include "tags/UWMAfile.h"
 
 #include "tags/ByteReader.h"
+#include "tags/JvID3v2Types.h"
 
 #include <array>
 #include <cstring>
@@ -27,11 +28,15 @@ constexpr const char* kDescriptorNames[kStringCount] = {
 
 struct TWmaHeaderData {
     std::int32_t FileSize = 0;
-    std::int32_t MaxBitRate = 0; // bit/s
+    std::uint64_t PlayDuration = 0; // 100 ns
+    std::uint64_t Preroll = 0;      // ms
+    bool Broadcast = false;         // the durations are not set
+    std::int32_t MaxBitRate = 0;    // bit/s
     std::uint16_t Channels = 0;
     std::int32_t SampleRate = 0;
     std::int32_t ByteRate = 0; // average bytes per second
     std::u16string Strings[kStringCount];
+    std::int32_t TrackNumber = 0; // WM/TrackNumber, 0 = none
 };
 
 struct EPastEnd : std::exception {};
@@ -58,6 +63,10 @@ public:
         std::uint32_t v = 0;
         bytes::LE32(b, 4, v);
         return v;
+    }
+    std::uint64_t U64() {
+        const std::uint64_t low = U32();
+        return low | (std::uint64_t{U32()} << 32);
     }
     // n bytes of UTF-16LE, of which the first units are kept.
     std::u16string String(std::size_t n) {
@@ -99,29 +108,37 @@ std::int32_t ToIntDef0(const std::u16string& s) {
     return static_cast<std::int32_t>(negative ? -v : v);
 }
 
-// The descriptor table entry a name selects (trimmed, ASCII letters upper-cased), or -1.
-int DescriptorIndex(const std::u16string& raw) {
-    const std::u16string t = Trim(raw);
-    for (int k = 0; k < kStringCount; ++k) {
-        const char* name = kDescriptorNames[k];
-        const std::size_t n = std::strlen(name);
-        if (t.size() != n) continue;
-        std::size_t i = 0;
-        for (; i < n; ++i) {
-            char16_t c = t[i];
-            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-            if (c != static_cast<unsigned char>(name[i])) break;
-        }
-        if (i == n) return k;
+// Whether a trimmed descriptor name is this upper-case name, ASCII letters case-folded.
+bool NameIs(const std::u16string& t, const char* name) {
+    const std::size_t n = std::strlen(name);
+    if (t.size() != n) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        char16_t c = t[i];
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+        if (c != static_cast<unsigned char>(name[i])) return false;
     }
+    return true;
+}
+
+// The descriptor table entry a name selects (trimmed, ASCII letters upper-cased), or -1.
+int DescriptorIndex(const std::u16string& trimmed) {
+    for (int k = 0; k < kStringCount; ++k)
+        if (NameIs(trimmed, kDescriptorNames[k])) return k;
     return -1;
 }
+
+enum : std::uint16_t { kStringValue = 0, kDwordValue = 3 };
 
 // Descriptors are read only while they start inside their object: objects do not overlap, so
 // a hostile header cannot have the same bytes parsed as descriptors over and over.
 void ReadObject(TCursor& c, std::int64_t start, std::int64_t end, const TGuid& guid,
                 TWmaHeaderData& d) {
     if (guid == kFilePropertiesObject) {
+        c.Pos = start + 64;
+        d.PlayDuration = c.U64();
+        c.Pos = start + 80;
+        d.Preroll = c.U64();
+        d.Broadcast = (c.U32() & 1) != 0;
         c.Pos = start + 100;
         d.MaxBitRate = static_cast<std::int32_t>(c.U32());
     } else if (guid == kStreamPropertiesObject) {
@@ -145,10 +162,18 @@ void ReadObject(TCursor& c, std::int64_t start, std::int64_t end, const TGuid& g
         c.Pos = start + 24;
         const std::uint16_t count = c.U16();
         for (std::uint16_t i = 0; i < count && c.Pos < end; ++i) {
-            const std::u16string name = c.String(c.U16());
+            const std::u16string name = Trim(c.String(c.U16()));
             const std::uint16_t type = c.U16();
             const std::uint16_t length = c.U16();
-            if (type != 0) { // not a string: its name leaves the strings as they are
+            if (NameIs(name, "WM/TRACKNUMBER") && (type == kStringValue || type == kDwordValue)) {
+                const std::int64_t value = c.Pos;
+                d.TrackNumber = type == kStringValue ? TrackOfText(Trim(c.String(length)))
+                                : length == 4 ? static_cast<std::int32_t>(c.U32() & 0x7FFFFFFF)
+                                              : 0;
+                c.Pos = value + length;
+                continue;
+            }
+            if (type != kStringValue) { // its name leaves the strings as they are
                 c.Pos += length;
                 continue;
             }
@@ -175,6 +200,7 @@ void TWMAfile::ResetData() {
     FileSize = 0;
     SampleRate = 0;
     Track = 0;
+    PlayLengthMs = 0;
 }
 
 std::u16string TWMAfile::ChannelMode() const {
@@ -227,6 +253,10 @@ bool TWMAfile::ReadFromSource(TByteSource& source) {
     Channels = static_cast<std::uint8_t>(d.Channels);
     SampleRate = d.SampleRate;
     Duration = static_cast<double>(FileSize) * 8 / d.MaxBitRate;
+    // The play duration counts the preroll too; a broadcast header sets neither.
+    const std::uint64_t playMs = d.PlayDuration / 10000;
+    if (!d.Broadcast && playMs > d.Preroll && playMs - d.Preroll <= 0x7FFFFFFF)
+        PlayLengthMs = static_cast<std::int32_t>(playMs - d.Preroll);
     BitRate = d.ByteRate * 8 / 1000;
     Title = Trim(d.Strings[sTitle]);
     Artist = Trim(d.Strings[sArtist]);
@@ -234,6 +264,7 @@ bool TWMAfile::ReadFromSource(TByteSource& source) {
     Year = Trim(d.Strings[sYear]);
     Genre = Trim(d.Strings[sGenre]);
     Comment = Trim(d.Strings[sComment]);
-    Track = ToIntDef0(Trim(d.Strings[sTrack]));
+    // WM/TrackNumber counts from 1; the older WM/Track only where it is missing.
+    Track = d.TrackNumber > 0 ? d.TrackNumber : ToIntDef0(Trim(d.Strings[sTrack]));
     return true;
 }

@@ -15,11 +15,13 @@ public:
     std::uint8_t Channels = 0;
     std::u16string Comment;
     double Duration = 0; // s, estimated from the file size and the maximum bit rate
+    // The play duration less the preroll, in ms; 0 where the header gives none.
+    std::int32_t PlayLengthMs = 0;
     std::int32_t FileSize = 0;
     std::u16string Genre;
     std::int32_t SampleRate = 0;
     std::u16string Title;
-    std::int32_t Track = 0;
+    std::int32_t Track = 0; // WM/TrackNumber, else WM/Track
     bool Valid = false;
     std::u16string Year;
 

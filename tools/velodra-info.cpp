@@ -16,11 +16,17 @@
 
 namespace {
 
-void Usage() {
+// On stdout when asked for, on stderr after a usage error.
+void Usage(std::FILE* to) {
     std::fputs("usage: velodra-info [--json] FILE...\n"
                "Prints title, artist, album, track, year, genre, comment, channel mode,\n"
-               "sample rate (Hz), bit rate (kbit/s) and duration (ms) of each file.\n",
-               stderr);
+               "sample rate (Hz), bit rate (kbit/s) and duration (ms) of each file: MP3, WMA,\n"
+               "FLAC, Ogg Vorbis, Opus, M4A or WAV.\n"
+               "  --json   one JSON object per file per line\n"
+               "  --help   this text\n"
+               "Exit status: 0 when every file was read, 1 when one could not be, 2 for a\n"
+               "usage error.\n",
+               to);
 }
 
 // Everything for stdout gathers here and goes out in large writes.
@@ -179,17 +185,17 @@ int main(int argc, char** argv) {
         else if (options && a == "--json")
             json = true;
         else if (options && (a == "-h" || a == "--help")) {
-            Usage();
-            return 2;
+            Usage(stdout);
+            return 0;
         } else if (options && a.size() > 1 && a[0] == '-') {
             std::fprintf(stderr, "velodra-info: unknown option %s\n", a.c_str());
-            Usage();
+            Usage(stderr);
             return 2;
         } else
             files.push_back(a);
     }
     if (files.empty()) {
-        Usage();
+        Usage(stderr);
         return 2;
     }
 

@@ -1,5 +1,6 @@
-// velodra-scan ROOT [--include-wma] [--json]: scans ROOT exactly as the player does and prints
-// the library: each folder key followed by its files in library order, or one JSON document.
+// velodra-scan ROOT [--include-wma] [--include-other] [--json]: scans ROOT exactly as the player
+// does and prints the library: each folder key followed by its files in library order, or one
+// JSON document.
 #include "platform/Error.h"
 #include "platform/FileName.h"
 #include "platform/MediaDevice.h"
@@ -45,20 +46,36 @@ void PutJson(std::string& out, const QString& s) {
     out += '"';
 }
 
-int Usage() {
-    std::fputs("usage: velodra-scan ROOT [--include-wma] [--json]\n", stderr);
-    return 2;
+// On stdout with 0 when asked for, on stderr with 2 after a usage error.
+int Usage(std::FILE* to = stderr) {
+    std::fputs("usage: velodra-scan ROOT [--include-wma] [--include-other] [--json]\n"
+               "Scans ROOT as the player does and prints each folder that holds audio files,\n"
+               "followed by its files, in the player's order.\n"
+               "  --include-wma    WMA files too (\"Includes WMA\")\n"
+               "  --include-other  FLAC, Ogg Vorbis, Opus, M4A and WAV files too\n"
+               "                   (\"Includes Other Formats\")\n"
+               "  --json           one JSON document instead\n"
+               "  --help           this text\n"
+               "Exit status: 0 when the scan found files, 1 when it did not or ROOT is not a\n"
+               "folder (the message on stderr), 2 for a usage error.\n",
+               to);
+    return to == stdout ? 0 : 2;
 }
 } // namespace
 
 int main(int argc, char** argv) {
     QString root;
-    bool haveRoot = false, includeWma = false, json = false;
+    bool haveRoot = false, json = false;
+    TAudioTypes types;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--include-wma") == 0)
-            includeWma = true;
+            types.Wma = true;
+        else if (std::strcmp(argv[i], "--include-other") == 0)
+            types.Other = true;
         else if (std::strcmp(argv[i], "--json") == 0)
             json = true;
+        else if (std::strcmp(argv[i], "--help") == 0)
+            return Usage(stdout);
         else if (std::strncmp(argv[i], "--", 2) == 0 || haveRoot)
             return Usage();
         else {
@@ -71,7 +88,7 @@ int main(int argc, char** argv) {
     // No window and no application object: the scan reports to no one and needs no display.
     TFormPlayer player(CreateSilentMediaDevice());
     try {
-        player.LoadFolder(root, includeWma);
+        player.LoadFolder(root, types);
     } catch (const EVelodraError& e) {
         std::fprintf(stderr, "%s\n", EncodeFileName(e.Message).constData());
         return 1;

@@ -60,6 +60,9 @@ void TFormVelodra::SetUpCommands() {
     connect(ui->ActInclWMA, &QAction::toggled, this, [this](bool on) {
         if (Session) Session->SetIncludeWma(on);
     });
+    connect(ui->ActInclOther, &QAction::toggled, this, [this](bool on) {
+        if (Session) Session->SetIncludeOther(on);
+    });
 
     const std::pair<QToolButton*, QAction*> buttons[] = {{ui->BtnPlay, ui->ActPlay},
                                                          {ui->BtnPause, ui->ActPause},
@@ -114,6 +117,7 @@ void TFormVelodra::SetUpMenus() {
             m->addAction(a);
         m->addSeparator();
         m->addAction(ui->ActInclWMA);
+        m->addAction(ui->ActInclOther);
         m->addAction(ui->ActMixer);
         QMenu* options = m->addMenu(MenuIcon(11), optionsCaption);
         for (QAction* a :
@@ -267,4 +271,5 @@ void TFormVelodra::OptionsChanged() {
     ui->ActLoop->setChecked(Session->Repeat());
     ui->ActShuffle->setChecked(Session->Random());
     ui->ActInclWMA->setChecked(Session->IncludeWma());
+    ui->ActInclOther->setChecked(Session->IncludeOther());
 }

@@ -22,6 +22,7 @@ TSettings TFormVelodra::LoadSettings() {
     Session->SetRepeat(s.Loop);
     Session->SetRandom(s.Shuffle);
     Session->SetIncludeWma(s.InclWMA);
+    Session->SetIncludeOther(s.InclOther);
     ui->ActPlayNotification->setChecked(s.PlayNotification);
     // Left and Top were applied at the first show (PlaceBeforeFirstShow); the opacity choices
     // are inert, so Opaque changes nothing.
@@ -40,6 +41,7 @@ TSettings TFormVelodra::CurrentSettings() const {
     s.Playing = WasPlaying;
     s.Position = Session->FileOpen() ? Session->Position() : 0;
     s.InclWMA = Session->IncludeWma();
+    s.InclOther = Session->IncludeOther();
     s.Loop = Session->Repeat();
     s.Shuffle = Session->Random();
     s.PlayNotification = ui->ActPlayNotification->isChecked();

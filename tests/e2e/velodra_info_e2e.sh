@@ -85,6 +85,12 @@ expect "$wma" SampleRate 44100
 expect "$wma" BitRate 128
 expect_near "$wma" Duration 5000 1000
 
+# WMA with a track "3/9" (WM/TrackNumber): the length is the header's play duration less the
+# preroll, not the size estimate (22 s here).
+tone "$work/track.wma" 20 44100 2 -c:a wmav2 -b:a 128k -metadata track=3/9
+expect "$work/track.wma" Track 3
+expect_near "$work/track.wma" Duration 20000 100
+
 # JSON: one object per file per line with every key; a missing file is reported, others print.
 json=$("$tool" --json "$cbr" "$work/missing.mp3" "$wma" 2>"$work/err")
 status=$?

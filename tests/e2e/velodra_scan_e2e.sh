@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # velodra-scan on generated trees: the plain listing, the JSON document checked against what
-# find sees, the include-WMA switch, errors and their exit codes.
+# find sees, the include-WMA and include-other switches, errors and their exit codes.
 set -uo pipefail
 build=${1:?usage: velodra_scan_e2e.sh BUILD_DIR}
 tool="$build/tools/velodra-scan"
@@ -15,10 +15,12 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 lib="$work/My 'Music'"
 mkdir -p "$lib/A/B" "$lib/Rock" "$lib/rock" "$lib/dir.mp3" "$lib/.hidden" "$lib/Only WMA" \
          "$lib/caf"$'\xe9'
+# A name with a quote, a backslash and a tab, which JSON must escape.
 touch "$lib/A/x.mp3" "$lib/A/B/y.mp3" "$lib/Rock/Song.mp3" "$lib/Rock/song.mp3" \
       "$lib/rock/a.MP3" "$lib/dir.mp3/in.mp3" "$lib/.hidden/h.mp3" "$lib/Only WMA/w.wma" \
       "$lib/notes.txt" "$lib/x.mp3.bak" "$lib/caf"$'\xe9'/$'\xff'.mp3 "$lib/top.mp3" \
-      "$lib/"$'q"u\\o\tte.mp3'  # JSON must escape the quote, the backslash and the tab
+      "$lib/"$'q"u\\o\tte.mp3' \
+      "$lib/Only WMA/c.FLAC" "$lib/Only WMA/d.opus" "$lib/rock/b.m4a" "$lib/rock/x.wav.txt"
 mkfifo "$lib/pipe.mp3"
 ln -s .. "$lib/A/loop"
 
@@ -76,9 +78,15 @@ check(len(doc["folders"]) == len({f["key"] for f in doc["folders"]}), "folder ke
 sys.exit(0 if ok else 1)
 PY
 
-# Without --include-wma the WMA-only folder has no key.
+# Without --include-wma the WMA-only folder has no key; --include-other adds the other formats.
 timeout 20 "$tool" "$lib" | grep -q '^./Only WMA$' && fail "WMA folder listed without --include-wma"
 timeout 20 "$tool" "$lib" --include-wma | grep -q '^./Only WMA$' || fail "WMA folder missing with --include-wma"
+# The other formats join the library in their place: the WMA-only folder gets a key with its
+# FLAC and Opus files, ./rock its M4A beside its MP3.
+other=${expected/$'./dir.mp3\n  in.mp3\n'/$'./dir.mp3\n  in.mp3\n./Only WMA\n  c.FLAC\n  d.opus\n'}
+other=${other/$'  a.MP3\n'/$'  a.MP3\n  b.m4a\n'}
+got=$(timeout 20 "$tool" --include-other "$lib")
+[ "$got" == "$other" ] || fail "--include-other listing:"$'\n'"$got"
 
 # Errors: the message on stderr, nothing on stdout, exit 1; bad usage exits 2.
 err_case() { # root expected-message
@@ -91,8 +99,11 @@ err_case() { # root expected-message
     [ "$err" == "$2" ] || fail "message for $1: '$err', want '$2'"
 }
 err_case "$work/gone's" "'$work/gone''s' doesn't exist."
-mkdir -p "$work/it's empty/sub" && touch "$work/it's empty/sub/a.wma"
+mkdir -p "$work/it's empty/sub" && touch "$work/it's empty/sub/a.mp3.txt"
 err_case "$work/it's empty/" "Could not find any audio file in '$work/it''s empty'."
+# Only files of the other formats: the option that would take them, after the headline.
+mkdir -p "$work/others/sub" && touch "$work/others/a.ogg" "$work/others/sub/b.WAV" "$work/others/c.wma"
+err_case "$work/others" "Could not find any audio file in '$work/others'."$'\r\r'"It holds FLAC, Ogg, Opus, M4A or WAV files: turn on \"Includes Other Formats\" to play them."
 timeout 20 "$tool" >/dev/null 2>&1; [ $? -eq 2 ] || fail "no argument should exit 2"
 timeout 20 "$tool" "$lib" --bogus >/dev/null 2>&1; [ $? -eq 2 ] || fail "unknown option should exit 2"
 

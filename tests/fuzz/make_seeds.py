@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
-"""Writes the small seed inputs of the reader fuzzers into tests/fuzz/seeds/<fuzzer>/."""
+"""Writes the small seed inputs of the reader fuzzers into tests/fuzz/seeds/<fuzzer>/. The
+TagLib fuzzer's seeds are short tagged tones that ffmpeg encodes."""
 import os
 import struct
+import subprocess
+import tempfile
 
 here = os.path.dirname(os.path.abspath(__file__))
 
@@ -93,6 +96,25 @@ seeds = {
         "unsync": tag(3, frame(3, b"TIT2", text(0, b"a\xff\xe0b")).replace(b"\xff\xe0", b"\xff\0\xe0"), 0x80) + mpeg(),
     },
     "fuzz_wma": {"header": wma(), "undersized": wma(undersized=True)},
+}
+
+
+
+def encoded(name, *args, channels=1, rate=8000):
+    """0.05 s of a tone with a tag, as ffmpeg writes it with the given output options."""
+    with tempfile.TemporaryDirectory() as tmp:
+        subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                        "sine=sample_rate=%d:duration=0.05" % rate, "-ac", str(channels), "-fflags",
+                        "+bitexact", "-metadata", "title=Title", "-metadata", "track=3/9", *args,
+                        os.path.join(tmp, name)], check=True)
+        with open(os.path.join(tmp, name), "rb") as f:
+            return f.read()
+
+
+seeds["fuzz_taglib"] = {
+    "flac": encoded("a.flac"), "vorbis": encoded("a.ogg"), "opus": encoded("a.opus", rate=48000),
+    "oggflac": encoded("a.oga", "-c:a", "flac", channels=2), "aac": encoded("a.m4a"),
+    "alac": encoded("a.m4a", "-c:a", "alac"), "wav": encoded("a.wav", "-c:a", "pcm_u8"),
 }
 
 for fuzzer, files in seeds.items():

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The desktop file and the AppStream metainfo pass Debian's validators without an error or a
-# warning, and the committed icon PNGs are what the generator renders from the SVG.
+# warning (the metainfo pedantically), both carry German and French texts, and the committed
+# icon PNGs are what the generator renders from the SVG.
 source "$(dirname "$0")/lib.sh"
 desktop="$BUILD_DIR/generated/$ID.desktop"
 metainfo="$BUILD_DIR/generated/$ID.metainfo.xml"
@@ -9,10 +10,16 @@ echo "-- desktop-file-validate $desktop"
 out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate: $out"
 
-echo "-- appstreamcli validate --no-net $metainfo"
-out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli: $out"
+echo "-- appstreamcli validate --pedantic --no-net $metainfo"
+out=$(appstreamcli validate --pedantic --no-net "$metainfo" 2>&1) || fail "appstreamcli: $out"
 echo "$out"
 ! grep -qE '^[EW]:' <<<"$out" || fail "appstreamcli reports errors or warnings"
+for lang in de fr; do
+  for key in Name GenericName Comment Keywords; do
+    grep -q "^$key\[$lang\]=" "$desktop" || fail "the desktop file has no $key[$lang]"
+  done
+  [ "$(grep -c "xml:lang=\"$lang\"" "$metainfo")" -ge 7 ] || fail "the metainfo lacks $lang texts"
+done
 
 echo "-- icons: committed PNGs against a fresh rendering of the SVG"
 icons="$ROOT/resources/icons/app"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # cmake --install into a staging root: exactly the expected files land below the prefix and
 # nothing anywhere else, the install manifest (the uninstall list) names them, and the programs
-# carry no search path into the build tree.
+# carry no search path into the build tree, are hardened and have their manual pages.
 source "$(dirname "$0")/lib.sh"
 prefix=/opt/velodra-install-check
 # The build folder's manifest belongs to the user's last real install: kept as it was.
@@ -25,4 +25,5 @@ for p in velodra velodra-info velodra-scan; do
   [ -x "$WORK/root$prefix/bin/$p" ] || fail "bin/$p is not executable"
   ! readelf -d "$WORK/root$prefix/bin/$p" | grep -E 'R(UN)?PATH' || fail "bin/$p carries a search path"
 done
+check_programs "$WORK/root$prefix/bin" "$WORK/root$prefix/share/man/man1"
 echo "install tree test passed"

@@ -7,6 +7,7 @@
 #include "support/ScriptedMediaDevice.h"
 #include "support/TestAudio.h"
 
+#include <QFile>
 #include <QLocale>
 #include <gtest/gtest.h>
 
@@ -131,7 +132,7 @@ TEST_P(LibraryOrderTest, FilesFollowTheLocaleCollationOfTheWholePath) {
     TTempDir dir;
     MakeTree(dir, c.Tree);
     TFormPlayer p(NoSound());
-    p.LoadFolder(Root(dir), false);
+    p.LoadFolder(Root(dir), {});
     EXPECT_EQ(p.Library.Files(), c.Files);
     EXPECT_EQ(p.Library.Folders(), c.Folders);
     ExpectPartition(p.Library);
@@ -158,7 +159,7 @@ TEST_F(LibraryTest, FoldersAreOnlyThoseThatHoldFilesDirectly) {
     // Band's own files have a subfolder's file sorting between them.
     MakeTree(Dir, {"Rock/Band/01.mp3", "Rock/Band/Zed.mp3", "Rock/Band/Live/02.mp3", "Jazz/Empty/",
                    "Jazz/Trio/x.mp3", "top.mp3"});
-    Player.LoadFolder(Root(Dir), false);
+    Player.LoadFolder(Root(Dir), {});
     const TLibrary& lib = Player.Library;
     EXPECT_EQ(lib.Files(), List({"./Jazz/Trio/x.mp3", "./Rock/Band/01.mp3",
                                  "./Rock/Band/Live/02.mp3", "./Rock/Band/Zed.mp3", "./top.mp3"}));
@@ -171,7 +172,7 @@ TEST_F(LibraryTest, FoldersAreOnlyThoseThatHoldFilesDirectly) {
 
 TEST_F(LibraryTest, NamesThatDifferOnlyInCaseAreAllKeptUnderTheirOwnFolder) {
     MakeTree(Dir, {"Rock/Song.mp3", "Rock/song.mp3", "rock/a.mp3", "rock/Z.mp3"});
-    Player.LoadFolder(Root(Dir), false);
+    Player.LoadFolder(Root(Dir), {});
     const TLibrary& lib = Player.Library;
     ASSERT_EQ(lib.TotalFileCount(), 4);
     ASSERT_EQ(lib.FolderCount(), 2);
@@ -190,7 +191,7 @@ TEST_F(LibraryTest, NamesThatDifferOnlyInCaseAreAllKeptUnderTheirOwnFolder) {
 
 struct TFilterCase {
     const char* Name;
-    bool IncludeWma;
+    TAudioTypes Types;
     QStringList Files;
 };
 
@@ -203,19 +204,21 @@ TEST_P(LibraryFilterTest, ExtensionsDecoysAndHiddenEntries) {
              {"a.mp3", "B.MP3", "c.Mp3", "d.wma", "E.WmA", "song.mp3.bak", "mp3", "f.mp3x", "g.mp",
               "Only WMA/x.wma", "dir.mp3/in.mp3", "empty.mp3/", ".hidden.mp3", ".secret/h.mp3"});
     TFormPlayer p(NoSound());
-    p.LoadFolder(Root(dir), GetParam().IncludeWma);
+    p.LoadFolder(Root(dir), GetParam().Types);
     EXPECT_EQ(p.Library.Files(), GetParam().Files);
-    EXPECT_EQ(p.Library.Folders().contains("./Only WMA"), GetParam().IncludeWma);
+    EXPECT_EQ(p.Library.Folders().contains("./Only WMA"), GetParam().Types.Wma);
     ExpectPartition(p.Library);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     IncludesWma, LibraryFilterTest,
-    ::testing::Values(TFilterCase{"Off", false,
+    ::testing::Values(TFilterCase{"Off",
+                                  {},
                                   List({"./.hidden.mp3", "./.secret/h.mp3", "./a.mp3", "./B.MP3",
                                         "./c.Mp3", "./dir.mp3/in.mp3"})},
                       TFilterCase{
-                          "On", true,
+                          "On",
+                          {.Wma = true},
                           List({"./.hidden.mp3", "./.secret/h.mp3", "./a.mp3", "./B.MP3", "./c.Mp3",
                                 "./d.wma", "./dir.mp3/in.mp3", "./E.WmA", "./Only WMA/x.wma"})}),
     [](const ::testing::TestParamInfo<TFilterCase>& i) { return std::string(i.param.Name); });
@@ -225,7 +228,7 @@ TEST_F(LibraryTest, RootWithOrWithoutTrailingSlashGivesTheSameLibrary) {
     const QString root = Root(Dir);
     for (const QString& r : {root, root + "/", root + "//"}) {
         SCOPED_TRACE(r.toStdString());
-        Player.LoadFolder(r, false);
+        Player.LoadFolder(r, {});
         const TLibrary& lib = Player.Library;
         EXPECT_EQ(lib.RootFolder, r);
         EXPECT_EQ(lib.Files(), List({"./A/y.mp3", "./x.mp3"}));
@@ -256,7 +259,7 @@ TEST(LibraryRootTest, TheFileSystemRootCanBeTheRootFolder) {
         {
             if (chroot(tree.c_str()) != 0 || chdir("/") != 0) _exit(3);
             TFormPlayer p(NoSound());
-            p.LoadFolder("/", false);
+            p.LoadFolder("/", {});
             const TLibrary& lib = p.Library;
             const bool ok = lib.Files() == List({"./A/y.mp3", "./x.mp3"}) &&
                             lib.FolderPath(0) == "/A" && lib.FolderPath(1) == "/.";
@@ -281,11 +284,11 @@ TEST_P(LibraryErrorTest, ErrorsQuoteTheFolderAndKeepTheLibrary) {
     MakeTree(dir, {"good/keep.mp3"});
     MakeTree(dir, c.Tree);
     TFormPlayer p(NoSound());
-    p.LoadFolder(Root(dir) + "/good", false);
+    p.LoadFolder(Root(dir) + "/good", {});
     QString expected = Q(c.Expected);
     expected.replace("%R", Root(dir));
     try {
-        p.LoadFolder(Root(dir) + Q(c.Root), false);
+        p.LoadFolder(Root(dir) + Q(c.Root), {});
         ADD_FAILURE() << "no error";
     } catch (const EVelodraError& e) {
         EXPECT_EQ(e.Message, expected);
@@ -305,14 +308,27 @@ INSTANTIATE_TEST_SUITE_P(
                    "Could not find any audio file in '%R/it''s ''empty'''."}),
     [](const ::testing::TestParamInfo<TErrorCase>& i) { return std::string(i.param.Name); });
 
+// The desktop entry and the metainfo offer the player for the types a scan with every option
+// on takes.
+TEST(AudioTypes, DesktopEntryAndMetainfoListTheScannedTypes) {
+    QFile desktop(VELODRA_SOURCE_DIR "/resources/velodra.desktop.in"),
+        metainfo(VELODRA_SOURCE_DIR "/resources/velodra.metainfo.xml.in");
+    ASSERT_TRUE(desktop.open(QIODevice::ReadOnly) && metainfo.open(QIODevice::ReadOnly));
+    const QStringList all = AudioMimeTypes({.Wma = true, .Other = true});
+    EXPECT_TRUE(desktop.readAll().contains(("\nMimeType=" + all.join(u';') + ";\n").toUtf8()));
+    EXPECT_TRUE(metainfo.readAll().contains(
+        ("<mediatype>" + all.join("</mediatype>\n    <mediatype>") + "</mediatype>\n  </provides>")
+            .toUtf8()));
+}
+
 TEST_F(LibraryTest, EmptyRootIsAMissingFolder) {
-    EXPECT_THROW(Player.LoadFolder(QString(), false), EVelodraError);
+    EXPECT_THROW(Player.LoadFolder(QString(), {}), EVelodraError);
 }
 
 TEST_F(LibraryTest, TheCountsFollowTheAcceptedFilesAndTheirFolders) {
     MakeTree(Dir, {"a.mp3", "b.mp3", "notes.txt", "S/c.mp3", "Empty/"});
     TScanControl control;
-    const TLibrary lib = TFormPlayer::Scan(Root(Dir), false, control);
+    const TLibrary lib = TFormPlayer::Scan(Root(Dir), {}, control);
     EXPECT_EQ(lib.TotalFileCount(), 3);
     EXPECT_EQ(control.Files, 3);
     EXPECT_EQ(control.Folders, 2);
@@ -325,12 +341,12 @@ TEST_F(LibraryTest, AnAbortKeepsWhatWasFoundOrWithNothingFoundIsNoError) {
     control.FileAccepted = [&](std::int32_t files) {
         if (files == 3) control.Abort = true;
     };
-    const TLibrary lib = TFormPlayer::Scan(Root(Dir), false, control);
+    const TLibrary lib = TFormPlayer::Scan(Root(Dir), {}, control);
     EXPECT_EQ(lib.Files(), List({"./a.mp3", "./b.mp3", "./c.mp3"}));
 
     TScanControl early;
     early.Abort = true;
-    EXPECT_THROW(TFormPlayer::Scan(Root(Dir), false, early), EScanAborted);
+    EXPECT_THROW(TFormPlayer::Scan(Root(Dir), {}, early), EScanAborted);
 }
 
 TEST_F(LibraryTest, LinksAreWalkedOnceAndFoldersListedUnderTheirOwnPath) {
@@ -343,7 +359,7 @@ TEST_F(LibraryTest, LinksAreWalkedOnceAndFoldersListedUnderTheirOwnPath) {
     ASSERT_EQ(symlink((Dir / "A/x.mp3").c_str(), (Dir / "link.mp3").c_str()), 0);
     ASSERT_EQ(symlink("nowhere.mp3", (Dir / "broken.mp3").c_str()), 0);
     ASSERT_EQ(mkfifo((Dir / "pipe.mp3").c_str(), 0644), 0); // opening it would hang
-    Player.LoadFolder(Root(Dir), false);
+    Player.LoadFolder(Root(Dir), {});
     // Each directory once, whichever way it was reached first; the link to a file is a file.
     EXPECT_EQ(Player.Library.Files(),
               List({"./A/x.mp3", "./B/y.mp3", "./elsewhere/z.mp3", "./link.mp3", "./Out/o.mp3"}));
@@ -353,7 +369,7 @@ TEST_F(LibraryTest, LinksAreWalkedOnceAndFoldersListedUnderTheirOwnPath) {
 TEST_F(LibraryTest, NamesThatAreNotUtf8RoundTripToTheSameBytes) {
     const std::string folder = "caf\xe9", file = "\xff\xfe song.mp3";
     MakeTree(Dir, {folder + "/" + file, "plain.mp3"});
-    Player.LoadFolder(Root(Dir), false);
+    Player.LoadFolder(Root(Dir), {});
     const TLibrary& lib = Player.Library;
     ASSERT_EQ(lib.TotalFileCount(), 2);
     const auto f = static_cast<int>(lib.Folders().indexOf(Q("./" + folder)));

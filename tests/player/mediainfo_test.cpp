@@ -5,6 +5,7 @@
 #include "support/TestAudio.h"
 #include "tags/Builders.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 using namespace build;
+using namespace std::string_literals;
 
 namespace {
 const std::string kHeader128 = MpegHeader(3, 1, 9, 0, 1);
@@ -22,12 +24,22 @@ std::string Audio(int frames = 120) {
     return s;
 }
 
+// Title, artist, album, track, year, genre and comment in one line.
+std::string Tags(const TMediaInfo& m) {
+    const QStringList f{m.Title, m.Artist, m.Album,  QString::number(m.Track),
+                        m.Year,  m.Genre,  m.Comment};
+    return f.join(u'|').toStdString();
+}
+
 class MediaInfoFiles : public testing::Test {
 protected:
     TMediaInfo Read(const std::string& name, const std::string& bytes, TMediaInfo info = {}) {
-        const std::string path = Dir / name;
-        testsupport::WriteFile(path, bytes);
-        info.FilePath = DecodeFileName(path);
+        testsupport::WriteFile(Dir / name, bytes);
+        return Read(name, info);
+    }
+    // A file already in the folder.
+    TMediaInfo Read(const std::string& name, TMediaInfo info = {}) {
+        info.FilePath = DecodeFileName(Dir / name);
         ReadStreamInfo(info);
         return info;
     }
@@ -51,13 +63,12 @@ TEST(CleanTagText, Normalises) {
 
 TEST_F(MediaInfoFiles, Id3v2TitleAndAlbumOverId3v1) {
     const std::string v2 = Id3v2(3, Frame23("TIT2", Text(0, "  New\tTitle ")) +
-                                        Frame23("TALB", Text(1, "\xFF\xFE" + Utf16LE("Alb"))) +
-                                        Frame23("TPE1", Text(0, "v2 artist")));
+                                        Frame23("TALB", Text(1, "\xFF\xFE" + Utf16LE("Alb"))));
     const auto info =
         Read("a.mp3", v2 + Audio() + Id3v1("Old", "Art  ist", "OldAlbum", "1999", "Com ", 5, 17));
     EXPECT_EQ(info.Title, "New Title");
     EXPECT_EQ(info.Album, "Alb");
-    EXPECT_EQ(info.Artist, "Art ist"); // artist only from ID3v1
+    EXPECT_EQ(info.Artist, "Art ist"); // no TPE1: the ID3v1 values stay
     EXPECT_EQ(info.Year, "1999");
     EXPECT_EQ(info.Comment, "Com");
     EXPECT_EQ(info.Genre, "Rock");
@@ -68,6 +79,30 @@ TEST_F(MediaInfoFiles, Id3v2TitleAndAlbumOverId3v1) {
     // CBR with both tags: whole seconds of the audio bytes, then ms.
     const std::int64_t audioBytes = 120 * 418;
     EXPECT_EQ(info.Duration, static_cast<std::int32_t>(audioBytes * 8 / 128000) * 1000);
+}
+
+// Artist, track, year, genre and comment from ID3v2, each where its text is not empty, over
+// those of ID3v1 (Art, 5, 1999, Rock, Com).
+TEST_F(MediaInfoFiles, Id3v2FieldsOverId3v1) {
+    const std::pair<std::string, const char*> cases[] = {
+        {Id3v2(3, Frame23("TPE1", Text(0, "Band\tOne")) + Frame23("TRCK", Text(0, "3/12")) +
+                      Frame23("TYER", Text(0, "2004")) + Frame23("TCON", Text(0, "(8)")) +
+                      Frame23("COMM", Text(0, "engiTunNORM\0 0000"s)) +
+                      Frame23("COMM", Text(0, "eng\0Fine one"s))),
+         "T|Band One||3|2004|Jazz|Fine one"},
+        {Id3v2(4, Frame24("TPE1", Text(3, "First\0Second"s)) +
+                      Frame24("TDRC", Text(0, "2011-05-06")) +
+                      Frame24("TCON", Text(0, "(4)Eurodisco")) +
+                      Frame24("COMM", Text(0, "XXXeng\0Desc"s))),
+         "T|First||5|2011|Eurodisco|Desc"},
+        {Id3v2(3, Frame23("TPE1", Text(0, " \t ")) + Frame23("TRCK", Text(0, "x/2")) +
+                      Frame23("TYER", Text(0, "")) + Frame23("TCON", Text(0, "")) +
+                      Frame23("COMM", Text(0, "engNote\0C"s))),
+         "T|Art||5|1999|Rock|Com"},
+    };
+    for (const auto& [tag, fields] : cases)
+        EXPECT_EQ(Tags(Read("f.mp3", tag + Audio() + Id3v1("T", "Art", "", "1999", "Com", 5, 17))),
+                  fields);
 }
 
 TEST_F(MediaInfoFiles, BlankId3v2TitleKeepsTheId3v1One) {
@@ -123,10 +158,10 @@ TEST_F(MediaInfoFiles, RateMarkersAndMissingFramesGiveZero) {
 
 TEST_F(MediaInfoFiles, Wma) {
     const std::string objects =
-        AsfFileProperties(128000) + AsfStreamProperties(1, 96000, 16062) +
+        AsfFileProperties(128000, 231000000, 3100) + AsfStreamProperties(1, 96000, 16062) +
         AsfContentDescription(Utf16LE("Wma\tTitle", true), Utf16LE("Band", true), "", "", "") +
         AsfExtendedContentDescription({{"WM/AlbumTitle", 0, Utf16LE("Album", true)},
-                                       {"WM/Track", 0, Utf16LE("3", true)},
+                                       {"WM/TrackNumber", 3, LE32(3)},
                                        {"WM/Year", 0, Utf16LE("2004", true)},
                                        {"WM/Genre", 0, Utf16LE("Jazz", true)}});
     std::string file = AsfHeader(objects, 4);
@@ -141,7 +176,7 @@ TEST_F(MediaInfoFiles, Wma) {
     EXPECT_EQ(info.ChannelMode, "Mono");
     EXPECT_EQ(info.SampleRate, 96000u); // not cut to 16 bits
     EXPECT_EQ(info.BitRate, 128);
-    EXPECT_EQ(info.Duration, 100000);
+    EXPECT_EQ(info.Duration, 20000); // the play duration, not the estimate of 100 s
 
     TMediaInfo before;
     before.ChannelMode = "Stereo";
@@ -210,5 +245,44 @@ TEST_F(MediaInfoFiles, LeadingMarksStayText) {
         };
         for (const auto& [name, bytes] : files)
             EXPECT_EQ(Read(name, bytes + Audio(4)).Title, want) << name;
+    }
+}
+
+// FLAC, Ogg, MP4 and WAV through TagLib, on files the encoder wrote with a known tag; names
+// whose extension hides what the Ogg stream holds; files it cannot read reset every field.
+TEST_F(MediaInfoFiles, OtherFormatsThroughTagLib) {
+    // Name (the extension says how it is read), encoder options, channels, rate, channel text.
+    const std::tuple<const char*, const char*, int, std::uint32_t, const char*> cases[] = {
+        {"a.flac", "-c:a flac", 2, 44100, "Stereo"},
+        {"b.ogg", "-c:a libvorbis", 1, 44100, "Single Channel"},
+        {"c.opus", "-c:a libopus", 2, 48000, "Stereo"},
+        {"opus inside.ogg", "-c:a libopus -f ogg", 1, 48000, "Single Channel"},
+        {"flac inside.OGA", "-c:a flac -f ogg", 6, 48000, "6 Channels"},
+        {"aac.m4a", "-c:a aac", 2, 44100, "Stereo"},
+        {"alac.M4A", "-c:a alac -f ipod", 2, 22050, "Stereo"},
+        {"info.wav", "-c:a pcm_s16le", 2, 44100, "Stereo"}};
+    for (const auto& [name, args, channels, rate, mode] : cases) {
+        ASSERT_TRUE(testsupport::GenerateTone(
+            Dir / name, 1.5,
+            "-metadata title='Other\tTitle' -metadata artist=Band -metadata album=Disc -metadata "
+            "track=4/10 -metadata date=2012 -metadata genre=Ambient -metadata comment=Nice "s +
+                args,
+            static_cast<int>(rate), channels));
+        const TMediaInfo info = Read(name);
+        EXPECT_EQ(Tags(info) + "|" + info.ChannelMode.toStdString(),
+                  "Other Title|Band|Disc|4|2012|Ambient|Nice|"s + mode);
+        EXPECT_EQ(info.SampleRate, rate) << name;
+        EXPECT_GT(info.BitRate, 0) << name;
+        EXPECT_NEAR(info.Duration, 1500, 100) << name;
+    }
+    // Unreadable: every field is reset, as for a WMA file.
+    for (const auto& [name, bytes] : {std::pair{"noise.flac", std::string(5000, 'x')},
+                                      {"unknown codec.opus", "OggS" + std::string(200, '\0')},
+                                      {"no index.m4a", "\0\0\0\020ftypM4A \0\0\0\0"s}}) {
+        const auto bad = Read(name, bytes, Read("a.flac"));
+        EXPECT_EQ(Tags(bad) + bad.ChannelMode.toStdString() + std::to_string(bad.SampleRate) +
+                      std::to_string(bad.BitRate + bad.Duration),
+                  "|||0|||Unknown00")
+            << name;
     }
 }

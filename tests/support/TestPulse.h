@@ -97,7 +97,8 @@ public:
                           std::chrono::seconds(5));
     }
     ~TPulseServer() {
-        if (Running) (void)std::system("pulseaudio --kill >/dev/null 2>&1");
+        // A server that will not go is left to its own idle timeout.
+        if (Running && std::system("pulseaudio --kill >/dev/null 2>&1") != 0) Running = false;
         unsetenv("PULSE_RUNTIME_PATH");
     }
     TPulseServer(const TPulseServer&) = delete;

@@ -180,8 +180,12 @@ inline const std::string kAsfExtendedContentDescription =
 inline std::string AsfObject(const std::string& guid, const std::string& payload) {
     return guid + LE64(24 + payload.size()) + payload;
 }
-inline std::string AsfFileProperties(std::uint32_t maxBitRate) {
-    std::string p(76, '\0'); // the maximum bit rate sits at 100 from the object start
+// From the object start: play duration (100 ns) at 64, preroll (ms) at 80, flags at 88, the
+// maximum bit rate at 100.
+inline std::string AsfFileProperties(std::uint32_t maxBitRate, std::uint64_t playDuration = 0,
+                                     std::uint64_t preroll = 0, std::uint32_t flags = 0) {
+    const std::string p = std::string(40, '\0') + LE64(playDuration) + LE64(0) + LE64(preroll) +
+                          LE32(flags) + std::string(8, '\0');
     return AsfObject(kAsfFileProperties, p + LE32(maxBitRate) + std::string(4, '\0'));
 }
 inline std::string AsfStreamProperties(int channels, std::uint32_t sampleRate,

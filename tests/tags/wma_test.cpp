@@ -140,7 +140,7 @@ TEST(Wma, ExtendedDescriptorsAndObjectOrder) {
     ASSERT_TRUE(Read(later, File(Formats({}) + cdo + ext, 4)));
     EXPECT_EQ(later.Title, u"Extended");
     EXPECT_EQ(later.Album, u"Album");
-    EXPECT_EQ(later.Track, 7);
+    EXPECT_EQ(later.Track, 9); // WM/TrackNumber, wherever WM/Track stands
     EXPECT_EQ(later.Year, u"");
     EXPECT_EQ(later.Genre, u"Jazz");
     EXPECT_EQ(later.Comment, u"Note");
@@ -171,6 +171,33 @@ TEST(Wma, TrackText) {
                            AsfExtendedContentDescription({{"WM/TRACK", 0, Utf16LE(text, true)}}),
                        3));
         EXPECT_EQ(wma.Track, track) << text;
+    }
+    // WM/TrackNumber, a string or a DWORD, before WM/Track; a value of another shape is none.
+    for (const auto& [type, value, track] : {std::tuple{0, Utf16LE(" 3/12 ", true), 3},
+                                             {3, LE32(12), 12},
+                                             {3, LE16(5), 7},
+                                             {5, LE16(5), 7}}) {
+        TWMAfile wma;
+        Read(wma, File(Formats({}) +
+                           AsfExtendedContentDescription({{"WM/TrackNumber", type, value},
+                                                          {"WM/Track", 0, Utf16LE("7", true)}}),
+                       3));
+        EXPECT_EQ(wma.Track, track) << type << value;
+    }
+}
+
+TEST(Wma, LengthIsPlayDurationLessPreroll) {
+    // Play duration (100 ns), preroll (ms), flags (1: broadcast, no durations), length (ms).
+    const std::tuple<std::uint64_t, std::uint64_t, std::uint32_t, std::int32_t> cases[] = {
+        {231000000, 3100, 0, 20000}, {50001234, 0, 2, 5000}, {231000000, 3100, 1, 0},
+        {20000000, 3100, 0, 0},      {0, 0, 0, 0},           {~0ull, 0, 0, 0}};
+    for (const auto& [play, preroll, flags, length] : cases) {
+        TWMAfile wma;
+        ASSERT_TRUE(Read(wma, File(AsfFileProperties(128000, play, preroll, flags) +
+                                       AsfStreamProperties(2, 44100, 16000),
+                                   2, 1600000)));
+        EXPECT_EQ(wma.PlayLengthMs, length) << play;
+        EXPECT_DOUBLE_EQ(wma.Duration, 100.0); // the estimate stays as it was
     }
 }
 

@@ -27,8 +27,8 @@ namespace testsupport {
 struct TFormControls {
     QAction *ActPlay, *ActPause, *ActStop, *ActLoad, *ActPrevFolder, *ActPrevFile, *ActNextFile,
         *ActNextFolder, *ActReversedElasped, *ActLoop, *ActShuffle, *ActCompact, *ActAbout,
-        *FileExit1, *ActMixer, *ActInclWMA, *ActRestore, *ActMinimizeToTray, *ActFolderImage,
-        *ActPlayNotification, *OpacityNone, *Opacity25, *Opacity50, *Opacity75;
+        *FileExit1, *ActMixer, *ActInclWMA, *ActInclOther, *ActRestore, *ActMinimizeToTray,
+        *ActFolderImage, *ActPlayNotification, *OpacityNone, *Opacity25, *Opacity50, *Opacity75;
     TDropDownList *edFolder, *edFile;
     QLabel *LblTitle, *LblTitle2, *LblTitleTest, *LblPosition, *LblPosition2, *LblDuration,
         *LblDuration2, *LblMode, *LblBitRate, *LblLoop, *LblShuffle, *LblCopyright, *LblCopyright2,
@@ -52,7 +52,8 @@ struct TFormControls {
         VELODRA_FIND(ActNextFile), VELODRA_FIND(ActNextFolder), VELODRA_FIND(ActReversedElasped);
         VELODRA_FIND(ActLoop), VELODRA_FIND(ActShuffle), VELODRA_FIND(ActCompact);
         VELODRA_FIND(ActAbout), VELODRA_FIND(FileExit1), VELODRA_FIND(ActMixer);
-        VELODRA_FIND(ActInclWMA), VELODRA_FIND(ActRestore), VELODRA_FIND(ActMinimizeToTray);
+        VELODRA_FIND(ActInclWMA), VELODRA_FIND(ActInclOther), VELODRA_FIND(ActRestore),
+            VELODRA_FIND(ActMinimizeToTray);
         VELODRA_FIND(ActFolderImage), VELODRA_FIND(ActPlayNotification), VELODRA_FIND(OpacityNone);
         VELODRA_FIND(Opacity25), VELODRA_FIND(Opacity50), VELODRA_FIND(Opacity75);
         VELODRA_FIND(edFolder), VELODRA_FIND(edFile);

@@ -20,7 +20,7 @@ protected:
 };
 
 struct TOptions {
-    bool InclWma, Loop, Shuffle, Notify, Compact, ToTray, FolderImage;
+    bool InclWma, Loop, Shuffle, Notify, Compact, ToTray, FolderImage, InclOther;
 };
 
 class RoundTrip : public Settings, public ::testing::WithParamInterface<TOptions> {};
@@ -37,6 +37,7 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     ASSERT_EQ(FileIndex(), 2);
     // The options as the user left them (ticks only, as loading does).
     Form().ActInclWMA->setChecked(o.InclWma);
+    Form().ActInclOther->setChecked(o.InclOther);
     Form().ActLoop->setChecked(o.Loop);
     Form().ActShuffle->setChecked(o.Shuffle);
     Form().ActPlayNotification->setChecked(o.Notify);
@@ -57,6 +58,7 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     EXPECT_EQ(Session->Resumed().File, 2);
     EXPECT_TRUE(Window->State().WasPlaying);
     EXPECT_EQ(Form().ActInclWMA->isChecked(), o.InclWma);
+    EXPECT_EQ(Form().ActInclOther->isChecked(), o.InclOther);
     EXPECT_EQ(Form().ActLoop->isChecked(), o.Loop);
     EXPECT_EQ(Form().ActShuffle->isChecked(), o.Shuffle);
     EXPECT_EQ(Form().ActPlayNotification->isChecked(), o.Notify);
@@ -74,10 +76,10 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     EXPECT_TRUE(Messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, RoundTrip,
-                         ::testing::Values(TOptions{true, true, false, true, true, true, false},
-                                           TOptions{false, false, true, false, false, false,
-                                                    true}));
+INSTANTIATE_TEST_SUITE_P(
+    Options, RoundTrip,
+    ::testing::Values(TOptions{true, true, false, true, true, true, false, true},
+                      TOptions{false, false, true, false, false, false, true, false}));
 
 TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
     ShowAndStart();
@@ -102,6 +104,7 @@ TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
                              "Shuffle=0\n"
                              "PlayNotification=0\n"
                              "Opaque=0\n"
+                             "InclOther=0\n"
                              "[Window]\n"
                              "Left=210\n"
                              "Top=130\n"
