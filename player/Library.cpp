@@ -1,5 +1,6 @@
 #include "player/Library.h"
 
+#include <QDir>
 #include <QHash>
 
 namespace {
@@ -71,4 +72,18 @@ QString TLibrary::FilePath(int folderIndex, int fileIndex) const {
         WithSlash(RootFolder) + WithSlash(FolderKeys.at(folderIndex)) + names.at(fileIndex);
     path.replace(QStringLiteral("/./"), QStringLiteral("/"));
     return path;
+}
+
+std::pair<int, int> TLibrary::Find(const QString& path) const {
+    const QString clean = QDir::cleanPath(path);
+    const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) return {-1, -1};
+    const QString folder = clean.left(std::max<qsizetype>(slash, 1));
+    const QString name = clean.mid(slash + 1);
+    for (int f = 0; f < FolderCount(); ++f) {
+        if (QDir::cleanPath(FolderPath(f)) != folder) continue;
+        const auto i = FilesInFolder(f).indexOf(name);
+        return i < 0 ? std::pair{-1, -1} : std::pair{f, static_cast<int>(i)};
+    }
+    return {-1, -1};
 }

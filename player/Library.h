@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class TLibrary {
@@ -32,6 +33,8 @@ public:
     QString FolderPath(int folderIndex) const;
     // The file's absolute path; empty outside the library.
     QString FilePath(int folderIndex, int fileIndex) const;
+    // Where an absolute path is in the library: (folder, file), or (-1, -1).
+    std::pair<int, int> Find(const QString& path) const;
 
 private:
     QStringList FileKeys;

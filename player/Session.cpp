@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <utility>
 
 namespace {
@@ -257,8 +258,49 @@ void TSession::OpenFolder(const QString& path) {
     Guard([&] {
         if (!IsDirectory(path))
             throw EVelodraError(QStringLiteral("%1 is not a folder.").arg(QuotedStr(path)));
+        PlayAfterScan.clear();
         BeginScan(path, TAfterScan::Default);
     });
+}
+
+QString TSession::RefusalOf(const QString& path) const {
+    const TAudioTypes types{.Wma = IncludeWmaOn, .Other = IncludeOtherOn};
+    if (IsAudioName(path, types)) return {};
+    if (LeftOutTypes(path, types).Wma)
+        return QStringLiteral("%1 is a WMA file: turn on \"Includes WMA\" to play it.")
+            .arg(QuotedStr(path));
+    if (LeftOutTypes(path, types).Other)
+        return QStringLiteral("%1 is a FLAC, Ogg, Opus, M4A or WAV file: turn on \"Includes "
+                              "Other Formats\" to play it.")
+            .arg(QuotedStr(path));
+    return QStringLiteral("%1 is not an audio file.").arg(QuotedStr(path));
+}
+
+void TSession::OpenPath(const QString& path) {
+    Guard([&] {
+        if (IsDirectory(path)) {
+            PlayAfterScan.clear();
+            return BeginScan(path, TAfterScan::Default);
+        }
+        if (!IsExistingFile(path))
+            throw EVelodraError(QStringLiteral("%1 doesn't exist.").arg(QuotedStr(path)));
+        if (const QString refusal = RefusalOf(path); !refusal.isEmpty())
+            throw EVelodraError(refusal);
+        PlayFile(path);
+    });
+}
+
+void TSession::PlayFile(const QString& path) {
+    const auto [folder, file] = Library().Find(path);
+    if (folder < 0) {
+        // Not in the library: its folder becomes the root, and it plays once that is scanned.
+        PlayAfterScan = path;
+        BeginScan(QFileInfo(path).absolutePath(), TAfterScan::Default);
+        return;
+    }
+    ChangeFolder(folder, false);
+    ChangeFile(file);
+    Play();
 }
 
 void TSession::HandOver(const std::optional<QString>& argument) {
@@ -266,20 +308,49 @@ void TSession::HandOver(const std::optional<QString>& argument) {
         Events.push_back([this] { emit RaiseRequested(); });
         if (!argument) return;
         // A second start sends an absolute name; a relative one names nothing here.
-        if (QDir::isAbsolutePath(*argument) && IsDirectory(*argument)) {
-            BeginScan(*argument, TAfterScan::Default);
-            return;
+        const bool absolute = QDir::isAbsolutePath(*argument);
+        if (absolute && IsExistingFile(*argument) && !IsDirectory(*argument)) {
+            if (const QString refusal = RefusalOf(*argument); !refusal.isEmpty())
+                throw EVelodraError(refusal);
+            return PlayFile(*argument);
+        }
+        if (absolute && IsDirectory(*argument)) {
+            PlayAfterScan.clear();
+            return BeginScan(*argument, TAfterScan::Default);
         }
         Events.push_back([this] { emit Beep(); });
         Fail(QStringLiteral("Invalid folder: ") + ShortenedForDisplay(*argument));
     });
 }
 
-void TSession::StartUp(const TResume& resume) {
+void TSession::StartUp(const TResume& resume, const std::optional<QString>& argument) {
     Guard([&] {
         if (StartedUp) return;
         StartedUp = true;
         Saved = resume;
+        if (argument) {
+            if (IsDirectory(*argument)) {
+                SetRootFolder(*argument);
+                Saved.Folder = -1;
+            } else if (IsExistingFile(*argument) && RefusalOf(*argument).isEmpty()) {
+                // A file in the saved root is found there once it is scanned; any other's
+                // folder becomes the root.
+                PlayAfterScan = *argument;
+                Saved = {};
+                const QString root = Library().RootFolder;
+                const QString folder = QFileInfo(*argument).absolutePath();
+                if (root.isEmpty() || !(QDir::cleanPath(folder) + QLatin1Char('/'))
+                                           .startsWith(QDir::cleanPath(root) + QLatin1Char('/')))
+                    SetRootFolder(folder);
+            } else {
+                Events.push_back([this] { emit Beep(); });
+                const QString refusal =
+                    IsExistingFile(*argument) && !IsDirectory(*argument)
+                        ? RefusalOf(*argument)
+                        : QStringLiteral("Invalid folder: ") + ShortenedForDisplay(*argument);
+                Events.push_back([refusal] { ReportError(refusal); });
+            }
+        }
         const QString root = Library().RootFolder;
         if (!IsDirectory(root)) return;
         StartingUp = true;
@@ -644,13 +715,19 @@ void TSession::ScanDone(TScanJob* job) {
             BeginScan(root, after);
             return;
         }
+        const QString target = std::exchange(PlayAfterScan, QString());
         if (!done->Error.isEmpty()) throw EVelodraError(done->Error);
         if (!done->Result) {
             StartingUp = false;
             return; // aborted before it found anything: the library stays
         }
         FormPlayer.Library = std::move(*done->Result);
-        LibraryLoaded(done->After);
+        LibraryLoaded(target.isEmpty() ? done->After : TAfterScan::Default);
+        if (target.isEmpty()) return;
+        StartingUp = false;
+        if (Library().Find(target).first < 0)
+            throw EVelodraError(QStringLiteral("%1 doesn't exist.").arg(QuotedStr(target)));
+        PlayFile(target);
     });
 }
 

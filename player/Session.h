@@ -93,11 +93,17 @@ public:
     void Seek(std::int32_t ms);
     // Scans path as the new root; what plays goes on until the scan is in.
     void OpenFolder(const QString& path);
+    // A folder becomes the root (as OpenFolder); an audio file the scan would keep plays: in the
+    // library when it is there, else its folder becomes the root first. Anything else is
+    // refused with a message and changes nothing.
+    void OpenPath(const QString& path);
+    // Why OpenPath would refuse an existing file (empty: it would not).
+    QString RefusalOf(const QString& path) const;
     // A second start: come to the front, and open its argument when there is one.
     void HandOver(const std::optional<QString>& argument);
     // The start: the options and the root are set; scans the root and resumes as the last run
-    // left off. Once per session.
-    void StartUp(const TResume& resume);
+    // left off, or opens the command line's argument (absolute) instead. Once per session.
+    void StartUp(const TResume& resume, const std::optional<QString>& argument = {});
     void AbortScan();
     // While a list is dropped down, its moves keep their enabled states.
     void SetListDropped(bool folderList, bool dropped);
@@ -187,6 +193,7 @@ private:
     void Changed(const TChangeResult& r);
 
     void BeginScan(const QString& root, TAfterScan after);
+    void PlayFile(const QString& path);
     void ScanDone(TScanJob* job);
     void LibraryLoaded(TAfterScan after);
 
@@ -227,6 +234,7 @@ private:
     std::pair<std::int32_t, std::int32_t> LastScanCounts{0, 0};
     TResume Saved;
     bool StartedUp = false;
+    QString PlayAfterScan; // a file to play once the scan is in
 
     bool StartingUp = false; // from StartUp until the resumed file is open
 

@@ -1,6 +1,9 @@
 #include "ui/Mpris.h"
 
 #include "VelodraAppId.h"
+#include "platform/ErrorReport.h"
+#include "platform/FileName.h"
+#include "player/AudioTypes.h"
 #include "player/Session.h"
 #include "ui/MprisRules.h"
 
@@ -32,9 +35,7 @@ public:
     QString Identity() const { return QStringLiteral("Velodra"); }
     QString DesktopEntry() const { return QString::fromLatin1(VelodraAppId); }
     QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
-    QStringList SupportedMimeTypes() const {
-        return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/x-ms-wma")};
-    }
+    QStringList SupportedMimeTypes() const { return AudioMimeTypes({.Wma = true, .Other = true}); }
 
 public slots:
     void Raise() { Service->Raise(); }
@@ -216,12 +217,16 @@ void TMprisService::SetPosition(const QString& trackId, std::int64_t positionUs)
 }
 
 void TMprisService::OpenUri(const QString& uri) {
-    const TOpenUri open = FolderFromUri(uri);
+    TOpenUri open = PathFromUri(uri);
+    if (open.Error.isEmpty() && !IsDirectory(open.Path)) {
+        open.Error = Session.RefusalOf(open.Path);
+        open.ErrorName = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+    }
     if (!open.Error.isEmpty()) {
-        if (calledFromDBus()) sendErrorReply(open.ErrorName, open.Error);
+        if (calledFromDBus()) sendErrorReply(open.ErrorName, ForDisplay(open.Error));
         return;
     }
-    Session.OpenFolder(open.Folder);
+    Session.OpenPath(open.Path);
 }
 
 QString TMprisService::PlaybackStatus() const {

@@ -84,13 +84,13 @@ std::optional<std::int32_t> PlanSetPosition(bool canSeek, const QString& current
     return UsToMs(positionUs);
 }
 
-TOpenUri FolderFromUri(const QString& uri) {
+TOpenUri PathFromUri(const QString& uri) {
     const QUrl url(uri, QUrl::StrictMode);
     const QString shown = DisplayFileName(uri);
     if (!url.isValid() || url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
         return {{},
                 QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
-                QStringLiteral("Only file: URIs of folders can be opened, not %1.").arg(shown)};
+                QStringLiteral("Only file: URIs can be opened, not %1.").arg(shown)};
     if (!url.host().isEmpty() && url.host() != QLatin1String("localhost"))
         return {{},
                 QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
@@ -103,13 +103,8 @@ TOpenUri FolderFromUri(const QString& uri) {
         return {{},
                 QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
                 QStringLiteral("%1 is not an absolute file: URI.").arg(shown)};
-    if (IsDirectory(path)) return {path, {}, {}};
-    const QString quoted = QuotedStr(DisplayFileName(path));
-    if (IsExistingFile(path))
-        return {{},
-                QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
-                QStringLiteral("%1 is a file, not a folder.").arg(quoted)};
+    if (IsDirectory(path) || IsExistingFile(path)) return {path, {}, {}};
     return {{},
             QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"),
-            QStringLiteral("%1 doesn't exist.").arg(quoted)};
+            QStringLiteral("%1 doesn't exist.").arg(QuotedStr(DisplayFileName(path)))};
 }

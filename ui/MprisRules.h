@@ -59,11 +59,11 @@ std::optional<std::int32_t> PlanSetPosition(bool canSeek, const QString& current
                                             std::int32_t lengthMs, const QString& trackId,
                                             std::int64_t positionUs);
 
-// OpenUri: the folder to load, or the reason it is refused (not a file: URI, a missing path,
-// a file rather than a folder).
+// OpenUri: the folder or file to open, or the reason it is refused (not an absolute file: URI
+// of this computer, a missing path).
 struct TOpenUri {
-    QString Folder;
-    QString ErrorName; // a D-Bus error name; empty: Folder is loaded
+    QString Path;
+    QString ErrorName; // a D-Bus error name; empty: Path is opened
     QString Error;     // the reason, for the caller
 };
-TOpenUri FolderFromUri(const QString& uri);
+TOpenUri PathFromUri(const QString& uri);

@@ -140,21 +140,12 @@ void TFormVelodra::StartUp() {
         showMinimized();
     else
         KeepOnScreen();
-    TResume resume{saved.Folder, saved.File, saved.Position, saved.Playing};
-    if (!CommandLine.isEmpty()) {
-        const QString param = CommandLine.first();
-        if (IsDirectory(param)) {
-            // Saved as given, "." would name another tree at a start from another folder.
-            Session->SetRootFolder(AbsoluteFileName(param));
-            resume.Folder = -1;
-        } else {
-            QApplication::beep();
-            ShowMessage(TMsgIcon::Error, BaseCaption,
-                        QStringLiteral("Invalid folder: ") + ShortenedForDisplay(param));
-        }
-    }
+    const TResume resume{saved.Folder, saved.File, saved.Position, saved.Playing};
+    // Saved as given, "." would name another tree at a start from another folder.
+    std::optional<QString> argument;
+    if (!CommandLine.isEmpty()) argument = AbsoluteFileName(CommandLine.first());
     TmrMain->start();
-    Session->StartUp(resume);
+    Session->StartUp(resume, argument);
 }
 
 void TFormVelodra::closeEvent(QCloseEvent* e) {
@@ -311,7 +302,7 @@ void TFormVelodra::dropEvent(QDropEvent* e) {
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) continue;
         // Only the first item counts.
-        if (Session) Session->OpenFolder(DecodeFileName(QFile::encodeName(url.toLocalFile())));
+        if (Session) Session->OpenPath(DecodeFileName(QFile::encodeName(url.toLocalFile())));
         break;
     }
 }

@@ -135,35 +135,37 @@ TEST(MprisRules, SetPositionTakesOnlyTheCurrentTrackWithinItsLength) {
     EXPECT_EQ(PlanSetPosition(false, current, 60000, current, 1000), std::nullopt);
 }
 
-TEST(MprisRules, OpenUriTakesOnlyLocalFolders) {
+TEST(MprisRules, OpenUriTakesOnlyLocalAbsolutePaths) {
     TTempDir dir;
     const QString root = QString::fromStdString(dir.Path.string());
     std::filesystem::create_directories(dir.Path / "My Music");
     testsupport::WriteFile(dir / "song.mp3", "x");
     const QString url = FileUrl(root + QStringLiteral("/My Music"));
-    EXPECT_EQ(FolderFromUri(url).Folder, root + QStringLiteral("/My Music"));
-    EXPECT_TRUE(FolderFromUri(url).Error.isEmpty());
-    EXPECT_EQ(FolderFromUri(QStringLiteral("file://localhost") + url.mid(7)).Folder,
+    EXPECT_EQ(PathFromUri(url).Path, root + QStringLiteral("/My Music"));
+    EXPECT_TRUE(PathFromUri(url).Error.isEmpty());
+    EXPECT_EQ(PathFromUri(FileUrl(root + QStringLiteral("/song.mp3"))).Path,
+              root + QStringLiteral("/song.mp3"));
+    EXPECT_EQ(PathFromUri(QStringLiteral("file://localhost") + url.mid(7)).Path,
               root + QStringLiteral("/My Music"));
     // A folder whose name is not UTF-8 comes back byte for byte.
     const QByteArray odd = dir.Path.string().c_str() + QByteArray("/caf\xe9");
     std::filesystem::create_directories(odd.toStdString());
-    EXPECT_EQ(EncodeFileName(FolderFromUri(FileUrl(DecodeFileName(odd))).Folder), odd);
+    EXPECT_EQ(EncodeFileName(PathFromUri(FileUrl(DecodeFileName(odd))).Path), odd);
 
     const std::pair<QString, const char*> refused[] = {
         {QStringLiteral("http://example.org/music/"), "org.freedesktop.DBus.Error.NotSupported"},
         {QStringLiteral("file://otherhost/music"), "org.freedesktop.DBus.Error.NotSupported"},
         {QStringLiteral("not a uri at all"), "org.freedesktop.DBus.Error.NotSupported"},
-        {FileUrl(root + QStringLiteral("/song.mp3")), "org.freedesktop.DBus.Error.InvalidArgs"},
+        {QStringLiteral("file:My%20Music"), "org.freedesktop.DBus.Error.InvalidArgs"},
         {FileUrl(root + QStringLiteral("/gone")), "org.freedesktop.DBus.Error.FileNotFound"},
     };
     for (const auto& [uri, name] : refused) {
-        const TOpenUri r = FolderFromUri(uri);
-        EXPECT_TRUE(r.Folder.isEmpty()) << uri.toStdString();
+        const TOpenUri r = PathFromUri(uri);
+        EXPECT_TRUE(r.Path.isEmpty()) << uri.toStdString();
         EXPECT_EQ(r.ErrorName, name) << uri.toStdString();
         EXPECT_FALSE(r.Error.isEmpty());
     }
-    EXPECT_TRUE(FolderFromUri(FileUrl(root + "/gone")).Error.contains("'" + root + "/gone'"));
+    EXPECT_TRUE(PathFromUri(FileUrl(root + "/gone")).Error.contains("'" + root + "/gone'"));
 }
 
 TEST(DesktopNotify, ArgumentsOfNotify) {

@@ -222,11 +222,12 @@ TEST_F(Mpris, LoopShuffleAndVolumeWrites) {
     EXPECT_EQ(AnnouncedValues("Volume"), (QVariantList{0.25, 0.25, 0.0}));
 }
 
-TEST_F(Mpris, OpenUriLoadsAFolderAsADrop) {
+TEST_F(Mpris, OpenUriLoadsAFolderOrPlaysAFileAsADrop) {
     Load({1});
     LoadTitled();
     const QString other = QString::fromStdString(Dir / "lib");
-    Service->OpenUri(FileUrl(other + "/F0/t00.mp3")); // a file: refused
+    testsupport::WriteFile(Dir / "lib/notes.txt", "x");
+    Service->OpenUri(FileUrl(other + "/notes.txt")); // not audio: refused
     Service->OpenUri("http://example.org/");
     Settle();
     EXPECT_EQ(Player->Library.RootFolder, QString::fromStdString(Dir / "titled"));
@@ -234,6 +235,10 @@ TEST_F(Mpris, OpenUriLoadsAFolderAsADrop) {
     Settle();
     EXPECT_EQ(Player->Library.RootFolder, other);
     EXPECT_EQ(Form().edFolder->count(), 1);
+    Service->OpenUri(FileUrl(QString::fromStdString(Dir / "titled/B/3.mp3")));
+    Settle();
+    EXPECT_EQ(Title(), "Three");
+    EXPECT_EQ(Service->PlaybackStatus(), "Playing");
 }
 
 TEST_F(Mpris, ArtUrlWhileTheFolderPictureShows) {
@@ -268,12 +273,15 @@ TEST_F(Mpris, RaiseAndHandOver) {
     Settle();
     Settle();
     EXPECT_EQ(Player->Library.RootFolder, other);
-    // With something else: the command line's report, and the library stays.
-    Session->HandOver(other + "/F0/t00.mp3");
-    Settle();
-    Settle();
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_EQ(Messages[0].Text, "Invalid folder: " + other + "/F0/t00.mp3");
+    // With something else: the command line's report, and the library stays; a relative name
+    // names nothing here.
+    for (const QString& bad : {other + "/gone", QStringLiteral("F0")}) {
+        Messages.clear();
+        Session->HandOver(bad);
+        Settle();
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_EQ(Messages[0].Text, "Invalid folder: " + bad);
+    }
     EXPECT_EQ(Messages[0].Icon, TMsgIcon::Error);
     EXPECT_EQ(Player->Library.RootFolder, other);
     // Without an argument: just to the front.

@@ -336,7 +336,7 @@ TEST_F(Settings, CommandLineFolderWinsAndIgnoresSavedIndices) {
 TEST_F(Settings, InvalidCommandLineFolderIsReportedAndTheSavedLibraryLoads) {
     Lib = MakeLibrary({2, 2});
     WriteIni("[Last]\nRoot=" + Lib.toStdString() + "\nFolder=1\nFile=1\n");
-    const QString bad = QString::fromStdString(Dir / "lib/F0/t00.mp3");
+    const QString bad = QString::fromStdString(Dir / "lib/F0/gone");
     Window->SetCommandLine({bad, QStringLiteral("ignored")});
     ShowAndStart();
     ASSERT_EQ(Messages.size(), 1u);
@@ -346,6 +346,43 @@ TEST_F(Settings, InvalidCommandLineFolderIsReportedAndTheSavedLibraryLoads) {
     EXPECT_EQ(Player->Library.RootFolder, Lib);
     EXPECT_EQ(FolderIndex(), 1);
     EXPECT_EQ(FileIndex(), 1);
+}
+
+// A file on the command line ("Open With"): one in the saved root plays there; any other's
+// folder becomes the root; a file the scan would not take is refused and the saved state loads.
+TEST_F(Settings, AFileOnTheCommandLinePlays) {
+    Lib = MakeLibrary({2, 2});
+    WriteFile(Dir / "elsewhere/x.mp3", "x");
+    WriteFile(Dir / "elsewhere/y.wma", "x");
+    const struct {
+        std::string File;
+        std::string Root; // empty: the saved one
+        int Folder, Index;
+        const char* Refusal;
+    } cases[] = {
+        {"lib/F1/t00.mp3", "", 1, 0, ""},
+        {"elsewhere/x.mp3", "elsewhere", 0, 0, ""},
+        {"elsewhere/y.wma", "", 0, 1, " is a WMA file: turn on \"Includes WMA\" to play it."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.File);
+        Restart(); // the last run's saves are done once its window is gone
+        WriteIni("[Last]\nRoot=" + Lib.toStdString() + "\nFolder=0\nFile=1\n");
+        Messages.clear();
+        Window->SetCommandLine({QString::fromStdString(Dir / c.File)});
+        ShowAndStart();
+        EXPECT_EQ(Player->Library.RootFolder,
+                  c.Root.empty() ? Lib : QString::fromStdString(Dir / c.Root));
+        EXPECT_EQ(FolderIndex(), c.Folder);
+        EXPECT_EQ(FileIndex(), c.Index);
+        EXPECT_EQ(Session->IsPlaying(), !*c.Refusal);
+        if (*c.Refusal) {
+            ASSERT_EQ(Messages.size(), 1u);
+            EXPECT_TRUE(Messages[0].Text.endsWith(QString::fromUtf8(c.Refusal)));
+        } else {
+            EXPECT_TRUE(Messages.empty());
+        }
+    }
 }
 
 // Where the file cannot be written: a folder in its place, a configuration "folder" that is a
