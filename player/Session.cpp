@@ -14,6 +14,9 @@ namespace {
 const QString NoDeviceOpen = QStringLiteral("No MCI device open");
 const QString UnknownError = QStringLiteral("Unknown error code");
 
+// Files the advance passes over in a row before it gives up.
+constexpr int kSkipLimit = 10;
+
 QString OpenError(const QString& path, const QString& reason) {
     return QStringLiteral("Unable to open %1.\r\r%2")
         .arg(QuotedStr(path), reason.isEmpty() ? UnknownError : reason);
@@ -167,6 +170,7 @@ std::pair<std::int32_t, std::int32_t> TSession::ScanCounts() const {
 bool TSession::Run(TCommand command) {
     bool ran = false;
     Guard([&] {
+        UserCommand();
         const TCommandStates s = DecideStates();
         switch (command) {
         case TCommand::Play:
@@ -196,11 +200,17 @@ bool TSession::Run(TCommand command) {
 }
 
 void TSession::SelectFolder(int folder) {
-    Guard([&] { ChangeFolder(folder, true); });
+    Guard([&] {
+        UserCommand();
+        ChangeFolder(folder, true);
+    });
 }
 
 void TSession::SelectFile(int file) {
-    Guard([&] { ChangeFile(file); });
+    Guard([&] {
+        UserCommand();
+        ChangeFile(file);
+    });
 }
 
 void TSession::SetRepeat(bool on) {
@@ -278,6 +288,7 @@ QString TSession::RefusalOf(const QString& path) const {
 
 void TSession::OpenPath(const QString& path) {
     Guard([&] {
+        UserCommand();
         if (IsDirectory(path)) {
             PlayAfterScan.clear();
             return BeginScan(path, TAfterScan::Default);
@@ -305,6 +316,7 @@ void TSession::PlayFile(const QString& path) {
 
 void TSession::HandOver(const std::optional<QString>& argument) {
     Guard([&] {
+        UserCommand();
         Events.push_back([this] { emit RaiseRequested(); });
         if (!argument) return;
         // A second start sends an absolute name; a relative one names nothing here.
@@ -489,13 +501,35 @@ void TSession::TakeOver(const TChangeResult& change) {
     InfoReady = true;
     Dirty |= kInfo;
     PlayWhenOpen = false;
-    if (change.Failed) {
-        FormPlayer.IsOpen = false;
+    FormPlayer.IsOpen = !change.Failed;
+    // The device stands at the end of the track before: nothing of it is left to play.
+    if (change.Failed) Engine.Close();
+}
+
+void TSession::OpenFailed(const QString& path, const QString& reason) {
+    PlayWhenOpen = false;
+    // A file the advance came to is passed over, unless the advance has failed ten times in a
+    // row or once for every file (a drive gone): then it ends with the report as a choice does.
+    const int limit = std::min(kSkipLimit, Library().TotalFileCount());
+    if (!Advancing || PlayState != TPlayState::Playing || ++SkipRun >= limit) {
         PlayState = TPlayState::Stopped;
-        Engine.Close();
-        throw EVelodraError(OpenError(change.Info.FilePath, change.Error));
+        Advancing = false;
+        SkipRun = 0;
+        throw EVelodraError(OpenError(path, reason));
     }
-    FormPlayer.IsOpen = true;
+    const QString text = QStringLiteral("Skipped %1: %2")
+                             .arg(QuotedStr(path), reason.isEmpty() ? UnknownError : reason);
+    Events.push_back([this, text] { emit Skipped(text); });
+    // Counted as played, so that random order comes to the end of its cycle.
+    if (RandomOn) PlayedKeys.Insert(CurFolderIndex, CurFileIndex);
+    const TTicket before = Ticket;
+    EndOfTrack(MoveNext(), before);
+}
+
+void TSession::UserCommand() {
+    // What the user chose is reported as chosen: only the advance passes files over.
+    Advancing = false;
+    SkipRun = 0;
 }
 
 int TSession::RandomBelow(int n) {
@@ -602,14 +636,11 @@ void TSession::Opened(const TOpenResult& r) {
         InfoReady = true;
         Dirty |= kInfo;
         const std::optional<int> resumeAt = std::exchange(ResumeAtMs, std::nullopt);
-        if (!r.Error.isEmpty()) {
-            PlayWhenOpen = false;
-            PlayState = TPlayState::Stopped;
-            throw EVelodraError(OpenError(Info().FilePath, r.Error));
-        }
+        if (!r.Error.isEmpty()) return OpenFailed(Info().FilePath, r.Error);
         FormPlayer.IsOpen = true;
         FormPlayer.MediaInfo = r.Info;
         StartingUp = false;
+        SkipRun = 0;
         if (resumeAt) {
             // The resumed file goes on where the last run left it.
             const int at = ResumePosition(*resumeAt, Info().Duration);
@@ -639,6 +670,7 @@ void TSession::PlayFailed(TTicket ticket, const QString& error) {
 void TSession::Ended(TTicket ticket) {
     Guard([&] {
         if (ticket != Ticket || PlayState != TPlayState::Playing) return;
+        Advancing = true;
         const TTicket before = Ticket;
         EndOfTrack(MoveNext(), before);
     });
@@ -650,6 +682,7 @@ void TSession::Ended(TTicket ticket) {
 void TSession::Changed(const TChangeResult& r) {
     Guard([&] {
         if (r.From != Ticket || PlayState == TPlayState::Stopped) return;
+        Advancing = true;
         const TTicket queued = PlannedTicket;
         const TNextFile next = TakePlannedMove();
         const bool planned = next.Kind != TNextKind::None && r.Ticket == queued &&
@@ -670,6 +703,8 @@ void TSession::Changed(const TChangeResult& r) {
         MoveTo(next);
         // The same file again (one file with Repeat): the selection did not change.
         if (TakingOver) TakeOver(*std::exchange(TakingOver, nullptr));
+        if (r.Failed) return OpenFailed(r.Info.FilePath, r.Error);
+        SkipRun = 0;
         PlayEffects(true);
     });
 }

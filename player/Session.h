@@ -132,6 +132,7 @@ signals:
     void PlayStarted();                  // a file began to play (a command, or the next file)
     void ReachedEnd();                   // the last file ended and nothing follows
     void PositionMoved(std::int32_t ms); // moved other than by playing
+    void Skipped(const QString& text);   // the advance passed over a file it could not play
     void ScanStarted();
     void ScanEnded();
     void RaiseRequested();
@@ -166,6 +167,8 @@ private:
     void ChangeFile(int file);                    // edFileChange
     void OpenSelected();
     void TakeOver(const TChangeResult& change);
+    void OpenFailed(const QString& path, const QString& reason);
+    void UserCommand();
     int RandomBelow(int n);
 
     // The next file, decided ahead for the state it was decided in, and queued on the device.
@@ -237,6 +240,8 @@ private:
     QString PlayAfterScan; // a file to play once the scan is in
 
     bool StartingUp = false; // from StartUp until the resumed file is open
+    bool Advancing = false;  // the file opening was come to by the advance, not chosen
+    int SkipRun = 0;         // files the advance passed over in a row
 
     int BatchDepth = 0;
     unsigned Dirty = 0; // what changed in this batch beyond TShown

@@ -26,6 +26,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWindow>
+#include <cstdio>
 
 TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormVelodra) {
     ui->setupUi(this);
@@ -80,6 +81,10 @@ void TFormVelodra::SetSession(TSession* session) {
     connect(session, &TSession::RaiseRequested, this, &TFormVelodra::ActRestoreExecute);
     connect(session, &TSession::QuitRequested, this, &QWidget::close);
     connect(session, &TSession::Beep, this, [] { QApplication::beep(); });
+    connect(session, &TSession::Skipped, this, [this](const QString& text) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(ForDisplay(text)));
+        ShowStatus(text);
+    });
     CommandStatesChanged();
 }
 

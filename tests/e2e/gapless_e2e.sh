@@ -5,7 +5,8 @@
 #    starts 40 ms late, and that silence is found (the recording would show a gap).
 # 2. The same in random order: every file once, the late one's silence the only one.
 # 3. Next in the last second of a track plays the file after the one shown, from its start; a
-#    corrupt file after that stops the progression with the error box; Next and Play go on.
+#    damaged and an empty file after that are passed over without a box, told on stderr, and
+#    the album plays on to its end.
 source "$(dirname "$0")/lib.sh"
 source "$E2E_DIR/pulse.sh"
 start_xvfb
@@ -86,14 +87,14 @@ play_through "in order" keep "440 660 880 330 "
 # 2. Random order, no repeat: each file once, then it stops.
 play_through "in random order" sort "330 440 660 880 " "[Config]\nShuffle=1\n"
 
-# 3. Next in the last second, then a corrupt file.
+# 3. Next in the last second, then a damaged and an empty file.
 lib3="$WORK/Three"
 mkdir -p "$lib3"
 cp "$lib/A/01.mp3" "$lib3/01.mp3"
 cp "$lib/A/02.mp3" "$lib3/02.mp3"
 head -c 20000 /dev/urandom >"$lib3/03.mp3"
-cp "$lib/B/03.mp3" "$lib3/04.mp3"
-# No pop-up: the only other window named "Velodra" is then the error box.
+: >"$lib3/04.mp3"
+cp "$lib/B/03.mp3" "$lib3/05.mp3"
 run_velodra "$lib3" "[Config]\nPlayNotification=0\n"
 offset=$(stat -c %s "$rec")
 press F2
@@ -109,21 +110,20 @@ target=$((offset + (onset + 5300) * 4 * 44100 / 1000))
 while [ "$(stat -c %s "$rec")" -lt "$target" ]; do sleep 0.01; done
 press F7
 echo "F7 pressed $(( ($(stat -c %s "$rec") - offset) * 1000 / (4 * 44100) - onset )) ms into the track"
-first_window '^Velodra$' 120 >/dev/null || fail "no error box for the corrupt file"
-sleep 1.5
-quiet_from=$(stat -c %s "$rec")
-sleep 1
-[ "$(sound_after "$rec" "$quiet_from")" = none ] || fail "sound after the corrupt file: $(tones "$offset" | tr "\n" ";")"
-xdotool key Return
-wait_gone '^Velodra$' || fail "the error box stayed after Return"
-press F7
-press F2
-sleep 1.5
+until_stopped 30
+# The skips are told in the pop-up (a tool tip); a box would be a dialog.
+for w in $(xdotool search --onlyvisible --name '^Velodra$' 2>/dev/null || true); do
+  xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q DIALOG && fail "a box for a file the advance came to"
+done
 heard=$(tones "$offset")
-echo "next in the last second, then a corrupt file (hz start end silence-before):"; echo "$heard"
+echo "next in the last second, then a damaged and an empty file (hz start end silence-before):"
+echo "$heard"
 [ "$(echo "$heard" | awk '{print $1}' | tr '\n' ' ')" = "440 660 880 " ] || fail "heard: $(echo "$heard" | tr '\n' ';')"
-echo "$heard" | awk 'NR == 1 && $3 - $2 > 5700 { exit 1 } NR == 2 && ($3 - $2 < 5800 || $3 - $2 > 6200) { exit 1 } NR == 3 && $4 < 1000 { exit 1 }' ||
-  fail "the first track was not cut by Next, the second not played whole, or the third came by itself"
+echo "$heard" | awk 'NR == 1 && $3 - $2 > 5700 { exit 1 } NR == 2 && ($3 - $2 < 5800 || $3 - $2 > 6200) { exit 1 } NR == 3 && $4 > 3000 { exit 1 }' ||
+  fail "the first track was not cut by Next, the second not played whole, or the last did not follow"
+for f in 03 04; do
+  grep -q "Skipped '$lib3/$f.mp3': " "$WORK/velodra.log" || fail "$f.mp3 not told: $(cat "$WORK/velodra.log")"
+done
 kill -0 "$pid" 2>/dev/null || fail "velodra died"
 [ "$(window_name "$win")" = "Velodra :: Song 880" ] || fail "caption '$(window_name "$win")'"
 quit
