@@ -62,8 +62,8 @@ public:
 
     // The player properties that are announced when they change (all but Position).
     QVariantMap PlayerProperties() const;
-    // A value of the wrong D-Bus type set on a property: refused, and the value that stays is
-    // announced again. The adaptor checks the type before it converts anything.
+    // A value set on a property that it can't take: the value that stays is announced again
+    // (a property's setter has no way to answer with an error).
     void RefuseSet(const QString& property);
 
 signals:

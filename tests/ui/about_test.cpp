@@ -1,8 +1,10 @@
 // The about box text, the size wording in two locales, the mixer search and the mail link; the
 // box as the About command shows it.
 #include "WindowFixture.h"
+#include "platform/Error.h"
 #include "platform/FileName.h"
 #include "support/TestAudio.h"
+#include "ui/MessageBox.h"
 #include "ui/UAbout.h"
 
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QLocale>
+#include <QMessageBox>
 #include <QThread>
 #include <QUrlQuery>
 #include <filesystem>
@@ -361,3 +364,31 @@ TEST_F(AboutBox, AboutWithTheRootSelectedHasNoFolderLine) {
 } // namespace
 
 #include "about_test.moc"
+
+namespace {
+
+// One box at a time, none waiting in an event loop of its own: further messages while it is
+// open go aside (to the tray tip or the pop-up) instead of stacking boxes; a name of megabytes
+// is cut before it is laid out.
+TEST(MessageBoxes, OneAtATimeAndHugeNamesCut) {
+    QStringList aside;
+    const auto tell = [&](const QString& text) { aside << text; };
+    const QString huge = QStringLiteral("/") + QString(1 << 20, QLatin1Char('x'));
+    for (int i = 0; i < 3; ++i)
+        ShowMessageBox({TMsgIcon::Error, QStringLiteral("Velodra"),
+                        QStringLiteral("Invalid folder: ") + ShortenedForDisplay(huge)},
+                       tell);
+    int shown = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+            ++shown;
+            EXPECT_LT(box->text().size(), 1100);
+            box->close();
+        }
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(aside.size(), 2);
+    EXPECT_TRUE(testsupport::WaitFor([] { return !MessageBoxOpen(); }, std::chrono::seconds(2)));
+    EXPECT_EQ(QuotedStr(huge).size(), 1000 + 3);
+}
+
+} // namespace
