@@ -18,12 +18,14 @@
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <sys/stat.h>
 #include <utility>
 
 namespace {
 
 const QString NoDeviceOpen = QStringLiteral("No MCI device open");
 const QString UnknownError = QStringLiteral("Unknown error code");
+const QString NotRegularFile = QStringLiteral("Not a regular file.");
 
 // playbin's "flags": audio only, so no video or subtitle branch is ever built.
 constexpr guint PlayFlagAudio = 1u << 1;
@@ -91,6 +93,15 @@ QByteArray FileUri(const QString& path, QString* failure) {
     return uri ? QByteArray(uri.get()) : QByteArray();
 }
 
+// Why a file can't be handed to playbin: a named pipe or a device put where a file was would
+// hold the reader in open() for good. Empty for a regular file, and for a name that can't be
+// read at all (GStreamer then tells why).
+QString NotPlayableReason(const QString& path) {
+    struct stat st {};
+    if (stat(EncodeFileName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+    return NotRegularFile;
+}
+
 class TGstMediaDevice final : public TMediaDevice {
 public:
     explicit TGstMediaDevice(TGstDeviceOptions options) : Options(std::move(options)) {
@@ -101,16 +112,21 @@ public:
                 Options.AudioSink = QStringLiteral("autoaudiosink");
         }
     }
-    ~TGstMediaDevice() override { Close(); }
+    ~TGstMediaDevice() override {
+        Close();
+        if (LoopKeeper) gst_element_set_state(LoopKeeper.get(), GST_STATE_NULL);
+    }
 
     void Open(const QString& path) override {
         Close();
         if (const QString& failure = InitGstreamer(); !failure.isEmpty())
             throw EMediaDeviceError(failure);
-        QString failure;
+        QString failure = NotPlayableReason(path);
+        if (!failure.isEmpty()) throw EMediaDeviceError(failure);
         const QByteArray uri = FileUri(path, &failure);
         if (uri.isEmpty()) throw EMediaDeviceError(failure);
 
+        KeepSoundServerLoop();
         TElementPtr playbin(gst_element_factory_make("playbin", nullptr));
         if (!playbin) throw EMediaDeviceError(QStringLiteral("GStreamer has no playbin element."));
         gst_object_ref_sink(playbin.get()); // own the pipeline outright, not a floating ref
@@ -119,6 +135,8 @@ public:
                          this);
         g_signal_connect(playbin.get(), "about-to-finish",
                          G_CALLBACK(&TGstMediaDevice::AboutToFinish), this);
+        g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&TGstMediaDevice::SetUpSource),
+                         this);
         GstElement* sink = MakeSink();
         if (!sink) {
             throw EMediaDeviceError(
@@ -154,7 +172,9 @@ public:
 
     void Close() override {
         if (Pipeline) {
+            Halting = true;
             gst_element_set_state(Pipeline.get(), GST_STATE_NULL);
+            Halting = false;
             g_signal_handlers_disconnect_by_data(Pipeline.get(), this);
         }
         if (SinkPad && SinkProbe) gst_pad_remove_probe(SinkPad.get(), SinkProbe);
@@ -250,7 +270,7 @@ public:
     }
 
     bool QueueNext(const QString& path) override {
-        if (!Pipeline) return false;
+        if (!Pipeline || !NotPlayableReason(path).isEmpty()) return false;
         const QByteArray uri = FileUri(path, nullptr);
         std::lock_guard lock(QueueMutex);
         if (uri.isEmpty() || HandedOver || ReadOut) return false;
@@ -292,6 +312,24 @@ private:
         return sink;
     }
 
+    // pulsesink frees the sound server's shared main loop when its last instance goes to NULL,
+    // and a streaming thread of a file being handed over can still ask an instance about
+    // formats then, which aborted in the client library. One idle instance held in READY (a
+    // connection, no stream) keeps the loop for the device's life.
+    void KeepSoundServerLoop() {
+        if (LoopKeeperTried || (Options.AudioSink != QLatin1String("pulsesink") &&
+                                Options.AudioSink != QLatin1String("autoaudiosink")))
+            return;
+        LoopKeeperTried = true;
+        TElementPtr keeper(gst_element_factory_make("pulsesink", nullptr));
+        if (!keeper) return;
+        gst_object_ref_sink(keeper.get());
+        if (gst_element_set_state(keeper.get(), GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS)
+            LoopKeeper = std::move(keeper);
+        else
+            gst_element_set_state(keeper.get(), GST_STATE_NULL);
+    }
+
     // playbin's "element-setup", for every element it makes or is given, on any thread.
     static void SetUpSink(GstElement*, GstElement* element, gpointer self) {
         const auto& o = static_cast<TGstMediaDevice*>(self)->Options;
@@ -309,14 +347,47 @@ private:
     static void AboutToFinish(GstElement* playbin, gpointer self) {
         auto* d = static_cast<TGstMediaDevice*>(self);
         std::lock_guard lock(d->QueueMutex);
+        // Taking the pipeline down drains the source, and playbin takes that for the end of
+        // the file: a file handed over then would start a new group under the shutdown.
+        if (d->Halting) return;
         if (d->QueuedUri.isEmpty()) {
             d->ReadOut = true;
             return;
         }
-        g_object_set(playbin, "uri", d->QueuedUri.constData(), nullptr);
+        // Checked again: it may have been replaced since it was queued. Refused, the track
+        // plays out and the change is reported as failed.
+        d->Refusal = NotPlayableReason(d->QueuedPath);
+        if (d->Refusal.isEmpty()) g_object_set(playbin, "uri", d->QueuedUri.constData(), nullptr);
         d->HandedPath = std::exchange(d->QueuedPath, {});
         d->HandedUri = std::exchange(d->QueuedUri, {});
         d->HandedOver = true;
+    }
+
+    // playbin's "source-setup": the reader of the handed-over file. It goes into the bin that
+    // decodes that file, and that bin tells its errors from those of the file still playing.
+    static void SetUpSource(GstElement*, GstElement* source, gpointer self) {
+        auto* d = static_cast<TGstMediaDevice*>(self);
+        std::lock_guard lock(d->QueueMutex);
+        if (d->HandedOver && !d->HandedSource)
+            d->HandedSource.reset(GST_ELEMENT_CAST(gst_object_ref(source)));
+    }
+
+    // Whether a bus message was posted by the handed-over file's elements.
+    bool FromHandedFile(GstMessage* msg) {
+        std::lock_guard lock(QueueMutex);
+        GstObject* from = GST_MESSAGE_SRC(msg);
+        if (!HandedOver || !HandedSource || !from) return false;
+        if (from == GST_OBJECT(HandedSource.get())) return true; // it may be gone from its bin
+        std::unique_ptr<GstObject, TObjectUnref> bin(
+            gst_object_get_parent(GST_OBJECT(HandedSource.get())));
+        return bin && gst_object_has_as_ancestor(from, bin.get());
+    }
+
+    // The change refused in about-to-finish, if any: reported once the track has played out.
+    TTrackChange RefusedChange() {
+        std::lock_guard lock(QueueMutex);
+        if (!HandedOver || Refusal.isEmpty()) return {};
+        return {TTrackChange::Failed, HandedPath, Refusal};
     }
 
     // On the output's pad, on a streaming thread: has the current stream's segment come? Until
@@ -350,6 +421,8 @@ private:
             HandedPath.clear();
             HandedUri.clear();
             HandedOver = false;
+            HandedSource.reset();
+            Refusal.clear();
             ReadOut = false;
         }
         SwitchPending = false;
@@ -417,11 +490,13 @@ private:
 
     // Releases the sound-server stream and whatever playbin prepared; stale messages go too.
     void ToReady() {
+        Halting = true;
         gst_element_set_state(Pipeline.get(), GST_STATE_READY);
         // A file handed to playbin that never became the current one leaves its decoder in
         // playbin's other group, and a decoder that failed posts its error again when the
         // pipeline next starts, which ended the next play at once: only NULL clears the groups.
         if (IsHandedOver()) gst_element_set_state(Pipeline.get(), GST_STATE_NULL);
+        Halting = false;
         while (TMessagePtr msg{gst_bus_pop(Bus.get())}) {
         }
         DropQueue();
@@ -503,16 +578,23 @@ private:
         const bool running =
             CurrentMode == TMPModes::mpPlaying || CurrentMode == TMPModes::mpPaused;
         switch (GST_MESSAGE_TYPE(msg)) {
-        case GST_MESSAGE_EOS:
+        case GST_MESSAGE_EOS: {
             if (!running) break;
-            if (SwitchPending) CommitSwitch(); // a short new track, over before anyone asked
+            if (SwitchPending) {
+                CommitSwitch(); // a short new track, over before anyone asked
+                StreamRanOut(true);
+                break;
+            }
+            TTrackChange refused = RefusedChange();
             StreamRanOut(true);
+            if (refused.Kind != TTrackChange::None) Changes.push_back(std::move(refused));
             break;
+        }
         case GST_MESSAGE_ERROR: {
             GError* raw = nullptr;
             gst_message_parse_error(msg, &raw, nullptr);
             TErrorPtr e(raw);
-            if (running && !SwitchPending && IsHandedOver()) {
+            if (running && !SwitchPending && FromHandedFile(msg)) {
                 // The queued file failed; the current track plays on to its end.
                 if (NextFailure.isEmpty()) NextFailure = ErrorText(raw);
                 WatchedMs = -1;
@@ -555,6 +637,7 @@ private:
             CurrentPath = std::exchange(HandedPath, {});
             CurrentUri = std::exchange(HandedUri, {});
             HandedOver = false;
+            HandedSource.reset();
         }
         SwitchPending = false;
         CurrentGroup = PendingGroup;
@@ -595,6 +678,8 @@ private:
     }
 
     TGstDeviceOptions Options;
+    TElementPtr LoopKeeper;
+    bool LoopKeeperTried = false;
     TElementPtr Pipeline;
     TBusPtr Bus;
     std::unique_ptr<GstPad, TObjectUnref> SinkPad;
@@ -616,12 +701,15 @@ private:
 
     // The queue, shared with the streaming thread that calls AboutToFinish.
     std::mutex QueueMutex;
+    std::atomic<bool> Halting{false}; // this thread is taking the pipeline down
     QString QueuedPath;
     QByteArray QueuedUri;
     QString HandedPath; // given to playbin, not heard yet
     QByteArray HandedUri;
     bool HandedOver = false;
-    bool ReadOut = false; // playbin finished reading with nothing queued: too late to queue
+    TElementPtr HandedSource; // the reader of the handed-over file
+    QString Refusal;          // why the queued file was not handed over after all
+    bool ReadOut = false;     // playbin finished reading with nothing queued: too late to queue
 
     // The change under way, seen on this thread.
     bool GroupKnown = false; // the stream-start of the current file was seen

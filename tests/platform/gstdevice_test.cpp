@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
@@ -395,8 +400,87 @@ protected:
             ASSERT_TRUE(MarkAsLame(path)) << t.Name;
         }
         testsupport::WriteFile(*Dir / "noise.mp3", std::string(3000, '\x5a') + "not audio");
+        // FLAC garbled from 70% on: its decoder gives up there, at 2.1 s.
+        const std::string flac = *Dir / "garbled.flac";
+        ASSERT_TRUE(GenerateTone(flac, 3.0, "-c:a flac"));
+        std::string bytes = ReadBytes(flac);
+        for (std::size_t i = bytes.size() * 7 / 10; i < bytes.size(); i += 5)
+            bytes[i] = static_cast<char>(i * 31);
+        testsupport::WriteFile(flac, bytes);
     }
 };
+
+// Opens the write end of a named pipe after a while, so that a reader stuck in open() gets free
+// and the test fails instead of hanging.
+class TPipeRescue {
+public:
+    explicit TPipeRescue(std::string path) : PipePath(std::move(path)), Thread([this] { Run(); }) {}
+    ~TPipeRescue() {
+        Stop = true;
+        Thread.join();
+    }
+    bool Rescued() const { return Freed; }
+
+private:
+    void Run() {
+        const auto due = std::chrono::steady_clock::now() + 8s;
+        for (; !Stop; std::this_thread::sleep_for(50ms)) {
+            struct stat st {};
+            if (std::chrono::steady_clock::now() < due || stat(PipePath.c_str(), &st) != 0 ||
+                !S_ISFIFO(st.st_mode))
+                continue;
+            if (const int fd = open(PipePath.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) {
+                Freed = true;
+                close(fd);
+            }
+        }
+    }
+    std::string PipePath;
+    std::atomic<bool> Stop{false}, Freed{false};
+    std::thread Thread;
+};
+
+// A named pipe where a file was is refused at once: opened, queued, or put in place of a file
+// already queued (the track then plays out, and the change fails with the reason).
+TEST_F(GstDeviceQueue, ANamedPipeIsRefusedAndNeverHangsTheDevice) {
+    const std::string pipe = *Dir / "pipe.mp3", swapped = *Dir / "swapped.mp3";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::copy_file(*Dir / "b.mp3", swapped);
+    TPipeRescue rescuePipe(pipe), rescueSwapped(swapped);
+    auto d = NewDevice();
+    try {
+        d->Open(Path("pipe.mp3"));
+        ADD_FAILURE() << "a pipe opened";
+    } catch (const EMediaDeviceError& e) {
+        EXPECT_EQ(e.Message, QStringLiteral("Not a regular file."));
+    }
+    d->Open(Path("a.mp3"));
+    EXPECT_FALSE(d->QueueNext(Path("pipe.mp3")));
+    ASSERT_TRUE(d->QueueNext(Path("swapped.mp3")));
+    std::filesystem::remove(swapped);
+    ASSERT_EQ(mkfifo(swapped.c_str(), 0600), 0);
+    d->Play();
+    const TTrackChange c = WaitForChange(*d, 5s);
+    EXPECT_EQ(c.Kind, TTrackChange::Failed);
+    EXPECT_EQ(c.Path, Path("swapped.mp3"));
+    EXPECT_EQ(c.Error, QStringLiteral("Not a regular file."));
+    EXPECT_TRUE(d->AtEnd());
+    EXPECT_FALSE(rescuePipe.Rescued() || rescueSwapped.Rescued()) << "a reader hung in open()";
+    d->Close();
+}
+
+// A decode error of the playing file, read only after the queued file was handed over (nobody
+// asked meanwhile), is the playing file's: it ends there, and the queued file is not failed.
+TEST_F(GstDeviceQueue, AnErrorOfThePlayingFileIsNotChargedToTheQueuedOne) {
+    auto d = NewDevice();
+    d->Open(Path("garbled.flac"));
+    ASSERT_TRUE(d->QueueNext(Path("c.mp3")));
+    d->Play();
+    const TTrackChange c = WaitForChange(*d, 3s);
+    EXPECT_NE(c.Kind, TTrackChange::Failed) << c.Error.toStdString();
+    EXPECT_TRUE(d->AtEnd());
+    EXPECT_NEAR(d->Length(), 3000, 100) << "not the playing file any more";
+}
 
 // A file that can't be played, queued: the track plays to its end, then the failure is
 // reported with GStreamer's reason, and the device is usable again.
@@ -668,6 +752,27 @@ TEST_F(GstDeviceSound, QueuedFilesFollowInOneStreamWithoutAGap) {
         EXPECT_GE(gap, c.MinGapMs) << c.Files[1];
         EXPECT_LE(gap, c.MaxGapMs) << c.Files[1];
     }
+}
+
+// Play and, 50 ms later, Seek or Stop with a file queued, as MPRIS SetPosition 0 every 50 ms and
+// F4/F2 do: taking the pipeline down drains the source, which once handed the queued file over
+// under the shutdown, and a streaming thread of it asked the output about formats after the
+// sound server's connection was gone (the client library aborted within 300 rounds).
+TEST_F(GstDeviceSound, QuickCommandsWithAQueuedFileKeepTheOutputAlive) {
+    auto d = NewSoundDevice();
+    d->Open(Path("a.mp3"));
+    for (int i = 0; i < 300; ++i) {
+        d->QueueNext(Path(i % 2 ? "b.mp3" : "c.mp3"));
+        d->Play();
+        std::this_thread::sleep_for(50ms);
+        if (i % 3 == 0)
+            d->Stop();
+        else
+            d->Seek(0);
+    }
+    EXPECT_EQ(d->Mode(), TMPModes::mpStopped);
+    EXPECT_EQ(d->TakeTrackChange().Kind, TTrackChange::None);
+    EXPECT_TRUE(WaitFor([] { return Streams() == 0; }, 2s));
 }
 
 } // namespace
