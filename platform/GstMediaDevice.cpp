@@ -10,14 +10,17 @@
 #include "platform/GstMediaDevice.h"
 
 #include "platform/FileName.h"
+#include "platform/GaplessInfo.h"
 
 #include <gst/gst.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <sys/stat.h>
 #include <utility>
 
@@ -131,7 +134,7 @@ public:
         if (!playbin) throw EMediaDeviceError(QStringLiteral("GStreamer has no playbin element."));
         gst_object_ref_sink(playbin.get()); // own the pipeline outright, not a floating ref
         // Before the sink goes in: autoaudiosink makes its real output inside playbin.
-        g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&TGstMediaDevice::SetUpSink),
+        g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&TGstMediaDevice::SetUpElement),
                          this);
         g_signal_connect(playbin.get(), "about-to-finish",
                          G_CALLBACK(&TGstMediaDevice::AboutToFinish), this);
@@ -144,6 +147,10 @@ public:
         }
         g_object_set(playbin.get(), "uri", uri.constData(), "flags", PlayFlagAudio, "audio-sink",
                      sink, "volume", VolumeLevel, nullptr);
+        if (GainMode != 0) {
+            if (GstElement* filter = MakeReplayGainFilter())
+                g_object_set(playbin.get(), "audio-filter", filter, nullptr);
+        }
 
         Pipeline = std::move(playbin);
         Bus.reset(gst_element_get_bus(Pipeline.get()));
@@ -181,6 +188,7 @@ public:
         SinkProbe = 0;
         SinkPad.reset();
         AudioSink.reset();
+        GainVolume.reset();
         Bus.reset();
         Pipeline.reset();
         DropQueue();
@@ -303,6 +311,11 @@ public:
 
     double Volume() const override { return VolumeLevel; }
 
+    void SetReplayGain(int mode) override {
+        GainMode = std::clamp(mode, 0, 2);
+        if (GainVolume) g_object_set(GainVolume.get(), "album-mode", GainMode == 2, nullptr);
+    }
+
 private:
     GstElement* MakeSink() const {
         const QByteArray name = Options.AudioSink.toUtf8();
@@ -310,6 +323,84 @@ private:
         if (sink && g_object_class_find_property(G_OBJECT_GET_CLASS(sink), "sync"))
             g_object_set(sink, "sync", TRUE, nullptr);
         return sink;
+    }
+
+    // audioconvert ! rgvolume ! rglimiter ! audioconvert, for playbin's "audio-filter"; none
+    // when GStreamer lacks the elements (the files then play at their level).
+    GstElement* MakeReplayGainFilter() {
+        GstElement* bin = gst_bin_new("replaygain");
+        GstElement* in = gst_element_factory_make("audioconvert", nullptr);
+        GstElement* volume = gst_element_factory_make("rgvolume", nullptr);
+        GstElement* limiter = gst_element_factory_make("rglimiter", nullptr);
+        GstElement* out = gst_element_factory_make("audioconvert", nullptr);
+        GstElement* parts[] = {in, volume, limiter, out};
+        for (GstElement* e : parts) {
+            if (e) gst_bin_add(GST_BIN(bin), e);
+        }
+        if (!in || !volume || !limiter || !out ||
+            !gst_element_link_many(in, volume, limiter, out, nullptr)) {
+            gst_object_unref(gst_object_ref_sink(bin));
+            return nullptr;
+        }
+        std::unique_ptr<GstPad, TObjectUnref> sink(gst_element_get_static_pad(in, "sink"));
+        std::unique_ptr<GstPad, TObjectUnref> src(gst_element_get_static_pad(out, "src"));
+        gst_element_add_pad(bin, gst_ghost_pad_new("sink", sink.get()));
+        gst_element_add_pad(bin, gst_ghost_pad_new("src", src.get()));
+        g_object_set(volume, "album-mode", GainMode == 2, nullptr);
+        // The limiter guards a raised level only: a file played at or below its own level keeps
+        // its peaks as they are.
+        g_object_set(limiter, "enabled", FALSE, nullptr);
+        g_signal_connect(volume, "notify::result-gain", G_CALLBACK(&TGstMediaDevice::GainChanged),
+                         limiter);
+        // rgvolume forgets a file's gains only at the end of the stream, which a change of
+        // track never passes on: each new stream gets an end of its own, kept inside the bin.
+        auto* reset = new TGainReset{volume, {}, false};
+        g_object_set_data_full(G_OBJECT(bin), "velodra-gain-reset", reset,
+                               [](gpointer p) { delete static_cast<TGainReset*>(p); });
+        std::unique_ptr<GstPad, TObjectUnref> toVolume(gst_element_get_static_pad(in, "src"));
+        gst_pad_add_probe(toVolume.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+                          &TGstMediaDevice::ForgetGainOfLastStream, reset, nullptr);
+        gst_pad_add_probe(src.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+                          &TGstMediaDevice::DropOwnEnd, reset, nullptr);
+        GainVolume.reset(GST_ELEMENT(gst_object_ref(volume)));
+        return bin;
+    }
+
+    struct TGainReset {
+        GstElement* Volume;
+        std::string StreamId;
+        bool Ending; // the end sent through rgvolume is under way
+    };
+
+    static GstPadProbeReturn ForgetGainOfLastStream(GstPad*, GstPadProbeInfo* info, gpointer p) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_STREAM_START) return GST_PAD_PROBE_OK;
+        auto* reset = static_cast<TGainReset*>(p);
+        const gchar* id = nullptr;
+        gst_event_parse_stream_start(event, &id);
+        const std::string stream = id ? id : "";
+        if (!reset->StreamId.empty() && stream != reset->StreamId) {
+            reset->Ending = true;
+            std::unique_ptr<GstPad, TObjectUnref> sink(
+                gst_element_get_static_pad(reset->Volume, "sink"));
+            gst_pad_send_event(sink.get(), gst_event_new_eos());
+            reset->Ending = false;
+        }
+        reset->StreamId = stream;
+        return GST_PAD_PROBE_OK;
+    }
+
+    static GstPadProbeReturn DropOwnEnd(GstPad*, GstPadProbeInfo* info, gpointer p) {
+        const bool own = GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS &&
+                         static_cast<TGainReset*>(p)->Ending;
+        return own ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+    }
+
+    // rgvolume's "notify::result-gain", on a streaming thread.
+    static void GainChanged(GObject* volume, GParamSpec*, gpointer limiter) {
+        gdouble gain = 0;
+        g_object_get(volume, "result-gain", &gain, nullptr);
+        g_object_set(limiter, "enabled", gain > 0, nullptr);
     }
 
     // pulsesink frees the sound server's shared main loop when its last instance goes to NULL,
@@ -331,8 +422,95 @@ private:
     }
 
     // playbin's "element-setup", for every element it makes or is given, on any thread.
-    static void SetUpSink(GstElement*, GstElement* element, gpointer self) {
-        const auto& o = static_cast<TGstMediaDevice*>(self)->Options;
+    static void SetUpElement(GstElement*, GstElement* element, gpointer self) {
+        const GstElementFactory* factory = gst_element_get_factory(element);
+        const char* name = factory ? GST_OBJECT_NAME(factory) : "";
+        if (std::strcmp(name, "mpegaudioparse") == 0)
+            AddProbe(element, "sink",
+                     static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                  GST_PAD_PROBE_TYPE_PUSH |
+                                                  GST_PAD_PROBE_TYPE_PULL),
+                     &TGstMediaDevice::ShowEncoderTagAsLame);
+        else if (std::strcmp(name, "avdec_wmav1") == 0 || std::strcmp(name, "avdec_wmav2") == 0)
+            AddProbe(element, "src", GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+                     &TGstMediaDevice::SkipWmaWarmUp);
+        else
+            SetUpSink(element, static_cast<TGstMediaDevice*>(self)->Options);
+    }
+
+    static void AddProbe(GstElement* element, const char* pad, GstPadProbeType type,
+                         GstPadProbeCallback probe) {
+        if (std::unique_ptr<GstPad, TObjectUnref> p{gst_element_get_static_pad(element, pad)})
+            gst_pad_add_probe(p.get(), type, probe, nullptr, nullptr);
+    }
+
+    // ffmpeg writes LAME's tag (delay and padding) in the Info frame under its own name, and
+    // the MPEG parser trims them only behind "LAME": shown that name, it trims these files
+    // alike. Only the start of the stream can hold the Info frame.
+    static GstPadProbeReturn ShowEncoderTagAsLame(GstPad*, GstPadProbeInfo* info, gpointer) {
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        if (!buffer) return GST_PAD_PROBE_OK;
+        const guint64 offset = (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_PULL)
+                                   ? GST_PAD_PROBE_INFO_OFFSET(info)
+                                   : GST_BUFFER_OFFSET(buffer);
+        if (offset != 0 && offset != GST_BUFFER_OFFSET_NONE) return GST_PAD_PROBE_OK;
+        GstMapInfo map;
+        if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_PAD_PROBE_OK;
+        gsize at = 0;
+        // The frame follows what a tag reader left, usually at once.
+        for (gsize i = 0; i < std::min<gsize>(map.size, 4096) && at == 0; ++i) {
+            if (map.data[i] != 0xFF) continue;
+            const auto tag = ReadMpegEncoderTag(map.data + i, map.size - i);
+            // Where the delay (and the decoder's 529 samples) spans a whole frame, the MP3
+            // decoder warns on the frame it drops: such (low-rate) files keep their gap.
+            if (tag && tag->Delay + 529 < tag->FrameSamples &&
+                (std::memcmp(tag->Name, "Lavc", 4) == 0 || std::memcmp(tag->Name, "Lavf", 4) == 0))
+                at = i + tag->NameOffset;
+        }
+        gst_buffer_unmap(buffer, &map);
+        if (at == 0) return GST_PAD_PROBE_OK;
+        buffer = gst_buffer_make_writable(buffer);
+        gst_buffer_fill(buffer, at, "LAME", 4);
+        GST_PAD_PROBE_INFO_DATA(info) = buffer;
+        return GST_PAD_PROBE_OK;
+    }
+
+    // A WMA decoder puts out one frame of its transform's warm-up before the first sample of
+    // the stream (46 ms at 44.1 kHz), and the stream's segment starts at 0 all the same: moved
+    // to where the signal starts, the output drops the warm-up and the position still counts
+    // from 0. Only a segment from the start of the file; seeks keep theirs.
+    static GstPadProbeReturn SkipWmaWarmUp(GstPad* pad, GstPadProbeInfo* info, gpointer) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT) return GST_PAD_PROBE_OK;
+        const GstSegment* in = nullptr;
+        gst_event_parse_segment(event, &in);
+        if (in->format != GST_FORMAT_TIME || in->start != 0 || in->rate <= 0)
+            return GST_PAD_PROBE_OK;
+        gint version = 0, rate = 0;
+        if (std::unique_ptr<GstElement, TObjectUnref> decoder{gst_pad_get_parent_element(pad)}) {
+            std::unique_ptr<GstPad, TObjectUnref> sink{
+                gst_element_get_static_pad(decoder.get(), "sink")};
+            if (GstCaps* caps = sink ? gst_pad_get_current_caps(sink.get()) : nullptr) {
+                const GstStructure* st = gst_caps_get_structure(caps, 0);
+                gst_structure_get_int(st, "wmaversion", &version);
+                gst_structure_get_int(st, "rate", &rate);
+                gst_caps_unref(caps);
+            }
+        }
+        const int delay = WmaDecoderDelay(version, rate);
+        if (delay <= 0 || rate <= 0) return GST_PAD_PROBE_OK;
+        GstSegment moved;
+        gst_segment_copy_into(in, &moved);
+        moved.start = moved.position = gst_util_uint64_scale_int(delay, GST_SECOND, rate);
+        GstEvent* out = gst_event_new_segment(&moved);
+        gst_event_set_seqnum(out, gst_event_get_seqnum(event));
+        gst_event_unref(event);
+        GST_PAD_PROBE_INFO_DATA(info) = out;
+        return GST_PAD_PROBE_OK;
+    }
+
+    // The output's buffer and write sizes, where it has them.
+    static void SetUpSink(GstElement* element, const TGstDeviceOptions& o) {
         GObjectClass* c = G_OBJECT_GET_CLASS(element);
         if (o.BufferTimeMs <= 0 || o.LatencyTimeMs <= 0 ||
             !GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK) ||
@@ -697,6 +875,8 @@ private:
     std::int32_t LengthMs = -1;  // -1: not known yet
     bool LengthStale = false;
     double VolumeLevel = 1.0; // for the session: every new playbin starts at it
+    int GainMode = 0;         // ReplayGain, likewise
+    TElementPtr GainVolume;   // the open file's rgvolume, while ReplayGain is on
     QString LastError;
 
     // The queue, shared with the streaming thread that calls AboutToFinish.

@@ -341,19 +341,6 @@ TEST_F(GstDevice, TheAudioOutputComesFromTheEnvironment) {
 
 // --- Going on to a queued file
 
-// ffmpeg writes its own name where LAME writes "LAME" in the encoder-delay tag, and GStreamer
-// trims delay and padding only behind the latter; mark a tone as LAME's own output.
-bool MarkAsLame(const std::string& path) {
-    std::string bytes = ReadBytes(path);
-    const auto tag = bytes.find("Info");
-    const auto encoder = bytes.find("Lavc", tag);
-    if (tag == std::string::npos || encoder == std::string::npos || encoder > tag + 200)
-        return false;
-    bytes.replace(encoder, 4, "LAME");
-    testsupport::WriteFile(path, bytes);
-    return true;
-}
-
 // A measured figure in the test report (--gtest_output=xml), under prefix + name.
 void Report(const std::string& prefix, std::string name, double value) {
     std::replace_if(
@@ -368,23 +355,32 @@ TTrackChange WaitForChange(TMediaDevice& d, std::chrono::milliseconds limit) {
     return c;
 }
 
-// Files with their encoder delay and padding marked for trimming; one starts 40 ms late.
+// Files made by ffmpeg (its MP3s state delay and padding under its own name, its WMA decodes
+// with a warm-up frame first); one starts 40 ms late.
 struct TQueued {
     const char* Name;
     double Seconds;
     int Hz;
-    const char* Extra;
+    const char* Args;
+    int LateMs;
 };
 const TQueued QueuedTones[] = {
-    {"a.mp3", 2.0, 440, ""},
-    {"b.mp3", 3.0, 880, ""},
-    {"c.mp3", 1.5, 440, ""},
-    {"gapped.mp3", 2.0, 880, "-af adelay=40:all=1 "},
+    {"a.mp3", 2.0, 440, "-c:a libmp3lame -b:a 192k", 0},
+    {"b.mp3", 3.0, 880, "-c:a libmp3lame -b:a 192k", 0},
+    {"c.mp3", 1.5, 440, "-c:a libmp3lame -b:a 192k", 0},
+    {"gapped.mp3", 2.0, 880, "-af adelay=40:all=1 -c:a libmp3lame -b:a 192k", 40},
+    {"a.wma", 2.0, 440, "-c:a wmav2 -b:a 128k", 0},
+    {"b.wma", 3.0, 880, "-c:a wmav2 -b:a 128k", 0},
+    {"rg.mp3", 2.5, 440,
+     "-c:a libmp3lame -metadata REPLAYGAIN_TRACK_GAIN=\"-6.00 dB\" "
+     "-metadata REPLAYGAIN_ALBUM_GAIN=\"-10.00 dB\"",
+     0},
+    {"rgtrack.mp3", 2.5, 440, "-c:a libmp3lame -metadata REPLAYGAIN_TRACK_GAIN=\"-6.00 dB\"", 0},
 };
 
 double QueuedMs(const std::string& name) {
     for (const TQueued& t : QueuedTones)
-        if (name == t.Name) return t.Seconds * 1000 + (*t.Extra ? 40 : 0);
+        if (name == t.Name) return t.Seconds * 1000 + t.LateMs;
     return -1;
 }
 
@@ -393,11 +389,7 @@ protected:
     static void SetUpTestSuite() {
         GstDevice::SetUpTestSuite();
         for (const TQueued& t : QueuedTones) {
-            const std::string path = *Dir / t.Name;
-            ASSERT_TRUE(GenerateTone(path, t.Seconds,
-                                     std::string(t.Extra) + "-c:a libmp3lame -b:a 192k", 44100, 2,
-                                     t.Hz));
-            ASSERT_TRUE(MarkAsLame(path)) << t.Name;
+            ASSERT_TRUE(GenerateTone(*Dir / t.Name, t.Seconds, t.Args, 44100, 2, t.Hz));
         }
         testsupport::WriteFile(*Dir / "noise.mp3", std::string(3000, '\x5a') + "not audio");
         // FLAC garbled from 70% on: its decoder gives up there, at 2.1 s.
@@ -716,6 +708,7 @@ TEST_F(GstDeviceSound, QueuedFilesFollowInOneStreamWithoutAGap) {
     const TCase cases[] = {
         {{"a.mp3", "b.mp3", "c.mp3"}, 0.0, 20.0},
         {{"a.mp3", "gapped.mp3"}, 30.0, 60.0},
+        {{"a.wma", "b.wma"}, 0.0, 20.0},
     };
     for (const TCase& c : cases) {
         auto d = NewSoundDevice();
@@ -773,6 +766,39 @@ TEST_F(GstDeviceSound, QuickCommandsWithAQueuedFileKeepTheOutputAlive) {
     EXPECT_EQ(d->Mode(), TMPModes::mpStopped);
     EXPECT_EQ(d->TakeTrackChange().Kind, TTrackChange::None);
     EXPECT_TRUE(WaitFor([] { return Streams() == 0; }, 2s));
+}
+
+// ReplayGain: the level follows the track or the album gain of a tagged file (album falling back
+// to track), and a file without tags plays at its own level, also after a tagged one.
+TEST_F(GstDeviceSound, ReplayGainSetsTheLevelFromTheTags) {
+    // The level of the last file, heard a moment after it started.
+    auto level = [&](int mode, std::vector<const char*> files) {
+        auto d = NewSoundDevice();
+        d->SetReplayGain(mode);
+        d->Open(Path(files[0]));
+        const bool change = files.size() > 1 && d->QueueNext(Path(files[1]));
+        d->Play();
+        if (change) {
+            EXPECT_EQ(WaitForChange(*d, 5s).Kind, TTrackChange::Changed);
+        }
+        const auto t = testsupport::TSteady::now();
+        std::this_thread::sleep_for(1000ms);
+        return Rec->LevelDb(t + 300ms, t + 900ms);
+    };
+    const double plain = level(0, {"b.mp3"});
+    struct TCase {
+        const char* Name;
+        int Mode;
+        std::vector<const char*> Files;
+        double GainDb;
+    };
+    const TCase cases[] = {
+        {"off", 0, {"rg.mp3"}, 0},     {"track", 1, {"rg.mp3"}, -6},
+        {"album", 2, {"rg.mp3"}, -10}, {"album without an album gain", 2, {"rgtrack.mp3"}, -6},
+        {"no tags", 2, {"b.mp3"}, 0},  {"no tags after a tagged file", 1, {"rg.mp3", "b.mp3"}, 0},
+    };
+    for (const TCase& c : cases)
+        EXPECT_NEAR(level(c.Mode, c.Files) - plain, c.GainDb, 1.0) << c.Name;
 }
 
 } // namespace
