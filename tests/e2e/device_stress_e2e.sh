@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
 # The sound device hammered while an album of 5 s tracks advances by itself on a real sound
 # server: MPRIS SetPosition 0 every 50 ms, F4/F2 alternated, and second starts with a folder
-# once a second. Each of these once took the pipeline down while the next file was being handed
-# over, and the sound server's client library aborted. After each round the program must still
-# be alive and answer on the bus. STRESS_SEEKS, STRESS_KEYS and STRESS_STARTS set the counts.
+# once a second. Each once took the pipeline down while the next file was being handed over,
+# and the sound server's client library aborted. After each round the program must still be
+# alive and answer on the bus. STRESS_SEEKS, STRESS_KEYS and STRESS_STARTS set the counts.
 source "$(dirname "$0")/bus.sh"
 source "$(dirname "$0")/lib.sh"
 source "$E2E_DIR/pulse.sh"
-seeks=${STRESS_SEEKS:-300}
-keys=${STRESS_KEYS:-200}
-starts=${STRESS_STARTS:-40}
 start_xvfb
 start_pulse
 
@@ -24,52 +21,29 @@ printf '[Config]\nPlayNotification=0\nLoop=1\n' >"$XDG_CONFIG_HOME/velodra.ini"
 pid=$!
 PIDS+=($pid)
 win=$(wait_window '^Velodra ::' 20) || fail "no window"
-pc() { playerctl -p velodra "$@"; }
-# alive WHAT COUNT: the program runs and answers on the bus
-alive() {
-  if ! kill -0 "$pid" 2>/dev/null; then
-    tail -n 20 "$WORK/velodra.log" >&2
-    fail "died during $1 after $2"
-  fi
-  if ! timeout 5 playerctl -p velodra status >/dev/null 2>&1; then
-    [ -n "${STRESS_DEBUG:-}" ] && gdb -p "$pid" -batch -ex "thread apply all bt" >"$STRESS_DEBUG" 2>&1
-    fail "no answer after $1 ($2)"
-  fi
-}
-playing() {
-  timeout 5 playerctl -p velodra play >/dev/null 2>&1 || true
-}
+pc() { timeout 5 playerctl -p velodra "$@" >/dev/null 2>&1; }
 
-playing
+# stress WHAT COUNT COMMAND...: runs the command COUNT times; the program must live through it
+stress() {
+  local what=$1 count=$2 i
+  shift 2
+  pc play || true
+  for i in $(seq "$count"); do
+    "$@"
+    kill -0 "$pid" 2>/dev/null || { tail -n 5 "$WORK/velodra.log" >&2; fail "died during $what after $i"; }
+  done
+  pc status || fail "no answer on the bus after $what"
+  echo "$what: $count survived"
+}
+set_position_0() { pc position 0 || true; sleep 0.05; }
+stop_play() { xdotool key F4; sleep 0.05; xdotool key F2; sleep 0.15; }
+second_start() { timeout 10 "$VELODRA" "$lib" >>"$WORK/second.log" 2>&1 || true; sleep 1; pc play || true; }
+
 sleep 1
-for i in $(seq "$seeks"); do
-  timeout 5 playerctl -p velodra position 0 >/dev/null 2>&1 || true
-  sleep 0.05
-  kill -0 "$pid" 2>/dev/null || alive "SetPosition 0" "$i calls"
-done
-alive "SetPosition 0" "$seeks calls"
-echo "SetPosition 0: $seeks calls survived"
-
+stress "SetPosition 0" "${STRESS_SEEKS:-300}" set_position_0
 xdotool windowfocus --sync "$win" 2>/dev/null || true
-for i in $(seq "$keys"); do
-  xdotool key F4
-  sleep 0.05
-  xdotool key F2
-  sleep 0.15
-  kill -0 "$pid" 2>/dev/null || alive "F4/F2" "$i pairs"
-done
-alive "F4/F2" "$keys pairs"
-echo "F4/F2: $keys pairs survived"
-
-playing
-for i in $(seq "$starts"); do
-  timeout 10 "$VELODRA" "$lib" >>"$WORK/second.log" 2>&1 || true
-  sleep 1
-  kill -0 "$pid" 2>/dev/null || alive "second starts" "$i starts"
-  playing
-done
-alive "second starts" "$starts starts"
-echo "second starts: $starts survived"
+stress "F4/F2 pairs" "${STRESS_KEYS:-200}" stop_play
+stress "second starts" "${STRESS_STARTS:-40}" second_start
 
 close_window "$win"
 wait_exit "$pid" 15

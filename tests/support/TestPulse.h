@@ -170,29 +170,33 @@ public:
     // The longest run of silence between the first and the last sound within [from, to].
     double LongestSilenceMs(TSteady::time_point from, TSteady::time_point to) const {
         std::lock_guard lock(Mutex);
-        return LongestRunBelow(FrameAt(from), FrameAt(to), Loud + 1);
+        std::size_t run = 0, longest = 0;
+        bool heard = false;
+        for (std::size_t i = FrameAt(from), end = FrameAt(to); i < end; ++i) {
+            if (std::abs(Samples[i]) > Loud) {
+                if (heard) longest = std::max(longest, run);
+                heard = true;
+                run = 0;
+            } else {
+                ++run;
+            }
+        }
+        return longest * 1000.0 / Rate;
     }
 
-    // The longest run under half the loudest level between the first and the last sample at or
-    // above it within [from, to]: a junction of a continuous tone that lost or added samples.
-    double LongestDipMs(TSteady::time_point from, TSteady::time_point to) const {
+    // The left channel heard within [from, to].
+    std::vector<std::int16_t> Between(TSteady::time_point from, TSteady::time_point to) const {
         std::lock_guard lock(Mutex);
-        const std::size_t begin = FrameAt(from), end = FrameAt(to);
-        int peak = 0;
-        for (std::size_t i = begin; i < end; ++i)
-            peak = std::max(peak, std::abs(static_cast<int>(Samples[i])));
-        return LongestRunBelow(begin, end, (peak + 1) / 2);
+        return {Samples.begin() + FrameAt(from), Samples.begin() + FrameAt(to)};
     }
 
     // Root mean square level in [from, to], in dB below full scale.
     double LevelDb(TSteady::time_point from, TSteady::time_point to) const {
-        std::lock_guard lock(Mutex);
         double sum = 0;
-        const std::size_t begin = FrameAt(from), end = std::max(FrameAt(to), begin + 1);
-        for (std::size_t i = begin; i < end && i < Samples.size(); ++i)
-            sum += static_cast<double>(Samples[i]) * Samples[i];
-        return 10 * std::log10(std::max(sum / static_cast<double>(end - begin), 1e-9) /
-                               (32768.0 * 32768.0));
+        const std::vector<std::int16_t> heard = Between(from, to);
+        for (const std::int16_t s : heard)
+            sum += static_cast<double>(s) * s;
+        return 10 * std::log10(std::max(sum / (heard.size() + 1.0), 1e-9) / (32768.0 * 32768.0));
     }
 
     // When the tone first rose above hz after t (zero crossings counted over 10 ms windows).
@@ -233,22 +237,6 @@ private:
             have %= 4;
             std::copy_n(bytes + frames * 4, have, bytes);
         }
-    }
-
-    // ms of the longest run of samples under level between the first and the last at or above it.
-    double LongestRunBelow(std::size_t begin, std::size_t end, int level) const {
-        std::size_t run = 0, longest = 0;
-        bool heard = false;
-        for (std::size_t i = begin; i < end; ++i) {
-            if (std::abs(static_cast<int>(Samples[i])) >= level) {
-                if (heard) longest = std::max(longest, run);
-                heard = true;
-                run = 0;
-            } else {
-                ++run;
-            }
-        }
-        return longest * 1000.0 / Rate;
     }
 
     // A sample's time: when its piece arrived, less what followed it in that piece.
