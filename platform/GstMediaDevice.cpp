@@ -10,20 +10,25 @@
 #include "platform/GstMediaDevice.h"
 
 #include "platform/FileName.h"
+#include "platform/GaplessInfo.h"
 
 #include <gst/gst.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
+#include <string>
+#include <sys/stat.h>
 #include <utility>
 
 namespace {
 
 const QString NoDeviceOpen = QStringLiteral("No MCI device open");
 const QString UnknownError = QStringLiteral("Unknown error code");
+const QString NotRegularFile = QStringLiteral("Not a regular file.");
 
 // playbin's "flags": audio only, so no video or subtitle branch is ever built.
 constexpr guint PlayFlagAudio = 1u << 1;
@@ -91,6 +96,15 @@ QByteArray FileUri(const QString& path, QString* failure) {
     return uri ? QByteArray(uri.get()) : QByteArray();
 }
 
+// Why a file can't be handed to playbin: a named pipe or a device put where a file was would
+// hold the reader in open() for good. Empty for a regular file, and for a name that can't be
+// read at all (GStreamer then tells why).
+QString NotPlayableReason(const QString& path) {
+    struct stat st {};
+    if (stat(EncodeFileName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+    return NotRegularFile;
+}
+
 class TGstMediaDevice final : public TMediaDevice {
 public:
     explicit TGstMediaDevice(TGstDeviceOptions options) : Options(std::move(options)) {
@@ -101,24 +115,31 @@ public:
                 Options.AudioSink = QStringLiteral("autoaudiosink");
         }
     }
-    ~TGstMediaDevice() override { Close(); }
+    ~TGstMediaDevice() override {
+        Close();
+        if (LoopKeeper) gst_element_set_state(LoopKeeper.get(), GST_STATE_NULL);
+    }
 
     void Open(const QString& path) override {
         Close();
         if (const QString& failure = InitGstreamer(); !failure.isEmpty())
             throw EMediaDeviceError(failure);
-        QString failure;
+        QString failure = NotPlayableReason(path);
+        if (!failure.isEmpty()) throw EMediaDeviceError(failure);
         const QByteArray uri = FileUri(path, &failure);
         if (uri.isEmpty()) throw EMediaDeviceError(failure);
 
+        KeepSoundServerLoop();
         TElementPtr playbin(gst_element_factory_make("playbin", nullptr));
         if (!playbin) throw EMediaDeviceError(QStringLiteral("GStreamer has no playbin element."));
         gst_object_ref_sink(playbin.get()); // own the pipeline outright, not a floating ref
         // Before the sink goes in: autoaudiosink makes its real output inside playbin.
-        g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&TGstMediaDevice::SetUpSink),
+        g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&TGstMediaDevice::SetUpElement),
                          this);
         g_signal_connect(playbin.get(), "about-to-finish",
                          G_CALLBACK(&TGstMediaDevice::AboutToFinish), this);
+        g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&TGstMediaDevice::SetUpSource),
+                         this);
         GstElement* sink = MakeSink();
         if (!sink) {
             throw EMediaDeviceError(
@@ -126,6 +147,10 @@ public:
         }
         g_object_set(playbin.get(), "uri", uri.constData(), "flags", PlayFlagAudio, "audio-sink",
                      sink, "volume", VolumeLevel, nullptr);
+        if (GainMode != 0) {
+            if (GstElement* filter = MakeReplayGainFilter())
+                g_object_set(playbin.get(), "audio-filter", filter, nullptr);
+        }
 
         Pipeline = std::move(playbin);
         Bus.reset(gst_element_get_bus(Pipeline.get()));
@@ -154,13 +179,16 @@ public:
 
     void Close() override {
         if (Pipeline) {
+            Halting = true;
             gst_element_set_state(Pipeline.get(), GST_STATE_NULL);
+            Halting = false;
             g_signal_handlers_disconnect_by_data(Pipeline.get(), this);
         }
         if (SinkPad && SinkProbe) gst_pad_remove_probe(SinkPad.get(), SinkProbe);
         SinkProbe = 0;
         SinkPad.reset();
         AudioSink.reset();
+        GainVolume.reset();
         Bus.reset();
         Pipeline.reset();
         DropQueue();
@@ -250,7 +278,7 @@ public:
     }
 
     bool QueueNext(const QString& path) override {
-        if (!Pipeline) return false;
+        if (!Pipeline || !NotPlayableReason(path).isEmpty()) return false;
         const QByteArray uri = FileUri(path, nullptr);
         std::lock_guard lock(QueueMutex);
         if (uri.isEmpty() || HandedOver || ReadOut) return false;
@@ -283,6 +311,11 @@ public:
 
     double Volume() const override { return VolumeLevel; }
 
+    void SetReplayGain(int mode) override {
+        GainMode = std::clamp(mode, 0, 2);
+        if (GainVolume) g_object_set(GainVolume.get(), "album-mode", GainMode == 2, nullptr);
+    }
+
 private:
     GstElement* MakeSink() const {
         const QByteArray name = Options.AudioSink.toUtf8();
@@ -292,9 +325,192 @@ private:
         return sink;
     }
 
+    // audioconvert ! rgvolume ! rglimiter ! audioconvert, for playbin's "audio-filter"; none
+    // when GStreamer lacks the elements (the files then play at their level).
+    GstElement* MakeReplayGainFilter() {
+        GstElement* bin = gst_bin_new("replaygain");
+        GstElement* in = gst_element_factory_make("audioconvert", nullptr);
+        GstElement* volume = gst_element_factory_make("rgvolume", nullptr);
+        GstElement* limiter = gst_element_factory_make("rglimiter", nullptr);
+        GstElement* out = gst_element_factory_make("audioconvert", nullptr);
+        GstElement* parts[] = {in, volume, limiter, out};
+        for (GstElement* e : parts) {
+            if (e) gst_bin_add(GST_BIN(bin), e);
+        }
+        if (!in || !volume || !limiter || !out ||
+            !gst_element_link_many(in, volume, limiter, out, nullptr)) {
+            gst_object_unref(gst_object_ref_sink(bin));
+            return nullptr;
+        }
+        std::unique_ptr<GstPad, TObjectUnref> sink(gst_element_get_static_pad(in, "sink"));
+        std::unique_ptr<GstPad, TObjectUnref> src(gst_element_get_static_pad(out, "src"));
+        gst_element_add_pad(bin, gst_ghost_pad_new("sink", sink.get()));
+        gst_element_add_pad(bin, gst_ghost_pad_new("src", src.get()));
+        g_object_set(volume, "album-mode", GainMode == 2, nullptr);
+        // The limiter guards a raised level only: a file played at or below its own level keeps
+        // its peaks as they are.
+        g_object_set(limiter, "enabled", FALSE, nullptr);
+        g_signal_connect(volume, "notify::result-gain", G_CALLBACK(&TGstMediaDevice::GainChanged),
+                         limiter);
+        // rgvolume forgets a file's gains only at the end of the stream, which a change of
+        // track never passes on: each new stream gets an end of its own, kept inside the bin.
+        auto* reset = new TGainReset{volume, {}, false};
+        g_object_set_data_full(G_OBJECT(bin), "velodra-gain-reset", reset,
+                               [](gpointer p) { delete static_cast<TGainReset*>(p); });
+        std::unique_ptr<GstPad, TObjectUnref> toVolume(gst_element_get_static_pad(in, "src"));
+        gst_pad_add_probe(toVolume.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+                          &TGstMediaDevice::ForgetGainOfLastStream, reset, nullptr);
+        gst_pad_add_probe(src.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+                          &TGstMediaDevice::DropOwnEnd, reset, nullptr);
+        GainVolume.reset(GST_ELEMENT(gst_object_ref(volume)));
+        return bin;
+    }
+
+    struct TGainReset {
+        GstElement* Volume;
+        std::string StreamId;
+        bool Ending; // the end sent through rgvolume is under way
+    };
+
+    static GstPadProbeReturn ForgetGainOfLastStream(GstPad*, GstPadProbeInfo* info, gpointer p) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_STREAM_START) return GST_PAD_PROBE_OK;
+        auto* reset = static_cast<TGainReset*>(p);
+        const gchar* id = nullptr;
+        gst_event_parse_stream_start(event, &id);
+        const std::string stream = id ? id : "";
+        if (!reset->StreamId.empty() && stream != reset->StreamId) {
+            reset->Ending = true;
+            std::unique_ptr<GstPad, TObjectUnref> sink(
+                gst_element_get_static_pad(reset->Volume, "sink"));
+            gst_pad_send_event(sink.get(), gst_event_new_eos());
+            reset->Ending = false;
+        }
+        reset->StreamId = stream;
+        return GST_PAD_PROBE_OK;
+    }
+
+    static GstPadProbeReturn DropOwnEnd(GstPad*, GstPadProbeInfo* info, gpointer p) {
+        const bool own = GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS &&
+                         static_cast<TGainReset*>(p)->Ending;
+        return own ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
+    }
+
+    // rgvolume's "notify::result-gain", on a streaming thread.
+    static void GainChanged(GObject* volume, GParamSpec*, gpointer limiter) {
+        gdouble gain = 0;
+        g_object_get(volume, "result-gain", &gain, nullptr);
+        g_object_set(limiter, "enabled", gain > 0, nullptr);
+    }
+
+    // pulsesink frees the sound server's shared main loop when its last instance goes to NULL,
+    // and a streaming thread of a file being handed over can still ask an instance about
+    // formats then, which aborted in the client library. One idle instance held in READY (a
+    // connection, no stream) keeps the loop for the device's life.
+    void KeepSoundServerLoop() {
+        if (LoopKeeperTried || (Options.AudioSink != QLatin1String("pulsesink") &&
+                                Options.AudioSink != QLatin1String("autoaudiosink")))
+            return;
+        LoopKeeperTried = true;
+        TElementPtr keeper(gst_element_factory_make("pulsesink", nullptr));
+        if (!keeper) return;
+        gst_object_ref_sink(keeper.get());
+        if (gst_element_set_state(keeper.get(), GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS)
+            LoopKeeper = std::move(keeper);
+        else
+            gst_element_set_state(keeper.get(), GST_STATE_NULL);
+    }
+
     // playbin's "element-setup", for every element it makes or is given, on any thread.
-    static void SetUpSink(GstElement*, GstElement* element, gpointer self) {
-        const auto& o = static_cast<TGstMediaDevice*>(self)->Options;
+    static void SetUpElement(GstElement*, GstElement* element, gpointer self) {
+        const GstElementFactory* factory = gst_element_get_factory(element);
+        const char* name = factory ? GST_OBJECT_NAME(factory) : "";
+        if (std::strcmp(name, "mpegaudioparse") == 0)
+            AddProbe(element, "sink",
+                     static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                  GST_PAD_PROBE_TYPE_PUSH |
+                                                  GST_PAD_PROBE_TYPE_PULL),
+                     &TGstMediaDevice::ShowEncoderTagAsLame);
+        else if (std::strcmp(name, "avdec_wmav1") == 0 || std::strcmp(name, "avdec_wmav2") == 0)
+            AddProbe(element, "src", GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+                     &TGstMediaDevice::SkipWmaWarmUp);
+        else
+            SetUpSink(element, static_cast<TGstMediaDevice*>(self)->Options);
+    }
+
+    static void AddProbe(GstElement* element, const char* pad, GstPadProbeType type,
+                         GstPadProbeCallback probe) {
+        if (std::unique_ptr<GstPad, TObjectUnref> p{gst_element_get_static_pad(element, pad)})
+            gst_pad_add_probe(p.get(), type, probe, nullptr, nullptr);
+    }
+
+    // ffmpeg writes LAME's tag (delay and padding) in the Info frame under its own name, and
+    // the MPEG parser trims them only behind "LAME": shown that name, it trims these files
+    // alike. Only the start of the stream can hold the Info frame.
+    static GstPadProbeReturn ShowEncoderTagAsLame(GstPad*, GstPadProbeInfo* info, gpointer) {
+        GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+        if (!buffer) return GST_PAD_PROBE_OK;
+        const guint64 offset = (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_PULL)
+                                   ? GST_PAD_PROBE_INFO_OFFSET(info)
+                                   : GST_BUFFER_OFFSET(buffer);
+        if (offset != 0 && offset != GST_BUFFER_OFFSET_NONE) return GST_PAD_PROBE_OK;
+        GstMapInfo map;
+        if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_PAD_PROBE_OK;
+        gsize at = 0;
+        // The frame follows what a tag reader left, usually at once.
+        for (gsize i = 0; i < std::min<gsize>(map.size, 4096) && at == 0; ++i) {
+            if (map.data[i] != 0xFF) continue;
+            const auto tag = ReadMpegEncoderTag(map.data + i, map.size - i);
+            // Where the delay (and the decoder's 529 samples) spans a whole frame, the MP3
+            // decoder warns on the frame it drops: such (low-rate) files keep their gap.
+            if (tag && tag->Delay + 529 < tag->FrameSamples &&
+                (std::memcmp(tag->Name, "Lavc", 4) == 0 || std::memcmp(tag->Name, "Lavf", 4) == 0))
+                at = i + tag->NameOffset;
+        }
+        gst_buffer_unmap(buffer, &map);
+        if (at == 0) return GST_PAD_PROBE_OK;
+        buffer = gst_buffer_make_writable(buffer);
+        gst_buffer_fill(buffer, at, "LAME", 4);
+        GST_PAD_PROBE_INFO_DATA(info) = buffer;
+        return GST_PAD_PROBE_OK;
+    }
+
+    // A WMA decoder puts out one frame of its transform's warm-up before the first sample of
+    // the stream (46 ms at 44.1 kHz), and the stream's segment starts at 0 all the same: moved
+    // to where the signal starts, the output drops the warm-up and the position still counts
+    // from 0. Only a segment from the start of the file; seeks keep theirs.
+    static GstPadProbeReturn SkipWmaWarmUp(GstPad* pad, GstPadProbeInfo* info, gpointer) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT) return GST_PAD_PROBE_OK;
+        const GstSegment* in = nullptr;
+        gst_event_parse_segment(event, &in);
+        if (in->format != GST_FORMAT_TIME || in->start != 0 || in->rate <= 0)
+            return GST_PAD_PROBE_OK;
+        gint version = 0, rate = 0;
+        if (std::unique_ptr<GstElement, TObjectUnref> decoder{gst_pad_get_parent_element(pad)}) {
+            std::unique_ptr<GstPad, TObjectUnref> sink{
+                gst_element_get_static_pad(decoder.get(), "sink")};
+            if (GstCaps* caps = sink ? gst_pad_get_current_caps(sink.get()) : nullptr) {
+                const GstStructure* st = gst_caps_get_structure(caps, 0);
+                gst_structure_get_int(st, "wmaversion", &version);
+                gst_structure_get_int(st, "rate", &rate);
+                gst_caps_unref(caps);
+            }
+        }
+        const int delay = WmaDecoderDelay(version, rate);
+        if (delay <= 0 || rate <= 0) return GST_PAD_PROBE_OK;
+        GstSegment moved;
+        gst_segment_copy_into(in, &moved);
+        moved.start = moved.position = gst_util_uint64_scale_int(delay, GST_SECOND, rate);
+        GstEvent* out = gst_event_new_segment(&moved);
+        gst_event_set_seqnum(out, gst_event_get_seqnum(event));
+        gst_event_unref(event);
+        GST_PAD_PROBE_INFO_DATA(info) = out;
+        return GST_PAD_PROBE_OK;
+    }
+
+    // The output's buffer and write sizes, where it has them.
+    static void SetUpSink(GstElement* element, const TGstDeviceOptions& o) {
         GObjectClass* c = G_OBJECT_GET_CLASS(element);
         if (o.BufferTimeMs <= 0 || o.LatencyTimeMs <= 0 ||
             !GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK) ||
@@ -309,14 +525,47 @@ private:
     static void AboutToFinish(GstElement* playbin, gpointer self) {
         auto* d = static_cast<TGstMediaDevice*>(self);
         std::lock_guard lock(d->QueueMutex);
+        // Taking the pipeline down drains the source, and playbin takes that for the end of
+        // the file: a file handed over then would start a new group under the shutdown.
+        if (d->Halting) return;
         if (d->QueuedUri.isEmpty()) {
             d->ReadOut = true;
             return;
         }
-        g_object_set(playbin, "uri", d->QueuedUri.constData(), nullptr);
+        // Checked again: it may have been replaced since it was queued. Refused, the track
+        // plays out and the change is reported as failed.
+        d->Refusal = NotPlayableReason(d->QueuedPath);
+        if (d->Refusal.isEmpty()) g_object_set(playbin, "uri", d->QueuedUri.constData(), nullptr);
         d->HandedPath = std::exchange(d->QueuedPath, {});
         d->HandedUri = std::exchange(d->QueuedUri, {});
         d->HandedOver = true;
+    }
+
+    // playbin's "source-setup": the reader of the handed-over file. It goes into the bin that
+    // decodes that file, and that bin tells its errors from those of the file still playing.
+    static void SetUpSource(GstElement*, GstElement* source, gpointer self) {
+        auto* d = static_cast<TGstMediaDevice*>(self);
+        std::lock_guard lock(d->QueueMutex);
+        if (d->HandedOver && !d->HandedSource)
+            d->HandedSource.reset(GST_ELEMENT_CAST(gst_object_ref(source)));
+    }
+
+    // Whether a bus message was posted by the handed-over file's elements.
+    bool FromHandedFile(GstMessage* msg) {
+        std::lock_guard lock(QueueMutex);
+        GstObject* from = GST_MESSAGE_SRC(msg);
+        if (!HandedOver || !HandedSource || !from) return false;
+        if (from == GST_OBJECT(HandedSource.get())) return true; // it may be gone from its bin
+        std::unique_ptr<GstObject, TObjectUnref> bin(
+            gst_object_get_parent(GST_OBJECT(HandedSource.get())));
+        return bin && gst_object_has_as_ancestor(from, bin.get());
+    }
+
+    // The change refused in about-to-finish, if any: reported once the track has played out.
+    TTrackChange RefusedChange() {
+        std::lock_guard lock(QueueMutex);
+        if (!HandedOver || Refusal.isEmpty()) return {};
+        return {TTrackChange::Failed, HandedPath, Refusal};
     }
 
     // On the output's pad, on a streaming thread: has the current stream's segment come? Until
@@ -350,6 +599,8 @@ private:
             HandedPath.clear();
             HandedUri.clear();
             HandedOver = false;
+            HandedSource.reset();
+            Refusal.clear();
             ReadOut = false;
         }
         SwitchPending = false;
@@ -417,11 +668,13 @@ private:
 
     // Releases the sound-server stream and whatever playbin prepared; stale messages go too.
     void ToReady() {
+        Halting = true;
         gst_element_set_state(Pipeline.get(), GST_STATE_READY);
         // A file handed to playbin that never became the current one leaves its decoder in
         // playbin's other group, and a decoder that failed posts its error again when the
         // pipeline next starts, which ended the next play at once: only NULL clears the groups.
         if (IsHandedOver()) gst_element_set_state(Pipeline.get(), GST_STATE_NULL);
+        Halting = false;
         while (TMessagePtr msg{gst_bus_pop(Bus.get())}) {
         }
         DropQueue();
@@ -503,16 +756,23 @@ private:
         const bool running =
             CurrentMode == TMPModes::mpPlaying || CurrentMode == TMPModes::mpPaused;
         switch (GST_MESSAGE_TYPE(msg)) {
-        case GST_MESSAGE_EOS:
+        case GST_MESSAGE_EOS: {
             if (!running) break;
-            if (SwitchPending) CommitSwitch(); // a short new track, over before anyone asked
+            if (SwitchPending) {
+                CommitSwitch(); // a short new track, over before anyone asked
+                StreamRanOut(true);
+                break;
+            }
+            TTrackChange refused = RefusedChange();
             StreamRanOut(true);
+            if (refused.Kind != TTrackChange::None) Changes.push_back(std::move(refused));
             break;
+        }
         case GST_MESSAGE_ERROR: {
             GError* raw = nullptr;
             gst_message_parse_error(msg, &raw, nullptr);
             TErrorPtr e(raw);
-            if (running && !SwitchPending && IsHandedOver()) {
+            if (running && !SwitchPending && FromHandedFile(msg)) {
                 // The queued file failed; the current track plays on to its end.
                 if (NextFailure.isEmpty()) NextFailure = ErrorText(raw);
                 WatchedMs = -1;
@@ -555,6 +815,7 @@ private:
             CurrentPath = std::exchange(HandedPath, {});
             CurrentUri = std::exchange(HandedUri, {});
             HandedOver = false;
+            HandedSource.reset();
         }
         SwitchPending = false;
         CurrentGroup = PendingGroup;
@@ -595,6 +856,8 @@ private:
     }
 
     TGstDeviceOptions Options;
+    TElementPtr LoopKeeper;
+    bool LoopKeeperTried = false;
     TElementPtr Pipeline;
     TBusPtr Bus;
     std::unique_ptr<GstPad, TObjectUnref> SinkPad;
@@ -612,16 +875,21 @@ private:
     std::int32_t LengthMs = -1;  // -1: not known yet
     bool LengthStale = false;
     double VolumeLevel = 1.0; // for the session: every new playbin starts at it
+    int GainMode = 0;         // ReplayGain, likewise
+    TElementPtr GainVolume;   // the open file's rgvolume, while ReplayGain is on
     QString LastError;
 
     // The queue, shared with the streaming thread that calls AboutToFinish.
     std::mutex QueueMutex;
+    std::atomic<bool> Halting{false}; // this thread is taking the pipeline down
     QString QueuedPath;
     QByteArray QueuedUri;
     QString HandedPath; // given to playbin, not heard yet
     QByteArray HandedUri;
     bool HandedOver = false;
-    bool ReadOut = false; // playbin finished reading with nothing queued: too late to queue
+    TElementPtr HandedSource; // the reader of the handed-over file
+    QString Refusal;          // why the queued file was not handed over after all
+    bool ReadOut = false;     // playbin finished reading with nothing queued: too late to queue
 
     // The change under way, seen on this thread.
     bool GroupKnown = false; // the stream-start of the current file was seen

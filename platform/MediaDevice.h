@@ -86,6 +86,10 @@ public:
     // file plays at it too. Devices without sound ignore it.
     virtual void SetVolume(double volume) { (void)volume; }
     virtual double Volume() const { return 1.0; }
+    // ReplayGain from the files' tags: 0 off, 1 by track, 2 by album (a file without an album
+    // gain takes its track gain; one without either plays at its own level). Kept across opens
+    // like the volume; a change between off and on takes effect from the next Open.
+    virtual void SetReplayGain(int mode) { (void)mode; }
 };
 
 // The real device over GStreamer.

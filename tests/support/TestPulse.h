@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -182,6 +183,21 @@ public:
             }
         }
         return longest * 1000.0 / Rate;
+    }
+
+    // The left channel heard within [from, to].
+    std::vector<std::int16_t> Between(TSteady::time_point from, TSteady::time_point to) const {
+        std::lock_guard lock(Mutex);
+        return {Samples.begin() + FrameAt(from), Samples.begin() + FrameAt(to)};
+    }
+
+    // Root mean square level in [from, to], in dB below full scale.
+    double LevelDb(TSteady::time_point from, TSteady::time_point to) const {
+        double sum = 0;
+        const std::vector<std::int16_t> heard = Between(from, to);
+        for (const std::int16_t s : heard)
+            sum += static_cast<double>(s) * s;
+        return 10 * std::log10(std::max(sum / (heard.size() + 1.0), 1e-9) / (32768.0 * 32768.0));
     }
 
     // When the tone first rose above hz after t (zero crossings counted over 10 ms windows).
