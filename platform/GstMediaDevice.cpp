@@ -147,10 +147,8 @@ public:
         }
         g_object_set(playbin.get(), "uri", uri.constData(), "flags", PlayFlagAudio, "audio-sink",
                      sink, "volume", VolumeLevel, nullptr);
-        if (GainMode != 0) {
-            if (GstElement* filter = MakeReplayGainFilter())
-                g_object_set(playbin.get(), "audio-filter", filter, nullptr);
-        }
+        if (GstElement* filter = GainMode != 0 ? MakeReplayGainFilter() : MakeFormatFilter())
+            g_object_set(playbin.get(), "audio-filter", filter, nullptr);
 
         Pipeline = std::move(playbin);
         Bus.reset(gst_element_get_bus(Pipeline.get()));
@@ -325,27 +323,70 @@ private:
         return sink;
     }
 
-    // audioconvert ! rgvolume ! rglimiter ! audioconvert, for playbin's "audio-filter"; none
-    // when GStreamer lacks the elements (the files then play at their level).
-    GstElement* MakeReplayGainFilter() {
-        GstElement* bin = gst_bin_new("replaygain");
-        GstElement* in = gst_element_factory_make("audioconvert", nullptr);
-        GstElement* volume = gst_element_factory_make("rgvolume", nullptr);
-        GstElement* limiter = gst_element_factory_make("rglimiter", nullptr);
-        GstElement* out = gst_element_factory_make("audioconvert", nullptr);
-        GstElement* parts[] = {in, volume, limiter, out};
+    // The samples reach the output in one format whatever the decoder gives: a change of format
+    // between two files (integers from MP3 or FLAC, floats from AAC) made the output start
+    // afresh at the change and drop what it still held of the file before.
+    static GstElement* MakeOutputFormat() {
+        GstElement* caps = gst_element_factory_make("capsfilter", nullptr);
+        if (!caps) return nullptr;
+        GstCaps* format = gst_caps_from_string("audio/x-raw,format=S16LE,layout=interleaved");
+        g_object_set(caps, "caps", format, nullptr);
+        gst_caps_unref(format);
+        return caps;
+    }
+
+    // elements... linked in a bin with ghost pads, for playbin's "audio-filter"; none when
+    // GStreamer lacks one of them. The bin's first and last element are returned through
+    // first and last.
+    static GstElement* MakeFilterBin(const char* name, std::initializer_list<GstElement*> parts,
+                                     GstElement** first = nullptr, GstElement** last = nullptr) {
+        GstElement* bin = gst_bin_new(name);
+        bool all = true;
         for (GstElement* e : parts) {
-            if (e) gst_bin_add(GST_BIN(bin), e);
+            if (e)
+                gst_bin_add(GST_BIN(bin), e);
+            else
+                all = false;
         }
-        if (!in || !volume || !limiter || !out ||
-            !gst_element_link_many(in, volume, limiter, out, nullptr)) {
+        GstElement* previous = nullptr;
+        for (GstElement* e : parts) {
+            if (all && previous && !gst_element_link(previous, e)) all = false;
+            previous = e;
+        }
+        if (!all) {
             gst_object_unref(gst_object_ref_sink(bin));
             return nullptr;
         }
-        std::unique_ptr<GstPad, TObjectUnref> sink(gst_element_get_static_pad(in, "sink"));
-        std::unique_ptr<GstPad, TObjectUnref> src(gst_element_get_static_pad(out, "src"));
+        std::unique_ptr<GstPad, TObjectUnref> sink(
+            gst_element_get_static_pad(*parts.begin(), "sink"));
+        std::unique_ptr<GstPad, TObjectUnref> src(gst_element_get_static_pad(previous, "src"));
         gst_element_add_pad(bin, gst_ghost_pad_new("sink", sink.get()));
         gst_element_add_pad(bin, gst_ghost_pad_new("src", src.get()));
+        if (first) *first = *parts.begin();
+        if (last) *last = previous;
+        return bin;
+    }
+
+    static GstElement* MakeFormatFilter() {
+        return MakeFilterBin(
+            "format", {gst_element_factory_make("audioconvert", nullptr), MakeOutputFormat()});
+    }
+
+    // audioconvert ! rgvolume ! rglimiter ! audioconvert ! the output format, for playbin's
+    // "audio-filter"; none when GStreamer lacks the elements (the files then play at their
+    // level).
+    GstElement* MakeReplayGainFilter() {
+        GstElement* in = gst_element_factory_make("audioconvert", nullptr);
+        GstElement* volume = gst_element_factory_make("rgvolume", nullptr);
+        GstElement* limiter = gst_element_factory_make("rglimiter", nullptr);
+        GstElement* out = nullptr;
+        GstElement* bin =
+            MakeFilterBin("replaygain",
+                          {in, volume, limiter, gst_element_factory_make("audioconvert", nullptr),
+                           MakeOutputFormat()},
+                          nullptr, &out);
+        if (!bin) return MakeFormatFilter();
+        std::unique_ptr<GstPad, TObjectUnref> src(gst_element_get_static_pad(out, "src"));
         g_object_set(volume, "album-mode", GainMode == 2, nullptr);
         // The limiter guards a raised level only: a file played at or below its own level keeps
         // its peaks as they are.

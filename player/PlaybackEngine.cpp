@@ -143,6 +143,7 @@ public:
     }
 
     void SetVolume(double volume) { Device->SetVolume(volume); }
+    void SetReplayGain(int mode) { Device->SetReplayGain(mode); }
 
     // The device's news, then the reading for the caller, then the next look.
     void Poll() {
@@ -443,6 +444,10 @@ void TPlaybackEngine::Drop(TTicket ticket) {
 void TPlaybackEngine::SetVolume(double volume) {
     VolumeLevel = std::clamp(volume, 0.0, 1.0);
     Post([v = VolumeLevel](TEngineWorker& w) { w.SetVolume(v); });
+}
+
+void TPlaybackEngine::SetReplayGain(int mode) {
+    Post([mode](TEngineWorker& w) { w.SetReplayGain(mode); });
 }
 
 double TPlaybackEngine::Volume() const {

@@ -81,6 +81,8 @@ public:
     void Drop(TTicket ticket);
     void SetVolume(double volume);
     double Volume() const;
+    // 0 off, 1 track gain, 2 album gain (track gain where a file has none).
+    void SetReplayGain(int mode);
     // Looks at the device now (tests; the worker does so by itself otherwise).
     void PollNow();
 

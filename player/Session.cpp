@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -71,7 +72,7 @@ TSession::~TSession() {
 // ---- announcing
 
 TSession::TShown TSession::Now() const {
-    return {PlayState, RepeatOn, RandomOn, IncludeWmaOn, IncludeOtherOn};
+    return {PlayState, RepeatOn, RandomOn, IncludeWmaOn, IncludeOtherOn, ReplayGainMode};
 }
 
 template <typename F> void TSession::Guard(F&& fn) {
@@ -97,7 +98,8 @@ void TSession::Announce() {
         std::vector<std::function<void()>> events = std::exchange(Events, {});
         const bool options = now.Repeat != Shown.Repeat || now.Random != Shown.Random ||
                              now.IncludeWma != Shown.IncludeWma ||
-                             now.IncludeOther != Shown.IncludeOther;
+                             now.IncludeOther != Shown.IncludeOther ||
+                             now.ReplayGain != Shown.ReplayGain;
         const bool state = now.State != Shown.State;
         Shown = now;
         if (!dirty && !options && !state && !statesChanged && events.empty()) break;
@@ -234,6 +236,15 @@ void TSession::SetIncludeWma(bool on) {
 
 void TSession::SetIncludeOther(bool on) {
     Guard([&] { IncludeOtherOn = on; });
+}
+
+void TSession::SetReplayGain(int mode) {
+    Guard([&] {
+        mode = std::clamp(mode, 0, 2);
+        if (mode == ReplayGainMode) return;
+        ReplayGainMode = mode;
+        Engine.SetReplayGain(mode);
+    });
 }
 
 void TSession::SetListDropped(bool folderList, bool dropped) {

@@ -62,6 +62,7 @@ public:
     bool Random() const { return RandomOn; }
     bool IncludeWma() const { return IncludeWmaOn; }
     bool IncludeOther() const { return IncludeOtherOn; }
+    int ReplayGain() const { return ReplayGainMode; }
     const TPlayedKeys& Played() const { return PlayedKeys; }
     TCommandStates CommandStates() const { return States; }
     // The position of the open file in ms, as last known (never asks the device).
@@ -89,6 +90,8 @@ public:
     void SetRandom(bool on);
     void SetIncludeWma(bool on); // for the next scan
     void SetIncludeOther(bool on);
+    // 0 off, 1 track gain, 2 album gain; from the next file that opens.
+    void SetReplayGain(int mode);
     // Moves the open file's position (the position bar, the desktop); ignored with none open.
     void Seek(std::int32_t ms);
     // Scans path as the new root; what plays goes on until the scan is in.
@@ -124,7 +127,7 @@ signals:
     void FolderChanged();  // the selected folder (and so the file list)
     void FileChanged();    // the selected file: its information follows with InfoChanged
     void InfoChanged();    // the selected file's information is in (or its open failed)
-    void OptionsChanged(); // Repeat, Random, Includes WMA
+    void OptionsChanged(); // Repeat, Random, Includes WMA and Other Formats, ReplayGain
     void StateChanged();   // playing, paused, stopped
     void CommandStatesChanged();
     void PictureChanged();
@@ -148,6 +151,7 @@ private:
     struct TShown {
         TPlayState State = TPlayState::Stopped;
         bool Repeat = false, Random = false, IncludeWma = false, IncludeOther = false;
+        int ReplayGain = 0;
     };
     TShown Now() const;
     // Runs a command's body in a batch; its failure is reported once the batch is announced.
@@ -210,6 +214,7 @@ private:
     bool RandomOn = false;
     bool IncludeWmaOn = false;
     bool IncludeOtherOn = false;
+    int ReplayGainMode = 0;
     TPlayedKeys PlayedKeys;
     std::mt19937 Rng;
     TCommandStates States;

@@ -24,6 +24,8 @@ TSettings ReadSettings(const QString& path, const TSettings& d) {
         ini.ReadBool(kConfig, QStringLiteral("PlayNotification"), d.PlayNotification);
     s.Opaque = ini.ReadInteger(kConfig, QStringLiteral("Opaque"), d.Opaque) & 0xFF;
     s.InclOther = ini.ReadBool(kConfig, QStringLiteral("InclOther"), d.InclOther);
+    s.ReplayGain = ini.ReadInteger(kConfig, QStringLiteral("ReplayGain"), d.ReplayGain);
+    if (s.ReplayGain < 0 || s.ReplayGain > 2) s.ReplayGain = d.ReplayGain;
     s.Left = ini.ReadInteger(kWindow, QStringLiteral("Left"), d.Left);
     s.Top = ini.ReadInteger(kWindow, QStringLiteral("Top"), d.Top);
     s.Compact = ini.ReadBool(kWindow, QStringLiteral("Compact"), d.Compact);
@@ -51,6 +53,7 @@ void WriteSettings(const QString& path, const TSettings& s) {
     ini.WriteInteger(kConfig, QStringLiteral("Opaque"), s.Opaque);
     // The keys added since go after the older ones, so that older files read as before.
     ini.WriteBool(kConfig, QStringLiteral("InclOther"), s.InclOther);
+    ini.WriteInteger(kConfig, QStringLiteral("ReplayGain"), s.ReplayGain);
 
     ini.EraseSection(kWindow);
     if (s.HasCorner) {

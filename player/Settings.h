@@ -21,6 +21,7 @@ struct TSettings {
     bool PlayNotification = true;
     int Opaque = 0;
     bool InclOther = false;
+    int ReplayGain = 0; // 0 off, 1 track, 2 album
     // [Window]
     bool HasCorner = false; // Left and Top are written only for a window in its normal state
     int Left = 0;

@@ -127,6 +127,7 @@ private:
     void Execute(QAction* action);
     void SetUpCommands();
     void SetUpMenus();
+    QList<QAction*> ReplayGainChoices() const; // Off, Track, Album
     void ActLoadExecute();
     void ActAboutExecute();
     void ActRestoreExecute();

@@ -12,6 +12,7 @@
 #include "ui/UFormNotify.h"
 #include "ui_UFormVelodra.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
 #include <QTimer>
@@ -63,6 +64,15 @@ void TFormVelodra::SetUpCommands() {
     connect(ui->ActInclOther, &QAction::toggled, this, [this](bool on) {
         if (Session) Session->SetIncludeOther(on);
     });
+    // One of the three ReplayGain choices is checked at a time.
+    auto* gain = new QActionGroup(this);
+    const QList<QAction*> choices = ReplayGainChoices();
+    for (int mode = 0; mode < choices.size(); ++mode) {
+        gain->addAction(choices[mode]);
+        connect(choices[mode], &QAction::toggled, this, [this, mode](bool on) {
+            if (on && Session) Session->SetReplayGain(mode);
+        });
+    }
 
     const std::pair<QToolButton*, QAction*> buttons[] = {{ui->BtnPlay, ui->ActPlay},
                                                          {ui->BtnPause, ui->ActPause},
@@ -123,6 +133,8 @@ void TFormVelodra::SetUpMenus() {
         for (QAction* a :
              {ui->ActPlayNotification, ui->ActReversedElasped, ui->ActLoop, ui->ActShuffle})
             options->addAction(a);
+        QMenu* gain = options->addMenu(QStringLiteral("ReplayGain"));
+        gain->addActions(ReplayGainChoices());
         options->addSeparator();
         options->addAction(ui->ActFolderImage);
         options->addAction(ui->ActCompact);
@@ -267,9 +279,14 @@ void TFormVelodra::CommandStatesChanged() {
     if (IsLit(ui->LblShuffle) != s.ShuffleLit) SetLit(ui->LblShuffle, s.ShuffleLit);
 }
 
+QList<QAction*> TFormVelodra::ReplayGainChoices() const {
+    return {ui->ActReplayGainOff, ui->ActReplayGainTrack, ui->ActReplayGainAlbum};
+}
+
 void TFormVelodra::OptionsChanged() {
     ui->ActLoop->setChecked(Session->Repeat());
     ui->ActShuffle->setChecked(Session->Random());
     ui->ActInclWMA->setChecked(Session->IncludeWma());
     ui->ActInclOther->setChecked(Session->IncludeOther());
+    ReplayGainChoices().at(Session->ReplayGain())->setChecked(true);
 }

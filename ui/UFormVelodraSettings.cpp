@@ -23,6 +23,7 @@ TSettings TFormVelodra::LoadSettings() {
     Session->SetRandom(s.Shuffle);
     Session->SetIncludeWma(s.InclWMA);
     Session->SetIncludeOther(s.InclOther);
+    Session->SetReplayGain(s.ReplayGain);
     ui->ActPlayNotification->setChecked(s.PlayNotification);
     // Left and Top were applied at the first show (PlaceBeforeFirstShow); the opacity choices
     // are inert, so Opaque changes nothing.
@@ -42,6 +43,7 @@ TSettings TFormVelodra::CurrentSettings() const {
     s.Position = Session->FileOpen() ? Session->Position() : 0;
     s.InclWMA = Session->IncludeWma();
     s.InclOther = Session->IncludeOther();
+    s.ReplayGain = Session->ReplayGain();
     s.Loop = Session->Repeat();
     s.Shuffle = Session->Random();
     s.PlayNotification = ui->ActPlayNotification->isChecked();

@@ -7,6 +7,9 @@
 # 3. Next in the last second of a track plays the file after the one shown, from its start; a
 #    damaged and an empty file after that are passed over without a box, told on stderr, and
 #    the album plays on to its end.
+# 4. Files made by ffmpeg (not LAME) join without a gap too; with ReplayGain on, a file tagged
+#    -6 dB plays at half the level of the untagged ones beside it.
+# 5. With "Includes Other Formats", a FLAC folder runs into an M4A folder without a gap.
 source "$(dirname "$0")/lib.sh"
 source "$E2E_DIR/pulse.sh"
 start_xvfb
@@ -126,5 +129,38 @@ for f in 03 04; do
 done
 kill -0 "$pid" 2>/dev/null || fail "velodra died"
 [ "$(window_name "$win")" = "Velodra :: Song 880" ] || fail "caption '$(window_name "$win")'"
+quit
+
+# 4. ffmpeg-made files, one of them tagged -6 dB, played with ReplayGain on.
+ff="$WORK/Lavc"
+tone "$ff/A/01.mp3" 5 -c:a libmp3lame -b:a 192k
+tone "$ff/A/02.mp3" 5 -c:a libmp3lame -b:a 192k -af "asetrate=44100*1.5,aresample=44100" \
+  -metadata REPLAYGAIN_TRACK_GAIN="-6.00 dB"
+tone "$ff/A/03.mp3" 5 -c:a libmp3lame -b:a 192k -af "asetrate=44100*2,aresample=44100"
+run_velodra "$ff" "[Config]\nPlayNotification=0\nReplayGain=1\n"
+offset=$(stat -c %s "$rec")
+press F2
+until_stopped 30
+heard=$(tones "$offset")
+echo "made by ffmpeg, ReplayGain on (hz start end silence-before peak):"; echo "$heard"
+[ "$(echo "$heard" | awk '{print $1}' | tr '\n' ' ')" = "440 660 880 " ] || fail "heard: $(echo "$heard" | tr '\n' ';')"
+check_gaps "$heard"
+echo "$heard" | awk '{ p[NR] = $5 } END { r = p[2] / p[1]; q = p[3] / p[1]
+    if (r < 0.4 || r > 0.6 || q < 0.85 || q > 1.15) { print "levels " p[1] " " p[2] " " p[3]; exit 1 } }' ||
+  fail "ReplayGain: the tagged file is not at half the level of the others"
+quit
+
+# 5. A FLAC folder into an M4A folder.
+other="$WORK/Other"
+tone "$other/A/01.flac" 5 -c:a flac
+tone "$other/B/02.m4a" 5 -c:a aac -b:a 192k -af "asetrate=44100*1.5,aresample=44100"
+run_velodra "$other" "[Config]\nPlayNotification=0\nInclOther=1\n"
+offset=$(stat -c %s "$rec")
+press F2
+until_stopped 30
+heard=$(tones "$offset")
+echo "FLAC into M4A (hz start end silence-before peak):"; echo "$heard"
+[ "$(echo "$heard" | awk '{print $1}' | tr '\n' ' ')" = "440 660 " ] || fail "heard: $(echo "$heard" | tr '\n' ';')"
+check_gaps "$heard"
 quit
 echo "gapless e2e passed"

@@ -1,5 +1,6 @@
 """Reads a raw recording (16-bit stereo, 44.1 kHz) from a byte offset and prints the tones heard
-in it, in order, one line each: "<hz> <start ms> <end ms> <silence before it in ms>". The tones
+in it, in order, one line each: "<hz> <start ms> <end ms> <silence before it in ms> <peak>" (the
+peak: the median of the pieces' largest samples, a level that a stray click does not move). The tones
 are those given after the offset; each 20 ms piece is matched to the nearest of them by its zero
 crossings, and pieces shorter than 100 ms are dropped (a change of tone inside one piece). The
 silence before a tone is the longest run of quiet samples since the tone before it ended (for
@@ -53,12 +54,16 @@ def main():
             longest = max(longest, run)
         return longest * 1000.0 / RATE
 
+    def peak(a, b):
+        highs = sorted(max(abs(s) for s in left[p * PIECE:(p + 1) * PIECE]) for p in range(a, b))
+        return highs[len(highs) // 2]
+
     previous_end = 0
     for hz, a, b in runs:
         # Around the edges of the pieces, where a change of tone falls.
         start, end = a * PIECE, b * PIECE
         gap = longest_quiet(max(previous_end - PIECE, 0), start + PIECE)
-        print(f"{hz} {start * 1000 // RATE} {end * 1000 // RATE} {gap:.1f}")
+        print(f"{hz} {start * 1000 // RATE} {end * 1000 // RATE} {gap:.1f} {peak(a, b)}")
         previous_end = end
 
 

@@ -87,6 +87,7 @@ TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
     Run(Form().ActNextFolder);
     Window->move(210, 130);
     Form().ActLoop->setChecked(true);
+    Run(Window->findChild<QAction*>(QStringLiteral("ActReplayGainAlbum")));
     Run(Form().ActPlay);
     Run(Form().ActPause);
     CloseWindow();
@@ -105,6 +106,7 @@ TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
                              "PlayNotification=0\n"
                              "Opaque=0\n"
                              "InclOther=0\n"
+                             "ReplayGain=2\n"
                              "[Window]\n"
                              "Left=210\n"
                              "Top=130\n"
