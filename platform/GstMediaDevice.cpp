@@ -323,13 +323,16 @@ private:
         return sink;
     }
 
-    // The samples reach the output in one format whatever the decoder gives: a change of format
-    // between two files (integers from MP3 or FLAC, floats from AAC) made the output start
-    // afresh at the change and drop what it still held of the file before.
+    // The samples reach the output in one format whatever the file holds: a change of sample
+    // format or channels between two files (integers from MP3, floats from AAC) made the output
+    // start afresh at the change and drop what it still held of the file before. 16-bit stereo,
+    // which most files are already (they pass untouched). The rate is left alone: playbin
+    // converts before the filter with an element that can't resample.
     static GstElement* MakeOutputFormat() {
         GstElement* caps = gst_element_factory_make("capsfilter", nullptr);
         if (!caps) return nullptr;
-        GstCaps* format = gst_caps_from_string("audio/x-raw,format=S16LE,layout=interleaved");
+        GstCaps* format =
+            gst_caps_from_string("audio/x-raw,format=S16LE,layout=interleaved,channels=2");
         g_object_set(caps, "caps", format, nullptr);
         gst_caps_unref(format);
         return caps;
