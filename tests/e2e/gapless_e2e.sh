@@ -68,27 +68,28 @@ check_gaps() {
     } END { exit bad }' || fail "gaps: $(echo "$1" | tr '\n' ';')"
 }
 
-# play_through WHAT SORT WANT [ini lines]: the library played from F2 until it stops; the
-# tones heard (sorted numerically when SORT is "sort") must be WANT, with no gap but the control.
+# play_through LIBRARY WHAT SORT WANT [ini lines]: the library played from F2 until it stops;
+# the tones heard (sorted numerically when SORT is "sort") must be WANT, with no gap but the
+# control. They are left in $heard.
 play_through() {
-  local order=cat heard
-  [ "$2" = sort ] && order="sort -n"
-  run_velodra "$lib" "${4:-}"
+  local order=cat
+  [ "$3" = sort ] && order="sort -n"
+  run_velodra "$1" "${5:-}"
   offset=$(stat -c %s "$rec")
   press F2
   until_stopped 30
   heard=$(tones "$offset")
-  echo "$1 (hz start end silence-before):"; echo "$heard"
-  [ "$(echo "$heard" | awk '{print $1}' | $order | tr '\n' ' ')" = "$3" ] ||
-    fail "heard $1: $(echo "$heard" | tr '\n' ';')"
+  echo "$2 (hz start end silence-before peak):"; echo "$heard"
+  [ "$(echo "$heard" | awk '{print $1}' | $order | tr '\n' ' ')" = "$4" ] ||
+    fail "heard $2: $(echo "$heard" | tr '\n' ';')"
   check_gaps "$heard"
   quit
 }
 
 # 1. In order.
-play_through "in order" keep "440 660 880 330 "
+play_through "$lib" "in order" keep "440 660 880 330 "
 # 2. Random order, no repeat: each file once, then it stops.
-play_through "in random order" sort "330 440 660 880 " "[Config]\nShuffle=1\n"
+play_through "$lib" "in random order" sort "330 440 660 880 " "[Config]\nShuffle=1\n"
 
 # 3. Next in the last second, then a damaged and an empty file.
 lib3="$WORK/Three"
@@ -137,30 +138,15 @@ tone "$ff/A/01.mp3" 5 -c:a libmp3lame -b:a 192k
 tone "$ff/A/02.mp3" 5 -c:a libmp3lame -b:a 192k -af "asetrate=44100*1.5,aresample=44100" \
   -metadata REPLAYGAIN_TRACK_GAIN="-6.00 dB"
 tone "$ff/A/03.mp3" 5 -c:a libmp3lame -b:a 192k -af "asetrate=44100*2,aresample=44100"
-run_velodra "$ff" "[Config]\nPlayNotification=0\nReplayGain=1\n"
-offset=$(stat -c %s "$rec")
-press F2
-until_stopped 30
-heard=$(tones "$offset")
-echo "made by ffmpeg, ReplayGain on (hz start end silence-before peak):"; echo "$heard"
-[ "$(echo "$heard" | awk '{print $1}' | tr '\n' ' ')" = "440 660 880 " ] || fail "heard: $(echo "$heard" | tr '\n' ';')"
-check_gaps "$heard"
+play_through "$ff" "made by ffmpeg, ReplayGain on" keep "440 660 880 " \
+  "[Config]\nPlayNotification=0\nReplayGain=1\n"
 echo "$heard" | awk '{ p[NR] = $5 } END { r = p[2] / p[1]; q = p[3] / p[1]
     if (r < 0.4 || r > 0.6 || q < 0.85 || q > 1.15) { print "levels " p[1] " " p[2] " " p[3]; exit 1 } }' ||
   fail "ReplayGain: the tagged file is not at half the level of the others"
-quit
 
 # 5. A FLAC folder into an M4A folder.
 other="$WORK/Other"
 tone "$other/A/01.flac" 5 -c:a flac
 tone "$other/B/02.m4a" 5 -c:a aac -b:a 192k -af "asetrate=44100*1.5,aresample=44100"
-run_velodra "$other" "[Config]\nPlayNotification=0\nInclOther=1\n"
-offset=$(stat -c %s "$rec")
-press F2
-until_stopped 30
-heard=$(tones "$offset")
-echo "FLAC into M4A (hz start end silence-before peak):"; echo "$heard"
-[ "$(echo "$heard" | awk '{print $1}' | tr '\n' ' ')" = "440 660 " ] || fail "heard: $(echo "$heard" | tr '\n' ';')"
-check_gaps "$heard"
-quit
+play_through "$other" "FLAC into M4A" keep "440 660 " "[Config]\nPlayNotification=0\nInclOther=1\n"
 echo "gapless e2e passed"
