@@ -39,6 +39,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+using bench::ByName;
+using bench::ProcessCpuSeconds;
+using bench::Threads;
+using bench::TThread;
 using testsupport::TMonitorRecorder;
 using testsupport::TSteady;
 
@@ -46,59 +50,6 @@ double SelfCpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-// A process's processor time to the nanosecond, its finished threads included; -1 when gone.
-double ProcessCpuSeconds(pid_t pid) {
-    clockid_t clock{};
-    timespec ts{};
-    if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &ts) != 0) return -1;
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Each live thread of a process by id: its name, processor seconds (the scheduler's nanosecond
-// count; 0 where the kernel keeps none) and voluntary context switches (each one a sleep the
-// thread was woken from).
-struct TThread {
-    std::string Name;
-    double Seconds = 0;
-    double Wakeups = 0;
-};
-std::map<long, TThread> Threads(pid_t pid) {
-    std::map<long, TThread> threads;
-    std::error_code ec;
-    const std::filesystem::path task = "/proc/" + std::to_string(pid) + "/task";
-    for (const auto& entry : std::filesystem::directory_iterator(task, ec)) {
-        TThread t;
-        t.Name = ReadAll(entry.path() / "comm");
-        if (!t.Name.empty() && t.Name.back() == '\n') t.Name.pop_back();
-        std::istringstream(ReadAll(entry.path() / "schedstat")) >> t.Seconds;
-        t.Seconds /= 1e9;
-        std::istringstream status(ReadAll(entry.path() / "status"));
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-                t.Wakeups = std::atof(line.c_str() + line.find(':') + 1);
-        threads[std::atol(entry.path().filename().c_str())] = t;
-    }
-    return threads;
-}
-
-// What each thread did between two readings, summed by name (the main thread under its own;
-// the program's is its UI thread).
-std::map<std::string, double> ByName(pid_t pid, const std::map<long, TThread>& before,
-                                     const std::map<long, TThread>& after, double TThread::*field) {
-    std::map<std::string, double> sums;
-    for (const auto& [tid, t] : after) {
-        const auto b = before.find(tid);
-        const double was = b == before.end() ? 0.0 : b->second.*field;
-        sums[tid == pid ? "main thread (" + t.Name + ")" : t.Name] += t.*field - was;
-    }
-    return sums;
 }
 
 double Median(std::vector<double> v) {
