@@ -5,6 +5,7 @@
 // wait for. Each run opens another folder holding a link to the same file, so every run
 // decodes (the page cache is warm for all, the reference included).
 // Usage: bench_jpeg [runs]   (QT_SCALE_FACTOR=2 measures the decode for a 2x screen)
+#include "BenchSupport.h"
 #include "platform/ErrorReport.h"
 #include "platform/FileName.h"
 #include "platform/JpegImage.h"
@@ -38,13 +39,6 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// The calling thread's CPU time: free of the waits a busy machine adds to the wall clock.
-double CpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
 double Median(std::vector<double> v) {
@@ -124,12 +118,12 @@ int main(int argc, char** argv) {
     std::vector<double> blocked, blockedCpu, untilShown, back;
     for (int i = 1; i <= runs; ++i) {
         // A folder picked in the list: the whole change, the picture request included.
-        const double c0 = CpuMs();
+        const double c0 = bench::ThreadCpuMs();
         const auto t0 = Clock::now();
         folders->setCurrentIndex(i);
         emit folders->activated(i);
         blocked.push_back(Ms(Clock::now() - t0));
-        blockedCpu.push_back(CpuMs() - c0);
+        blockedCpu.push_back(bench::ThreadCpuMs() - c0);
         if (!waitShown()) {
             std::fprintf(stderr, "run %d: the picture never showed\n", i);
             return 1;

@@ -152,6 +152,11 @@ int main(int argc, char** argv) {
     if (!std::getenv("LC_ALL")) setenv("LC_ALL", "en_US.UTF-8", 1);
     qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    // Before the tree is made: without the tool there is nothing to measure.
+    if (access(scanTool.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "bench_scan: %s is not built\n", scanTool.c_str());
+        return 1;
+    }
     char templ[] = "/tmp/velodra-bench-scan-XXXXXX";
     if (!mkdtemp(templ)) {
         std::perror("mkdtemp");
@@ -179,6 +184,8 @@ int main(int argc, char** argv) {
     if (warmFloor.Status != 0 || warmScan.Status != 0) {
         std::fprintf(stderr, "a command failed (floor %d, velodra-scan %d: %s)\n", warmFloor.Status,
                      warmScan.Status, scanTool.c_str());
+        std::error_code ec;
+        if (!keep) fs::remove_all(root, ec);
         return 1;
     }
 

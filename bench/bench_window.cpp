@@ -4,6 +4,7 @@
 // decided before (rejection with a count that walked every file key on each try), reproduced
 // here on a 10,000-file library because on 100,000 it takes minutes.
 // Scripted audio device; the files are small stand-ins. Prints medians and worst cases.
+#include "BenchSupport.h"
 #include "platform/ErrorReport.h"
 #include "player/NextFile.h"
 #include "player/Session.h"
@@ -37,14 +38,6 @@ using Clock = std::chrono::steady_clock;
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
-// This thread's processor time in ms: what a step costs, without the time other programs on a
-// shared machine take from it.
-double CpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
 // A library of folders x files without touching the disk.
 TLibrary Shape(int folders, int perFolder) {
     QStringList paths;
@@ -100,9 +93,9 @@ TPickTimes TimePicks(const TLibrary& lib, int runs, int oldRuns) {
         const TNextFileInput in{
             .Library = lib, .Folder = 0, .File = 0, .Random = true, .Played = played};
         auto s = Clock::now();
-        const double cpu = CpuMs();
+        const double cpu = bench::ThreadCpuMs();
         const TNextFile next = ChooseNextFile(in, rng);
-        worst.NewCpu = std::max(worst.NewCpu, CpuMs() - cpu);
+        worst.NewCpu = std::max(worst.NewCpu, bench::ThreadCpuMs() - cpu);
         worst.New = std::max(worst.New, Ms(Clock::now() - s));
         if (next.Folder != leftFolder || next.File != leftFile) std::printf("wrong pick!\n");
         if (r >= oldRuns) continue;
@@ -205,11 +198,11 @@ int main(int argc, char** argv) {
     const auto c0 = Clock::now();
     for (int k = 1; k < total; ++k) {
         const auto s = Clock::now();
-        const double cpu = CpuMs();
+        const double cpu = bench::ThreadCpuMs();
         session.Run(TCommand::NextFile);
         settle();
         if (k < total - 20) continue;
-        lastMovesCpu.push_back(CpuMs() - cpu);
+        lastMovesCpu.push_back(bench::ThreadCpuMs() - cpu);
         lastMoves.push_back(Ms(Clock::now() - s));
     }
     std::printf("random cycle of %d moves in %.0f s; history %d of %d files\n", total - 1,
