@@ -95,6 +95,9 @@ wait_gone() {
 
 window_name() { xdotool getwindowname "$1" 2>/dev/null || true; }
 
+# ms_since STAMP: milliseconds from an $EPOCHREALTIME stamp until now
+ms_since() { echo $(((${EPOCHREALTIME/./} - ${1/./}) / 1000)); }
+
 # wait_for SECONDS COMMAND...: 0 once COMMAND succeeds (tried every 0.1 s), 1 when it still
 # fails after SECONDS. For states that settle a moment after the key that asked for them.
 wait_for() {

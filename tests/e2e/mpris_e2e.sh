@@ -46,7 +46,9 @@ expect "Playing" pc status
 
 pc position 12
 # Without the seek the position could not reach 11.5 s within the wait.
-near_12() { position=$(pc position 2>/dev/null) && awk -v p="$position" 'BEGIN { exit !(p >= 11.5 && p < 14) }'; }
+near_12() {
+  position=$(pc position 2>/dev/null) && awk -v p="$position" 'BEGIN { exit !(p >= 11.5 && p < 14) }'
+}
 wait_for 5 near_12 || fail "position $position after seek to 12"
 
 # A track change, as the desktop hears of it.
