@@ -86,7 +86,11 @@ int main(int argc, char** argv) {
     if (!haveRoot) return Usage();
 
     // No window and no application object: the scan reports to no one and needs no display.
-    TFormPlayer player(CreateSilentMediaDevice());
+    // Nothing is played, so the silent device stays on this thread: a thread of its own would
+    // run an event loop, which without an application object only warns on stderr.
+    TPlaybackEngine::TOptions options;
+    options.OwnThread = false;
+    TFormPlayer player(CreateSilentMediaDevice(), nullptr, options);
     try {
         player.LoadFolder(root, types);
     } catch (const EVelodraError& e) {

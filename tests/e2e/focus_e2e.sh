@@ -47,7 +47,7 @@ wait_caption "$win" "Velodra :: A1" 100 || fail "no first title for the pop-up"
 key ctrl+F7 B1 "before Play"
 key ctrl+F7 C1 "before Play"
 xdotool key F2
-xdotool search --sync --onlyvisible --name '^Velodra$' >/dev/null || fail "no pop-up"
+first_window '^Velodra$' 100 >/dev/null || fail "no pop-up within 10 s of Play"
 key F7 C2 "as the pop-up shows"
 key F6 C1 "as the pop-up shows again"
 # C1 ends by itself after 5.5 s; the move to C2 shows the pop-up once more.

@@ -95,6 +95,21 @@ wait_gone() {
 
 window_name() { xdotool getwindowname "$1" 2>/dev/null || true; }
 
+# ms_since STAMP: milliseconds from an $EPOCHREALTIME stamp until now
+ms_since() { echo $(((${EPOCHREALTIME/./} - ${1/./}) / 1000)); }
+
+# wait_for SECONDS COMMAND...: 0 once COMMAND succeeds (tried every 0.1 s), 1 when it still
+# fails after SECONDS. For states that settle a moment after the key that asked for them.
+wait_for() {
+  local secs=$1 end
+  shift
+  end=$((${EPOCHREALTIME/./} + secs * 1000000))
+  until "$@"; do
+    [ "${EPOCHREALTIME/./}" -lt "$end" ] || return 1
+    sleep 0.1
+  done
+}
+
 # The window manager's close request (WM_DELETE_WINDOW).
 close_window() { python3 "$E2E_DIR/xclose.py" "$1"; }
 

@@ -15,17 +15,13 @@ tone "$lib/A/02.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Second Song"
 tone "$lib/B/03.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Third Song"
 
 pc() { playerctl -p velodra "$@"; }
-# expect WHAT COMMAND...: polls the command's output for WHAT (2 s)
-expect() {
-  local want=$1 got=""
-  shift
-  for _ in $(seq 20); do
-    got=$("$@" 2>/dev/null || true)
-    [ "$got" = "$want" ] && return 0
-    sleep 0.1
-  done
-  fail "$* gave '$got', not '$want'"
+# output_is WHAT COMMAND...: the command prints WHAT (what it printed is left in got)
+output_is() {
+  got=$("${@:2}" 2>/dev/null || true)
+  [ "$got" = "$1" ]
 }
+# expect WHAT COMMAND...: polls the command's output for WHAT (5 s)
+expect() { wait_for 5 output_is "$@" || fail "${*:2} gave '$got', not '$1'"; }
 
 "$VELODRA" "$lib" >"$WORK/velodra.log" 2>&1 &
 pid=$!
@@ -49,20 +45,23 @@ pc play
 expect "Playing" pc status
 
 pc position 12
-sleep 0.3
-position=$(pc position)
-awk -v p="$position" 'BEGIN { exit !(p >= 11.5 && p < 14) }' || fail "position $position after seek to 12"
+# Without the seek the position could not reach 11.5 s within the wait.
+near_12() {
+  position=$(pc position 2>/dev/null) && awk -v p="$position" 'BEGIN { exit !(p >= 11.5 && p < 14) }'
+}
+wait_for 5 near_12 || fail "position $position after seek to 12"
 
 # A track change, as the desktop hears of it.
 dbus-monitor --session "type='signal',interface='org.freedesktop.DBus.Properties',path='/org/mpris/MediaPlayer2'" \
   >"$WORK/monitor.log" 2>&1 &
 monitor=$!
 PIDS+=($monitor)
-sleep 0.5
+# It prints NameLost once it has become a monitor.
+wait_for 10 grep -q 'member=NameLost' "$WORK/monitor.log" || fail "dbus-monitor did not start"
 pc next
 expect "Second Song" pc metadata title
 expect "Playing" pc status
-sleep 0.5
+wait_for 5 grep -q 'string "Second Song"' "$WORK/monitor.log" || true
 kill "$monitor"
 grep -q 'string "PropertiesChanged"\|member=PropertiesChanged' "$WORK/monitor.log" || fail "no PropertiesChanged seen"
 grep -q 'string "Second Song"' "$WORK/monitor.log" || { cat "$WORK/monitor.log"; fail "the new title was not announced"; }

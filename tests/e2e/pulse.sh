@@ -17,6 +17,8 @@ start_pulse() {
 
 # The streams the sound server holds for its clients, playing or corked.
 sink_inputs() { pactl list short sink-inputs 2>/dev/null | wc -l; }
+# Of those, the ones paused (corked) on the server.
+corked_inputs() { pactl list sink-inputs 2>/dev/null | grep -c 'Corked: yes' || true; }
 
 # start_recording FILE: the monitor as raw 16-bit stereo at 44.1 kHz, read every 5 ms, so that
 # the file's size tells how much has been heard so far.
@@ -33,3 +35,5 @@ start_recording() {
 
 # sound_after FILE BYTE_OFFSET: ms from that point of the recording to the first sound, or "none".
 sound_after() { python3 "$E2E_DIR/sound_onset.py" "$1" "$2"; }
+# heard_after FILE BYTE_OFFSET: 0 when the recording holds sound after that point.
+heard_after() { [ "$(sound_after "$1" "$2")" != none ]; }

@@ -51,6 +51,7 @@ Loop=0
 Shuffle=0
 PlayNotification=1
 Opaque=0
+InclOther=0
 [Window]
 Left=199
 Top=124

@@ -15,14 +15,20 @@ win=$(wait_window '^Velodra') || fail "no Velodra window"
 # The scan has run: the first file is open and named in the caption.
 wait_caption "$win" "Velodra :: First Song" 50 || fail "no caption of the first file"
 
-start=$(date +%s%N)
+start=$EPOCHREALTIME
 rc=0
 timeout 10 "$VELODRA" "$lib" >"$WORK/second.log" 2>&1 || rc=$?
-elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+elapsed_ms=$(ms_since "$start")
 [ "$rc" -eq 0 ] || fail "second copy exited with $rc"
-[ "$elapsed_ms" -lt 3000 ] || fail "second copy took ${elapsed_ms} ms"
+[ "$elapsed_ms" -lt 5000 ] || fail "second copy took ${elapsed_ms} ms"
 kill -0 "$first" 2>/dev/null || fail "first copy died"
-[ "$(xdotool search --onlyvisible --name '^Velodra' | wc -l)" -eq 1 ] || fail "more than one window"
+# The hand-over rescans, so windows come and go meanwhile (and a search that loses one on its
+# way fails): the count is taken again until it settles.
+one_window() {
+  windows=$(xdotool search --onlyvisible --name '^Velodra' 2>/dev/null | wc -l)
+  [ "$windows" -eq 1 ]
+}
+wait_for 5 one_window || fail "$windows windows named Velodra, not one"
 
 close_window "$win"
 wait_exit "$first" 15
