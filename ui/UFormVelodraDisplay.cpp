@@ -120,6 +120,7 @@ void TFormVelodra::FirstShowLayout() {
     for (QLabel* l :
          std::initializer_list<QLabel*>{ui->LblTitle2, ui->LblPosition2, ui->LblDuration2})
         l->hide();
+    ShowValueTexts();
 }
 
 void TFormVelodra::resizeEvent(QResizeEvent* e) {

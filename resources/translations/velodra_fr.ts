@@ -163,7 +163,7 @@ Outils&#xa0;:
     <name>TFormLoading</name>
     <message>
         <source>Loading... (%1 folders, %2 files)</source>
-        <translation>Chargement… (%1 dossiers, %2 fichiers)</translation>
+        <translation>Analyse… (%1 dossiers, %2 fichiers)</translation>
     </message>
 </context>
 <context>
