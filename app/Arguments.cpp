@@ -2,6 +2,7 @@
 
 #include "platform/FileName.h"
 
+#include <QCoreApplication>
 #include <string_view>
 
 QStringList DecodeArguments(int argc, char** argv) {
@@ -13,7 +14,8 @@ QStringList DecodeArguments(int argc, char** argv) {
 
 namespace {
 QString Usage(const QString& settingsFile) {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "TCommandLine",
                "Usage: velodra [FOLDER | FILE]\n"
                "       velodra --help | --version\n"
                "\n"

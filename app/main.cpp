@@ -9,6 +9,7 @@
 #include "player/Session.h"
 #include "player/UFormPlayer.h"
 #include "ui/Desktop.h"
+#include "ui/Language.h"
 #include "ui/MessageBox.h"
 #include "ui/UAbout.h"
 #include "ui/UFormVelodra.h"
@@ -33,20 +34,31 @@ QIcon AppIcon() {
 int main(int argc, char** argv) {
     // Arguments are file-name bytes: carried losslessly. Help and version need no window, and
     // no lock: they answer also while another copy runs.
-    const TCommandLine line =
-        ParseCommandLine(DecodeArguments(argc, argv), VersionText(), SettingsFileName());
+    const QStringList arguments = DecodeArguments(argc, argv);
+    TCommandLine line = ParseCommandLine(arguments, VersionText(), SettingsFileName());
     if (!line.Print.isEmpty()) {
+        const QCoreApplication app(argc, argv);
+        InstallTranslations();
+        line = ParseCommandLine(arguments, VersionText(), SettingsFileName()); // translated
         std::fputs(line.Print.toLocal8Bit().constData(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    for (const QString& extra : line.Ignored)
-        std::fprintf(stderr, "velodra: only the first argument is used; ignored: %s\n",
-                     EncodeFileName(QuotedStr(extra)).constData());
+    const auto warnIgnored = [&line] {
+        for (const QString& extra : line.Ignored)
+            std::fprintf(
+                stderr, "velodra: %s\n",
+                EncodeFileName(QCoreApplication::translate(
+                                   "TCommandLine", "only the first argument is used; ignored: %1")
+                                   .arg(QuotedStr(extra)))
+                    .constData());
+    };
     const QStringList& args = line.Args;
     // A second copy hands its folder (or just a wake-up) to the running one, then leaves
     // quietly with 0, answered or not.
     if (!AcquireInstanceLock()) {
         const QCoreApplication app(argc, argv);
+        InstallTranslations();
+        warnIgnored();
         HandOverToRunningCopy(args.isEmpty() ? std::nullopt
                                              : std::optional(AbsoluteFileName(args.first())),
                               TInstanceLock::DefaultPath());
@@ -54,6 +66,10 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    // Before any window: the forms take their texts as they are set up.
+    InstallTranslations();
+    InstallAccessibleRoles();
+    warnIgnored();
     QApplication::setApplicationName(QStringLiteral("Velodra"));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(VelodraAppId));
     QApplication::setWindowIcon(AppIcon());

@@ -40,8 +40,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, \
 gstreamer1.0-plugins-ugly, gstreamer1.0-libav, fonts-wine, fonts-liberation")
-# The mixer command, and Qt's Wayland plugin for a native window and notifications there.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol, qt6-wayland")
+# The mixer command, Qt's Wayland plugin for a native window and notifications there, and Qt's
+# own translations for its dialogs.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pavucontrol, qt6-wayland, qt6-translations-l10n")
 include(CPack)
 
 # Checks: the window's icon and class (e2e), and the install tree, the validators and the

@@ -34,7 +34,7 @@ void ReportError(const QString& text) {
 }
 
 QString UnexpectedErrorText() {
-    return QStringLiteral("An unexpected error stopped this command.");
+    return QCoreApplication::translate("TErrorReport", "An unexpected error stopped this command.");
 }
 
 void Guarded(const std::function<void()>& fn) {

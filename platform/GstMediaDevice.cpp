@@ -12,6 +12,7 @@
 #include "platform/FileName.h"
 #include "platform/GaplessInfo.h"
 
+#include <QCoreApplication>
 #include <gst/gst.h>
 
 #include <algorithm>
@@ -24,11 +25,14 @@
 #include <sys/stat.h>
 #include <utility>
 
-namespace {
+QString NoDeviceOpenText() {
+    return QCoreApplication::translate("TMediaDevice", "No MCI device open");
+}
+QString UnknownErrorText() {
+    return QCoreApplication::translate("TMediaDevice", "Unknown error code");
+}
 
-const QString NoDeviceOpen = QStringLiteral("No MCI device open");
-const QString UnknownError = QStringLiteral("Unknown error code");
-const QString NotRegularFile = QStringLiteral("Not a regular file.");
+namespace {
 
 // playbin's "flags": audio only, so no video or subtitle branch is ever built.
 constexpr guint PlayFlagAudio = 1u << 1;
@@ -56,7 +60,7 @@ using TErrorPtr = std::unique_ptr<GError, TErrorFree>;
 using TCharPtr = std::unique_ptr<gchar, TGFree>;
 
 QString ErrorText(const GError* e) {
-    if (!e || !e->message || !*e->message) return UnknownError;
+    if (!e || !e->message || !*e->message) return UnknownErrorText();
     return QString::fromUtf8(e->message);
 }
 
@@ -68,7 +72,9 @@ const QString& InitGstreamer() {
         GError* raw = nullptr;
         if (!gst_init_check(nullptr, nullptr, &raw)) {
             TErrorPtr e(raw);
-            failure = raw ? ErrorText(raw) : QStringLiteral("GStreamer could not be initialised.");
+            failure = raw ? ErrorText(raw)
+                          : QCoreApplication::translate("TMediaDevice",
+                                                        "GStreamer could not be initialised.");
             return;
         }
         // Of the two MP3 decoders (equal in rank, both trimming the encoder's delay and
@@ -102,7 +108,7 @@ QByteArray FileUri(const QString& path, QString* failure) {
 QString NotPlayableReason(const QString& path) {
     struct stat st {};
     if (stat(EncodeFileName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return {};
-    return NotRegularFile;
+    return QCoreApplication::translate("TMediaDevice", "Not a regular file.");
 }
 
 class TGstMediaDevice final : public TMediaDevice {
@@ -131,7 +137,9 @@ public:
 
         KeepSoundServerLoop();
         TElementPtr playbin(gst_element_factory_make("playbin", nullptr));
-        if (!playbin) throw EMediaDeviceError(QStringLiteral("GStreamer has no playbin element."));
+        if (!playbin)
+            throw EMediaDeviceError(
+                QCoreApplication::translate("TMediaDevice", "GStreamer has no playbin element."));
         gst_object_ref_sink(playbin.get()); // own the pipeline outright, not a floating ref
         // Before the sink goes in: autoaudiosink makes its real output inside playbin.
         g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&TGstMediaDevice::SetUpElement),
@@ -143,7 +151,8 @@ public:
         GstElement* sink = MakeSink();
         if (!sink) {
             throw EMediaDeviceError(
-                QStringLiteral("No audio output \"%1\" in GStreamer.").arg(Options.AudioSink));
+                QCoreApplication::translate("TMediaDevice", "No audio output \"%1\" in GStreamer.")
+                    .arg(Options.AudioSink));
         }
         g_object_set(playbin.get(), "uri", uri.constData(), "flags", PlayFlagAudio, "audio-sink",
                      sink, "volume", VolumeLevel, nullptr);
@@ -166,7 +175,8 @@ public:
         g_object_get(Pipeline.get(), "n-audio", &audioStreams, nullptr);
         if (audioStreams <= 0) {
             Close();
-            throw EMediaDeviceError(QStringLiteral("The file holds no audio stream."));
+            throw EMediaDeviceError(
+                QCoreApplication::translate("TMediaDevice", "The file holds no audio stream."));
         }
         LengthMs = QueryLength();
         CurrentPath = path;
@@ -652,7 +662,7 @@ private:
     }
 
     void RequireOpen() {
-        if (!Pipeline) throw EMediaDeviceError(NoDeviceOpen);
+        if (!Pipeline) throw EMediaDeviceError(NoDeviceOpenText());
         Update();
     }
 
@@ -671,9 +681,11 @@ private:
             if (msg) Handle(msg.get());
         }
         if (r == GST_STATE_CHANGE_FAILURE || (fromScratch && !LastError.isEmpty()))
-            return LastError.isEmpty() ? UnknownError : LastError;
+            return LastError.isEmpty() ? UnknownErrorText() : LastError;
         if (r == GST_STATE_CHANGE_ASYNC)
-            return QStringLiteral("The file did not get ready within %1 s.").arg(timeoutMs / 1000);
+            return QCoreApplication::translate("TMediaDevice",
+                                               "The file did not get ready within %1 s.")
+                .arg(timeoutMs / 1000);
         return {};
     }
 

@@ -195,9 +195,9 @@ bool WriteAll(int fd, const QByteArray& data) {
 }
 
 [[noreturn]] void WriteFailed(const QString& fileName, const QString& detail) {
-    throw EVelodraError(
-        QStringLiteral("Could not write to %1.").arg(QuotedStr(DisplayFileName(fileName))) +
-        QStringLiteral("\r\r") + detail);
+    throw EVelodraError(QCoreApplication::translate("TIniFile", "Could not write to %1.")
+                            .arg(QuotedStr(DisplayFileName(fileName))) +
+                        QStringLiteral("\r\r") + detail);
 }
 
 [[noreturn]] void WriteFailed(const QString& fileName, int err) {
@@ -314,13 +314,16 @@ void TIniFile::WriteBytes(const QString& section, const QString& key, const QByt
         return IsBlank(b.front()) || IsBlank(b.back());
     };
     if (sec.isEmpty() || HasLineBreak(sec) || sec.contains(']') || blankEdge(sec))
-        throw EVelodraError(QStringLiteral("Invalid section name %1.").arg(QuotedStr(section)));
+        throw EVelodraError(QCoreApplication::translate("TIniFile", "Invalid section name %1.")
+                                .arg(QuotedStr(section)));
     if (name.isEmpty() || HasLineBreak(name) || name.contains('=') || blankEdge(name) ||
         name.front() == '[' || name.front() == ';' || name.front() == '#')
-        throw EVelodraError(QStringLiteral("Invalid key name %1.").arg(QuotedStr(key)));
+        throw EVelodraError(
+            QCoreApplication::translate("TIniFile", "Invalid key name %1.").arg(QuotedStr(key)));
     if (HasLineBreak(value))
         throw EVelodraError(
-            QStringLiteral("The value of %1 holds a line break.").arg(QuotedStr(key)));
+            QCoreApplication::translate("TIniFile", "The value of %1 holds a line break.")
+                .arg(QuotedStr(key)));
 
     const std::vector<TSpan> spans = Spans(FText, sec);
     for (const TSpan& s : spans) {
@@ -365,16 +368,19 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 
 void TIniFile::UpdateFile() {
     if (FTooLarge)
-        WriteFailed(FName, QStringLiteral("The file is larger than %1 MiB, too large to be a "
-                                          "settings file, so it was left alone.")
+        WriteFailed(FName, QCoreApplication::translate(
+                               "TIniFile", "The file is larger than %1 MiB, too large to be a "
+                                           "settings file, so it was left alone.")
                                .arg(MaxFileSize / (1024 * 1024)));
     if (!FReadable)
-        WriteFailed(FName, QStringLiteral("The file could not be read, so it is left as it is."));
+        WriteFailed(FName, QCoreApplication::translate(
+                               "TIniFile", "The file could not be read, so it is left as it is."));
     // The reader would refuse it next time, and with it everything saved.
     if (FText.size() > MaxFileSize)
         WriteFailed(FName,
-                    QStringLiteral("The settings would take %1 bytes, more than the %2 MiB "
-                                   "a settings file may have, so the file was left as it is.")
+                    QCoreApplication::translate(
+                        "TIniFile", "The settings would take %1 bytes, more than the %2 MiB "
+                                    "a settings file may have, so the file was left as it is.")
                         .arg(FText.size())
                         .arg(MaxFileSize / (1024 * 1024)));
     const QByteArray target = EncodeFileName(FName);
@@ -384,9 +390,10 @@ void TIniFile::UpdateFile() {
     // A link may lead anywhere (to a system file when run as root): the rename below would
     // replace the link, never write through it, but the user's link is theirs to keep.
     if (existed && S_ISLNK(st.st_mode))
-        WriteFailed(FName, QStringLiteral("The file is a symbolic link; settings are saved only to "
-                                          "a regular file, so the link and the file it points "
-                                          "to were left alone."));
+        WriteFailed(FName, QCoreApplication::translate(
+                               "TIniFile", "The file is a symbolic link; settings are saved only "
+                                           "to a regular file, so the link and the file it "
+                                           "points to were left alone."));
     if (existed && !S_ISREG(st.st_mode)) WriteFailed(FName, S_ISDIR(st.st_mode) ? EISDIR : EEXIST);
     const mode_t mode = existed ? (st.st_mode & 07777) : 0600;
 

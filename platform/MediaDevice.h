@@ -17,6 +17,10 @@ enum class TMPModes { mpNotReady, mpStopped, mpPlaying, mpRecording, mpSeeking, 
 
 // A device failure; Message is the device's own short text ("No MCI device open" when no file
 // is open, else the back end's error text, or "Unknown error code").
+// Those two texts, in the user's language.
+QString NoDeviceOpenText();
+QString UnknownErrorText();
+
 class EMediaDeviceError : public std::exception {
 public:
     explicit EMediaDeviceError(QString message) : Message(std::move(message)) {}

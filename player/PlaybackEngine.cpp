@@ -7,9 +7,6 @@
 
 namespace {
 
-const QString NoDeviceOpen = QStringLiteral("No MCI device open");
-const QString UnknownError = QStringLiteral("Unknown error code");
-
 // A track is never over by standing still within this long after its play command...
 constexpr std::uint32_t kPlayGuardMs = 5000;
 // ...and counts as over when it stands still this close to its stated duration.
@@ -19,7 +16,7 @@ constexpr std::int64_t kEndSlackMs = 1000;
 constexpr std::int32_t kNearEndMs = 2500;
 
 QString DeviceText(const EMediaDeviceError& e) {
-    return e.Message.isEmpty() ? UnknownError : e.Message;
+    return e.Message.isEmpty() ? UnknownErrorText() : e.Message;
 }
 
 } // namespace
@@ -58,7 +55,7 @@ public:
     }
 
     void Play(TTicket ticket, std::int32_t fromMs, TTicket next, const QString& nextPath) {
-        if (!Hold(ticket)) return Failed(ticket, NoDeviceOpen);
+        if (!Hold(ticket)) return Failed(ticket, NoDeviceOpenText());
         try {
             if (fromMs > 0) Device->Seek(fromMs);
             // Before the play: a short track is read to its end at once, too soon to queue later.
@@ -82,7 +79,7 @@ public:
     }
 
     void Resume(TTicket ticket) {
-        if (!Playing(ticket)) return Failed(ticket, NoDeviceOpen);
+        if (!Playing(ticket)) return Failed(ticket, NoDeviceOpenText());
         try {
             if (!Device->Resume()) {
                 Device->Play();

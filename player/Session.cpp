@@ -4,6 +4,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/FileName.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -12,15 +13,12 @@
 
 namespace {
 
-const QString NoDeviceOpen = QStringLiteral("No MCI device open");
-const QString UnknownError = QStringLiteral("Unknown error code");
-
 // Files the advance passes over in a row before it gives up.
 constexpr int kSkipLimit = 10;
 
 QString OpenError(const QString& path, const QString& reason) {
-    return QStringLiteral("Unable to open %1.\r\r%2")
-        .arg(QuotedStr(path), reason.isEmpty() ? UnknownError : reason);
+    return TSession::tr("Unable to open %1.\r\r%2")
+        .arg(QuotedStr(path), reason.isEmpty() ? UnknownErrorText() : reason);
 }
 
 enum : unsigned { kLibrary = 1, kFolder = 2, kFile = 4, kInfo = 8, kPicture = 16 };
@@ -277,8 +275,7 @@ void TSession::Seek(std::int32_t ms) {
 
 void TSession::OpenFolder(const QString& path) {
     Guard([&] {
-        if (!IsDirectory(path))
-            throw EVelodraError(QStringLiteral("%1 is not a folder.").arg(QuotedStr(path)));
+        if (!IsDirectory(path)) throw EVelodraError(tr("%1 is not a folder.").arg(QuotedStr(path)));
         PlayAfterScan.clear();
         BeginScan(path, TAfterScan::Default);
     });
@@ -288,13 +285,12 @@ QString TSession::RefusalOf(const QString& path) const {
     const TAudioTypes types{.Wma = IncludeWmaOn, .Other = IncludeOtherOn};
     if (IsAudioName(path, types)) return {};
     if (LeftOutTypes(path, types).Wma)
-        return QStringLiteral("%1 is a WMA file: turn on \"Includes WMA\" to play it.")
-            .arg(QuotedStr(path));
+        return tr("%1 is a WMA file: turn on \"Includes WMA\" to play it.").arg(QuotedStr(path));
     if (LeftOutTypes(path, types).Other)
-        return QStringLiteral("%1 is a FLAC, Ogg, Opus, M4A or WAV file: turn on \"Includes "
-                              "Other Formats\" to play it.")
+        return tr("%1 is a FLAC, Ogg, Opus, M4A or WAV file: turn on \"Includes Other "
+                  "Formats\" to play it.")
             .arg(QuotedStr(path));
-    return QStringLiteral("%1 is not an audio file.").arg(QuotedStr(path));
+    return tr("%1 is not an audio file.").arg(QuotedStr(path));
 }
 
 void TSession::OpenPath(const QString& path) {
@@ -305,7 +301,7 @@ void TSession::OpenPath(const QString& path) {
             return BeginScan(path, TAfterScan::Default);
         }
         if (!IsExistingFile(path))
-            throw EVelodraError(QStringLiteral("%1 doesn't exist.").arg(QuotedStr(path)));
+            throw EVelodraError(tr("%1 doesn't exist.").arg(QuotedStr(path)));
         if (const QString refusal = RefusalOf(path); !refusal.isEmpty())
             throw EVelodraError(refusal);
         PlayFile(path);
@@ -342,7 +338,7 @@ void TSession::HandOver(const std::optional<QString>& argument) {
             return BeginScan(*argument, TAfterScan::Default);
         }
         Events.push_back([this] { emit Beep(); });
-        Fail(QStringLiteral("Invalid folder: ") + ShortenedForDisplay(*argument));
+        Fail(tr("Invalid folder: ") + ShortenedForDisplay(*argument));
     });
 }
 
@@ -370,7 +366,7 @@ void TSession::StartUp(const TResume& resume, const std::optional<QString>& argu
                 const QString refusal =
                     IsExistingFile(*argument) && !IsDirectory(*argument)
                         ? RefusalOf(*argument)
-                        : QStringLiteral("Invalid folder: ") + ShortenedForDisplay(*argument);
+                        : tr("Invalid folder: ") + ShortenedForDisplay(*argument);
                 Events.push_back([refusal] { ReportError(refusal); });
             }
         }
@@ -404,8 +400,8 @@ void TSession::Play(std::int32_t fromMs) {
         return;
     }
     if (!FormPlayer.IsOpen) {
-        throw EVelodraError(QStringLiteral("Unable to play %1.\r\r%2")
-                                .arg(QuotedStr(Info().FilePath), NoDeviceOpen));
+        throw EVelodraError(
+            tr("Unable to play %1.\r\r%2").arg(QuotedStr(Info().FilePath), NoDeviceOpenText()));
     }
     StartPlaying(fromMs);
 }
@@ -499,7 +495,7 @@ void TSession::OpenSelected() {
         Engine.Close();
         Ticket = 0;
         InfoReady = true;
-        throw EVelodraError(QStringLiteral("List index out of bounds (%1)").arg(CurFileIndex));
+        throw EVelodraError(tr("List index out of bounds (%1)").arg(CurFileIndex));
     }
     FormPlayer.MediaInfo.FilePath = path;
     Ticket = ++LastTicket;
@@ -528,8 +524,8 @@ void TSession::OpenFailed(const QString& path, const QString& reason) {
         SkipRun = 0;
         throw EVelodraError(OpenError(path, reason));
     }
-    const QString text = QStringLiteral("Skipped %1: %2")
-                             .arg(QuotedStr(path), reason.isEmpty() ? UnknownError : reason);
+    const QString text =
+        tr("Skipped %1: %2").arg(QuotedStr(path), reason.isEmpty() ? UnknownErrorText() : reason);
     Events.push_back([this, text] { emit Skipped(text); });
     // Counted as played, so that random order comes to the end of its cycle.
     if (RandomOn) PlayedKeys.Insert(CurFolderIndex, CurFileIndex);
@@ -673,8 +669,7 @@ void TSession::PlayFailed(TTicket ticket, const QString& error) {
         PlayState = TPlayState::Stopped;
         PlannedValid = false;
         PlannedTicket = 0;
-        throw EVelodraError(
-            QStringLiteral("Unable to play %1.\r\r%2").arg(QuotedStr(Info().FilePath), error));
+        throw EVelodraError(tr("Unable to play %1.\r\r%2").arg(QuotedStr(Info().FilePath), error));
     });
 }
 
@@ -772,7 +767,7 @@ void TSession::ScanDone(TScanJob* job) {
         if (target.isEmpty()) return;
         StartingUp = false;
         if (Library().Find(target).first < 0)
-            throw EVelodraError(QStringLiteral("%1 doesn't exist.").arg(QuotedStr(target)));
+            throw EVelodraError(tr("%1 doesn't exist.").arg(QuotedStr(target)));
         PlayFile(target);
     });
 }

@@ -6,6 +6,7 @@
 #include "platform/Error.h"
 #include "platform/FileName.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <sys/stat.h>
 #include <vector>
@@ -57,10 +58,13 @@ namespace {
 // The headline, and for a folder whose only audio files are of the other formats, the option
 // that would take them.
 QString NoAudioMessage(const QString& folder, bool otherLeftOut) {
-    QString text = QStringLiteral("Could not find any audio file in %1.").arg(QuotedStr(folder));
+    QString text =
+        QCoreApplication::translate("TFormPlayer", "Could not find any audio file in %1.")
+            .arg(QuotedStr(folder));
     if (otherLeftOut)
-        text += QStringLiteral("\r\rIt holds FLAC, Ogg, Opus, M4A or WAV files: turn on "
-                               "\"Includes Other Formats\" to play them.");
+        text += QCoreApplication::translate("TFormPlayer",
+                                            "\r\rIt holds FLAC, Ogg, Opus, M4A or WAV files: turn "
+                                            "on \"Includes Other Formats\" to play them.");
     return text;
 }
 
@@ -93,7 +97,8 @@ TLibrary TFormPlayer::Scan(const QString& root, TAudioTypes types, TScanControl&
     const bool isFsRoot = prefix.isEmpty() && !root.isEmpty();
     const QString folder = isFsRoot ? QStringLiteral("/") : prefix;
     if (folder.isEmpty() || !IsExistingDirectory(folder))
-        throw EVelodraError(QStringLiteral("%1 doesn't exist.").arg(QuotedStr(folder)));
+        throw EVelodraError(
+            QCoreApplication::translate("TFormPlayer", "%1 doesn't exist.").arg(QuotedStr(folder)));
 
     control.Folders = 0;
     control.Files = 0;

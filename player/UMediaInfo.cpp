@@ -8,6 +8,8 @@
 #include "tags/OtherFormats.h"
 #include "tags/UWMAfile.h"
 
+#include <QCoreApplication>
+#include <QRegularExpression>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -43,8 +45,15 @@ std::uint16_t Low16OrZero(std::int32_t v) {
     return v > 0 ? static_cast<std::uint16_t>(v) : 0;
 }
 
-const char* const kMp3ChannelModes[4] = {"Stereo", "Joint Stereo", "Dual Channel",
-                                         "Single Channel"};
+const char* const kMp3ChannelModes[4] = {QT_TRANSLATE_NOOP("TMediaInfo", "Stereo"),
+                                         QT_TRANSLATE_NOOP("TMediaInfo", "Joint Stereo"),
+                                         QT_TRANSLATE_NOOP("TMediaInfo", "Dual Channel"),
+                                         QT_TRANSLATE_NOOP("TMediaInfo", "Single Channel")};
+// The other readers' names, for their translations: the WMA reader's and the count of channels
+// beyond two.
+[[maybe_unused]] const char* const kOtherChannelModes[2] = {
+    QT_TRANSLATE_NOOP("TMediaInfo", "Mono"), QT_TRANSLATE_NOOP("TMediaInfo", "Unknown")};
+const char* const kChannelCount = QT_TRANSLATE_NOOP("TMediaInfo", "%1 Channels");
 
 // Whole seconds to ms; a length that would not fit counts as none.
 std::int32_t SecondsToMs(std::int64_t seconds) {
@@ -156,8 +165,9 @@ void ReadOtherInfo(TMediaInfo& info, TByteSource* file, TOtherFormat format) {
     info.Track = other.Track <= 0x7FFFFFFF ? static_cast<std::int32_t>(other.Track) : 0;
     info.ChannelMode = other.Channels == 0   ? QStringLiteral("Unknown")
                        : other.Channels == 1 ? QStringLiteral("Single Channel")
-                       : other.Channels == 2 ? QStringLiteral("Stereo")
-                                             : QStringLiteral("%1 Channels").arg(other.Channels);
+                       : other.Channels == 2
+                           ? QStringLiteral("Stereo")
+                           : QString::fromLatin1(kChannelCount).arg(other.Channels);
     info.SampleRate = static_cast<std::uint32_t>(other.SampleRate);
     info.BitRate = Low16OrZero(other.BitRate);
     info.Duration = other.LengthMs;
@@ -201,4 +211,11 @@ void ReadStreamInfo(TMediaInfo& info) {
 
 void ReadStreamInfo(TMediaInfo& info, TByteSource& file) {
     Read(info, AudioFormatOf(info.FilePath), &file);
+}
+
+QString ChannelModeText(const QString& mode) {
+    static const QRegularExpression channels(QStringLiteral("^(\\d+) Channels$"));
+    if (const QRegularExpressionMatch m = channels.match(mode); m.hasMatch())
+        return QCoreApplication::translate("TMediaInfo", kChannelCount).arg(m.captured(1));
+    return QCoreApplication::translate("TMediaInfo", mode.toUtf8().constData());
 }

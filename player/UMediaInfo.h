@@ -20,6 +20,10 @@ struct TMediaInfo {
     QString Year;
 };
 
+// The channel mode in the user's language; the record keeps the English name, which the tools
+// print.
+QString ChannelModeText(const QString& mode);
+
 // Tabs to spaces, runs of spaces to one, blanks and control characters trimmed.
 QString CleanTagText(const QString& s);
 

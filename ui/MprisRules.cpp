@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/FileName.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDBusObjectPath>
 #include <QStringList>
@@ -90,21 +91,24 @@ TOpenUri PathFromUri(const QString& uri) {
     if (!url.isValid() || url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) != 0)
         return {{},
                 QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
-                QStringLiteral("Only file: URIs can be opened, not %1.").arg(shown)};
+                QCoreApplication::translate("TMpris", "Only file: URIs can be opened, not %1.")
+                    .arg(shown)};
     if (!url.host().isEmpty() && url.host() != QLatin1String("localhost"))
         return {{},
                 QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
-                QStringLiteral("%1 is not on this computer.").arg(shown)};
+                QCoreApplication::translate("TMpris", "%1 is not on this computer.").arg(shown)};
     // The path's bytes as the URL carries them: names need not be UTF-8.
     const QString path =
         DecodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
     // "file:Music" names no place of its own: the player's working folder is not the caller's.
     if (!path.startsWith(QLatin1Char('/')))
-        return {{},
-                QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
-                QStringLiteral("%1 is not an absolute file: URI.").arg(shown)};
+        return {
+            {},
+            QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+            QCoreApplication::translate("TMpris", "%1 is not an absolute file: URI.").arg(shown)};
     if (IsDirectory(path) || IsExistingFile(path)) return {path, {}, {}};
     return {{},
             QStringLiteral("org.freedesktop.DBus.Error.FileNotFound"),
-            QStringLiteral("%1 doesn't exist.").arg(QuotedStr(DisplayFileName(path)))};
+            QCoreApplication::translate("TMpris", "%1 doesn't exist.")
+                .arg(QuotedStr(DisplayFileName(path)))};
 }

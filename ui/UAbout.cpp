@@ -3,6 +3,7 @@
 #include "platform/FileName.h"
 #include "ui/Rules.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QLocale>
 #include <QProcess>
@@ -13,10 +14,10 @@ QString VersionText() {
     return QStringLiteral("3.4");
 }
 QString CopyrightText() {
-    return QStringLiteral("(c) 2026 the Velodra developers");
+    return QCoreApplication::translate("TAbout", "(c) 2026 the Velodra developers");
 }
 QString CountryText() {
-    return QStringLiteral("Made in Europe.");
+    return QCoreApplication::translate("TAbout", "Made in Europe.");
 }
 QString ContactAddress() {
     return QStringLiteral("velodra@example.org");
@@ -72,37 +73,47 @@ QString NamePart(const QString& path) {
 
 QString BuildAboutText(const TAboutInput& in) {
     QStringList lines;
-    lines << in.BaseCaption << QStringLiteral("version ") + VersionText() << QString()
-          << QStringLiteral("Folder oriented audio files player. Supports MP3 and WMA.")
-          << QString() << QStringLiteral("please, send donation.") << QString() << CopyrightText()
-          << CountryText();
+    const auto translated = [](const char* text) {
+        return QCoreApplication::translate("TAbout", text);
+    };
+    lines << in.BaseCaption
+          << translated(QT_TRANSLATE_NOOP("TAbout", "version %1")).arg(VersionText()) << QString()
+          << translated(QT_TRANSLATE_NOOP(
+                 "TAbout", "Folder oriented audio files player. Supports MP3 and WMA."))
+          << QString() << translated(QT_TRANSLATE_NOOP("TAbout", "please, send donation."))
+          << QString() << CopyrightText() << CountryText();
     if (in.IsOpen) {
         const TMediaInfo& m = in.Info;
         const QLocale locale;
         const QString indent = QStringLiteral("    ");
         auto add = [&](const char* label, const QString& value) {
-            lines << indent + QLatin1String(label) + value;
+            lines << indent + translated(label) + value;
         };
-        lines << QString() << QStringLiteral("Current media:");
-        if (!m.Title.isEmpty()) add("Title: ", m.Title);
-        if (!m.Artist.isEmpty()) add("Artist: ", m.Artist);
-        if (!m.Album.isEmpty()) add("Album: ", m.Album);
-        if (m.Track > 0) add("Track: ", QString::number(m.Track));
-        if (!m.Year.isEmpty()) add("Year: ", m.Year);
-        if (!m.Genre.isEmpty()) add("Genre: ", m.Genre);
-        if (!m.ChannelMode.isEmpty()) add("Channel: ", m.ChannelMode);
-        if (m.SampleRate > 0) add("Sample rate: ", SampleRateText(m.SampleRate));
-        if (m.BitRate > 0) add("Bit rate: ", QString::number(m.BitRate) + QStringLiteral(" kbps"));
-        add("Duration: ",
+        lines << QString() << translated(QT_TRANSLATE_NOOP("TAbout", "Current media:"));
+        if (!m.Title.isEmpty()) add(QT_TRANSLATE_NOOP("TAbout", "Title: "), m.Title);
+        if (!m.Artist.isEmpty()) add(QT_TRANSLATE_NOOP("TAbout", "Artist: "), m.Artist);
+        if (!m.Album.isEmpty()) add(QT_TRANSLATE_NOOP("TAbout", "Album: "), m.Album);
+        if (m.Track > 0) add(QT_TRANSLATE_NOOP("TAbout", "Track: "), QString::number(m.Track));
+        if (!m.Year.isEmpty()) add(QT_TRANSLATE_NOOP("TAbout", "Year: "), m.Year);
+        if (!m.Genre.isEmpty()) add(QT_TRANSLATE_NOOP("TAbout", "Genre: "), m.Genre);
+        if (!m.ChannelMode.isEmpty())
+            add(QT_TRANSLATE_NOOP("TAbout", "Channel: "), ChannelModeText(m.ChannelMode));
+        if (m.SampleRate > 0)
+            add(QT_TRANSLATE_NOOP("TAbout", "Sample rate: "), SampleRateText(m.SampleRate));
+        if (m.BitRate > 0)
+            add(QT_TRANSLATE_NOOP("TAbout", "Bit rate: "),
+                QString::number(m.BitRate) + QStringLiteral(" kbps"));
+        add(QT_TRANSLATE_NOOP("TAbout", "Duration: "),
             QStringLiteral("%1m %2s").arg(m.Duration / 60000).arg((m.Duration % 60000) / 1000));
-        if (in.FolderText != QStringLiteral(".")) add("Folder: ", in.FolderText);
-        add("File: ", DisplayFileName(NamePart(m.FilePath)));
-        add("Size: ", FormatFileSize(FileSizeOf(m.FilePath)));
-        add("Root: ", DisplayFileName(in.RootFolder));
-        add("Count: ",
-            QStringLiteral("%1 folders, %2 files")
+        if (in.FolderText != QStringLiteral("."))
+            add(QT_TRANSLATE_NOOP("TAbout", "Folder: "), in.FolderText);
+        add(QT_TRANSLATE_NOOP("TAbout", "File: "), DisplayFileName(NamePart(m.FilePath)));
+        add(QT_TRANSLATE_NOOP("TAbout", "Size: "), FormatFileSize(FileSizeOf(m.FilePath)));
+        add(QT_TRANSLATE_NOOP("TAbout", "Root: "), DisplayFileName(in.RootFolder));
+        add(QT_TRANSLATE_NOOP("TAbout", "Count: "),
+            translated(QT_TRANSLATE_NOOP("TAbout", "%1 folders, %2 files"))
                 .arg(locale.toString(in.FolderCount), locale.toString(in.TotalFileCount)));
-        if (!m.Comment.isEmpty()) add("Comment: ", m.Comment);
+        if (!m.Comment.isEmpty()) add(QT_TRANSLATE_NOOP("TAbout", "Comment: "), m.Comment);
     }
     return lines.join(QLatin1Char('\r'));
 }

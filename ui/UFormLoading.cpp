@@ -73,7 +73,7 @@ void TFormLoading::ScanEnded() {
 void TFormLoading::ShowProgress() {
     const auto [folders, files] = Session.ScanCounts();
     const QLocale locale;
-    const QString text = QStringLiteral("Loading... (%1 folders, %2 files)")
+    const QString text = tr("Loading... (%1 folders, %2 files)")
                              .arg(locale.toString(folders), locale.toString(files));
     if (ui->LblLoad->text() != text) ui->LblLoad->setText(text);
 }

@@ -6,6 +6,7 @@
 #include "ui/Icons.h"
 #include "ui_UFormNotify.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -72,8 +73,13 @@ void TFormNotify::Display(const QString& title, const QString& info) {
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(NotifyPosition(screen->availableGeometry(), size()));
+    // Read as a notification: tool tips are not announced by Qt itself.
+    setAccessibleName(title.trimmed());
+    setAccessibleDescription(info);
     show();
     raise();
+    QAccessibleEvent shown(this, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
     Timer1->start();
 }
 

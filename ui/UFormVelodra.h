@@ -122,6 +122,8 @@ private:
     void ShowFileInfo();
     static void SetLabelText(QLabel* label, const QString& text);
     void SetShadowText(QLabel* label, const QString& text); // and its shadow's
+    // What a screen reader reads after the display's names: each one's value.
+    void ShowValueTexts();
 
     // Commands: every key, menu entry, button and clickable label runs here.
     void Execute(QAction* action);

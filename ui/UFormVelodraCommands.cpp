@@ -58,6 +58,10 @@ void TFormVelodra::SetUpCommands() {
     connect(ui->ActShuffle, &QAction::toggled, this, [this](bool on) {
         if (Session) Session->SetRandom(on);
     });
+    // The position label says what it shows.
+    connect(ui->ActReversedElasped, &QAction::toggled, this, [this](bool on) {
+        ui->LblPosition->setAccessibleName(on ? tr("Remaining") : tr("Elapsed"));
+    });
     connect(ui->ActInclWMA, &QAction::toggled, this, [this](bool on) {
         if (Session) Session->SetIncludeWma(on);
     });
@@ -133,7 +137,7 @@ void TFormVelodra::SetUpMenus() {
         for (QAction* a :
              {ui->ActPlayNotification, ui->ActReversedElasped, ui->ActLoop, ui->ActShuffle})
             options->addAction(a);
-        QMenu* gain = options->addMenu(QStringLiteral("ReplayGain"));
+        QMenu* gain = options->addMenu(tr("ReplayGain"));
         gain->addActions(ReplayGainChoices());
         options->addSeparator();
         options->addAction(ui->ActFolderImage);
@@ -143,12 +147,12 @@ void TFormVelodra::SetUpMenus() {
     };
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    addCommon(PopupMenu1, QStringLiteral("&Options"), true);
+    addCommon(PopupMenu1, tr("&Options"), true);
     PopupMenu1->addAction(ui->FileExit1);
 
     PUTray = new QMenu(this);
     PUTray->setObjectName(QStringLiteral("PUTray"));
-    addCommon(PUTray, QStringLiteral("Options"), false);
+    addCommon(PUTray, tr("Options"), false);
     PUTray->addAction(ui->ActRestore);
     PUTray->setDefaultAction(ui->ActRestore); // shown bold
     PUTray->addAction(ui->FileExit1);
@@ -189,9 +193,9 @@ void TFormVelodra::StateChanged() {
     const bool paused = state == TPlayState::Paused;
     ui->ActPlay->setIcon(MenuIcon(state == TPlayState::Stopped ? 1 : 2));
     ui->ActPause->setIcon(MenuIcon(paused ? 4 : 3));
-    ui->ActPause->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    ui->ActPause->setText(paused ? tr("Resume") : tr("Pause"));
     if (state != TPlayState::Stopped) return;
-    SetLabelText(ui->LblMode, Session->Info().ChannelMode);
+    SetLabelText(ui->LblMode, ChannelModeText(Session->Info().ChannelMode));
     CenterHorizontally(ui->LblMode);
     ShowPosition(-1);
 }
@@ -217,7 +221,7 @@ void TFormVelodra::ShowPlayNotification() {
 void TFormVelodra::ActLoadExecute() {
     const QString& root = Session->Library().RootFolder;
     const QString start = IsDirectory(root) ? root : QString();
-    BrowseFolder(this, QStringLiteral("Select folder containing MP3 and WMA files."), start,
+    BrowseFolder(this, tr("Select folder containing MP3 and WMA files."), start,
                  [this](const QString& chosen) {
                      if (chosen.isEmpty() || !Session) return;
                      setWindowTitle(BaseCaption);
@@ -234,7 +238,7 @@ void TFormVelodra::ActAboutExecute() {
     in.RootFolder = Session->Library().RootFolder;
     in.FolderCount = ui->edFolder->count();
     in.TotalFileCount = Session->Library().TotalFileCount();
-    ShowMessage(TMsgIcon::Information, QStringLiteral("About"), BuildAboutText(in));
+    ShowMessage(TMsgIcon::Information, tr("About"), BuildAboutText(in));
 }
 
 void TFormVelodra::ProgressBar1MouseDown(int x) {
@@ -277,6 +281,7 @@ void TFormVelodra::CommandStatesChanged() {
     if (ui->edFile->isEnabled() != s.FileList) ui->edFile->setEnabled(s.FileList);
     if (IsLit(ui->LblLoop) != s.LoopLit) SetLit(ui->LblLoop, s.LoopLit);
     if (IsLit(ui->LblShuffle) != s.ShuffleLit) SetLit(ui->LblShuffle, s.ShuffleLit);
+    ShowValueTexts();
 }
 
 QList<QAction*> TFormVelodra::ReplayGainChoices() const {

@@ -91,7 +91,7 @@ void TFormVelodra::FirstShowLayout() {
     const QRect bevel = ui->BvlDisplay->geometry();
     ui->Shape1->setGeometry(bevel.adjusted(1, 1, -1, -1));
     SetAutoSize(ui->LblTitle, true);
-    SetLabelText(ui->LblTitle, QStringLiteral("Welcome to ") + BaseCaption + QLatin1Char('!'));
+    SetLabelText(ui->LblTitle, tr("Welcome to %1!").arg(BaseCaption));
     ui->LblTitle->move(ui->LblTitle->x(),
                        bevel.top() + (bevel.height() - ui->LblTitle->height()) / 2);
     CenterHorizontally(ui->LblTitle);
@@ -120,6 +120,7 @@ void TFormVelodra::FirstShowLayout() {
     for (QLabel* l :
          std::initializer_list<QLabel*>{ui->LblTitle2, ui->LblPosition2, ui->LblDuration2})
         l->hide();
+    ShowValueTexts();
 }
 
 void TFormVelodra::resizeEvent(QResizeEvent* e) {
@@ -191,6 +192,29 @@ void TFormVelodra::ShowPosition(int value) {
     if (shown == LblPositionTag) return;
     SetShadowText(ui->LblPosition, TFormPlayer::FormatTime(shown));
     LblPositionTag = shown;
+    ShowValueTexts();
+}
+
+void TFormVelodra::ShowValueTexts() {
+    if (!Session) return;
+    const auto set = [](QWidget* w, const QString& text) {
+        if (w->accessibleDescription() != text) w->setAccessibleDescription(text);
+    };
+    const TMediaInfo& info = Session->Info();
+    // The whole title, also while the label scrolls it.
+    set(ui->LblTitle, TitleScrollPos >= 0 ? TitleText : ui->LblTitle->text());
+    for (QLabel* l :
+         std::initializer_list<QLabel*>{ui->LblPosition, ui->LblDuration, ui->LblBitRate})
+        set(l, l->text());
+    set(ui->LblMode, ChannelModeText(info.ChannelMode));
+    const TCommandStates states = Session->CommandStates();
+    set(ui->LblLoop, states.LoopLit ? tr("On") : tr("Off"));
+    set(ui->LblShuffle, states.ShuffleLit ? tr("On") : tr("Off"));
+    const int elapsed =
+        ui->ActReversedElasped->isChecked() ? info.Duration - LblPositionTag : LblPositionTag;
+    set(ui->ProgressBar1,
+        tr("%1 of %2")
+            .arg(TFormPlayer::FormatTime(elapsed), TFormPlayer::FormatTime(info.Duration)));
 }
 
 void TFormVelodra::ShowTitle() {
@@ -216,13 +240,14 @@ void TFormVelodra::ShowTitle() {
 void TFormVelodra::ShowFileInfo() {
     const TMediaInfo& info = Session->Info();
     ShowTitle();
-    SetLabelText(ui->LblMode, info.ChannelMode);
+    SetLabelText(ui->LblMode, ChannelModeText(info.ChannelMode));
     CenterHorizontally(ui->LblMode);
     SetShadowText(ui->LblDuration, TFormPlayer::FormatTime(info.Duration));
     if (info.BitRate != 0) {
         SetLabelText(ui->LblBitRate, RateText(info.SampleRate, info.BitRate));
         CenterHorizontally(ui->LblBitRate);
     }
+    ShowValueTexts();
 }
 
 void TFormVelodra::ScrollTitle() {
@@ -234,8 +259,8 @@ void TFormVelodra::ScrollTitle() {
 }
 
 void TFormVelodra::AnimateChannelMode() {
-    const QString& mode = Session->Info().ChannelMode;
-    if (Session->State() != TPlayState::Playing || mode.isEmpty()) return;
+    if (Session->State() != TPlayState::Playing || Session->Info().ChannelMode.isEmpty()) return;
+    const QString mode = ChannelModeText(Session->Info().ChannelMode);
     if (++LblModeTag > 11) LblModeTag = 0;
     switch (LblModeTag) {
     case 0:

@@ -36,7 +36,7 @@ void TFormVelodra::FolderChanged() {
         ui->edFile->setCurrentIndex(-1);
     }
     if (folder >= 0) {
-        ui->edFolder->setToolTip(ForDisplay(QStringLiteral("Folder %1 of %2: \r%3")
+        ui->edFolder->setToolTip(ForDisplay(tr("Folder %1 of %2: \r%3")
                                                 .arg(folder + 1)
                                                 .arg(ui->edFolder->count())
                                                 .arg(ui->edFolder->currentText())));
@@ -55,10 +55,11 @@ void TFormVelodra::FileChanged() {
     SetShadowText(ui->LblTitle, QString());
     SetLabelText(ui->LblBitRate, QString());
     SetShadowText(ui->LblDuration, QStringLiteral("00:00"));
-    ui->edFile->setToolTip(ForDisplay(QStringLiteral("File %1 of %2: \r%3")
+    ui->edFile->setToolTip(ForDisplay(tr("File %1 of %2: \r%3")
                                           .arg(file + 1)
                                           .arg(ui->edFile->count())
                                           .arg(ui->edFile->currentText())));
+    ShowValueTexts();
 }
 
 void TFormVelodra::InfoChanged() {

@@ -90,15 +90,13 @@ void TFormVelodra::ReportSaveFailure(const QString& message) {
     const QString seen = (EndingSession ? QStringLiteral("log ") : QStringLiteral("box ")) + reason;
     if (ReportedSaveFailures.contains(seen)) return;
     ReportedSaveFailures.append(seen);
-    const QString headline =
-        QStringLiteral("Could not write to ") + QuotedStr(IniFileName) + QLatin1Char('.');
+    const QString headline = tr("Could not write to %1.").arg(QuotedStr(IniFileName));
     if (EndingSession) {
         // Nobody is there to answer a message box while the session ends.
         qWarning("%s %s", qUtf8Printable(ForDisplay(headline)), qUtf8Printable(ForDisplay(reason)));
         return;
     }
-    ShowMessage(TMsgIcon::Error, QStringLiteral("Information"),
-                headline + QStringLiteral("\r\r") + reason);
+    ShowMessage(TMsgIcon::Error, tr("Information"), headline + QStringLiteral("\r\r") + reason);
 }
 
 void TFormVelodra::SaveSession() {

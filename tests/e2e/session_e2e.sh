@@ -5,7 +5,9 @@
 #   continues the file from about 00:12, as its position label shows (read through the
 #   accessibility bus, as a screen reader reads it);
 # - SIGTERM, SIGHUP and SIGINT close the program as its window does: exit code 0, the file and
-#   the position saved, and the next start plays the same file on from there.
+#   the position saved, and the next start plays the same file on from there;
+# - in German, a screen reader reads the tool bar's buttons and the position bar by their German
+#   names.
 if [ -z "${VELODRA_E2E_BUS:-}" ]; then
   exec env VELODRA_E2E_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
@@ -25,14 +27,14 @@ start() { # start [ARG]: from the current folder; sets app, win and started (whe
   PIDS+=($app)
   win=$(wait_window '^Velodra') || fail "no window"
 }
-# The position label: the one time shown that is not the duration (01:00: long enough that the
-# runs below, however slow, don't play the file out), in seconds.
+# The position label's time, in seconds, as a screen reader reads it after the label's name (the
+# file is 01:00 long, so that the runs below, however slow, don't play it out).
 # The program registers with the accessibility bus shortly after it starts.
 position() {
   local t=""
   for _ in $(seq 30); do
-    t=$(/usr/bin/python3 "$E2E_DIR/labels.py" Velodra | grep -E '^[0-9]{2}:[0-9]{2}$' |
-      grep -vx '01:00' | head -n 1 || true)
+    t=$(/usr/bin/python3 "$E2E_DIR/labels.py" Velodra | sed -n 's/^Elapsed\t\([0-9][0-9]:[0-9][0-9]\)$/\1/p' |
+      head -n 1 || true)
     [ -n "$t" ] && break
     sleep 0.1
   done
@@ -84,4 +86,21 @@ for signal in TERM HUP INT; do
   [ "$(saved Position)" -gt "$pos" ] || fail "SIG$signal: Position=$(saved Position), before $pos"
   pos=$(saved Position)
 done
+# In German the tool bar's buttons and the position bar are read with their German names, the
+# bar with the time played of the whole.
+LANGUAGE= LC_ALL= LANG=de_DE.UTF-8 start
+wait_caption "$win" "Velodra :: A Two" 100 || fail "the German start shows '$(window_name "$win")'"
+bar=$'^Position\t[0-9]{2}:[0-9]{2} von 00:30$'
+for _ in $(seq 30); do
+  reads=$(/usr/bin/python3 "$E2E_DIR/labels.py" Velodra "push button" "progress bar")
+  grep -qE "$bar" <<<"$reads" && break
+  sleep 0.1
+done
+grep -qE "$bar" <<<"$reads" || fail "the position bar is not read with its German name: $reads"
+for name in Wiedergabe Pause Stopp Laden "Vorheriger Ordner" "Vorherige Datei" "Nächste Datei" \
+  "Nächster Ordner"; do
+  grep -q "^$name"$'\t' <<<"$reads" || fail "no button read as '$name' in German: $reads"
+done
+close_window "$win"
+wait_exit "$app" 10
 echo "session e2e passed"

@@ -1,8 +1,10 @@
 // The commands of the main window: the enabled states as applied, keys, pause and stop, seeking
 // by clicking the bar, the timer's schedule and the texts a file change shows.
 #include "WindowFixture.h"
+#include "ui/Language.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QLocale>
 #include <QTest>
 
@@ -187,17 +189,27 @@ TEST_F(TWindowFixture, TimerSlotsCountFromPlayAndAllFireAtTheMinutesWrap) {
     EXPECT_EQ(after.LblPositionTag, before.LblPositionTag + 300) << "position refreshed";
 }
 
-TEST_F(TWindowFixture, ReversedTimeCountsDownAtTheNextRefresh) {
+// A screen reader reads the label by what it shows, and the bar's value as the time played.
+TEST_F(TWindowFixture, ReversedTimeCountsDownAtTheNextRefreshAndIsReadAsRemaining) {
     Load({1});
     Run(Form().ActPlay);
     Clock->Advance(2000);
     Tick(3);
     EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:02"));
+    EXPECT_EQ(Form().LblPosition->accessibleName(), QStringLiteral("Elapsed"));
+    EXPECT_EQ(Form().LblPosition->accessibleDescription(), QStringLiteral("00:02"));
+    EXPECT_EQ(Form().ProgressBar1->accessibleDescription(), QStringLiteral("00:02 of 00:06"));
     Run(Form().ActReversedElasped);
     Tick(2);
     EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:02")) << "waits for the 300 ms slot";
     Tick(1);
     EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:03"));
+    EXPECT_EQ(Form().LblPosition->accessibleName(), QStringLiteral("Remaining"));
+    EXPECT_EQ(Form().LblPosition->accessibleDescription(), QStringLiteral("00:03"));
+    EXPECT_EQ(Form().ProgressBar1->accessibleDescription(), QStringLiteral("00:02 of 00:06"));
+    InstallAccessibleRoles();
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(Form().LblPosition2)->state().invisible)
+        << "its shadow is not read twice";
 }
 
 // 96 and 88.2 kHz come only from WMA files; the display and the about box read one rate text.

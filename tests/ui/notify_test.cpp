@@ -1,10 +1,12 @@
 // The pop-up: its fade timeline (driven step by step), reuse, the title fitting, the corner it
 // sits in, and that it leaves the keyboard where it was.
 #include "ui/Fonts.h"
+#include "ui/Language.h"
 #include "ui/UFormNotify.h"
 
 #include "support/Poll.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -33,6 +35,17 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 };
+
+// Read by a screen reader as a notification, title and information.
+TEST_F(NotifyTest, AnnouncedAsANotification) {
+    InstallAccessibleRoles();
+    ShowNotify(QStringLiteral("Intro "), QStringLiteral("03:25  44.1 kHz  128 kbps"));
+    ASSERT_NE(FormNotify, nullptr);
+    const QAccessibleInterface* read = QAccessible::queryAccessibleInterface(FormNotify);
+    EXPECT_EQ(read->role(), QAccessible::Notification);
+    EXPECT_EQ(read->text(QAccessible::Name), QStringLiteral("Intro"));
+    EXPECT_EQ(read->text(QAccessible::Description), QStringLiteral("03:25  44.1 kHz  128 kbps"));
+}
 
 TEST_F(NotifyTest, StaysOpaqueThenFadesBy32AndClosesOnTheEighthTick) {
     ShowNotify(QStringLiteral("Intro "), QStringLiteral("03:25  44.1 kHz  128 kbps"));

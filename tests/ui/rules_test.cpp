@@ -1,9 +1,13 @@
 // The window's pure rules: the rate texts of the display and the about box, where the window
-// may lie.
+// may lie, the language of the texts; and the translations the program carries.
+#include "ui/Language.h"
 #include "ui/Rules.h"
 
+#include <QCoreApplication>
 #include <QLocale>
+#include <QTranslator>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -49,6 +53,40 @@ TEST(KeepFrameOnArea, MovedOnlyAsFarAsNeeded) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(KeepFrameOnArea(c.Frame, area), c.Want) << c.Frame.x() << "," << c.Frame.y();
+}
+
+TEST(ChooseLanguage, TheFirstWantedThatIsCarriedAndNoneOverEnglish) {
+    const QStringList carried{QStringLiteral("de"), QStringLiteral("fr")};
+    // Most wanted first, as QLocale::uiLanguages names them.
+    const std::pair<const char*, const char*> cases[] = {{"de-DE", "de"},
+                                                         {"fr-CA de-DE", "fr"},
+                                                         {"es-ES fr", "fr"},
+                                                         {"en-GB de-DE", ""},
+                                                         {"C", ""},
+                                                         {"it-IT", ""},
+                                                         {"", ""}};
+    for (const auto& [wanted, want] : cases)
+        EXPECT_EQ(
+            ChooseLanguage(QString::fromLatin1(wanted).split(u' ', Qt::SkipEmptyParts), carried),
+            QString::fromLatin1(want))
+            << wanted;
+}
+
+// German and French are built in; their texts keep the breaks a message is built with.
+TEST(Translations, GermanAndFrenchAreCarriedAndKeepTheLineBreaks) {
+    EXPECT_EQ(AvailableLanguages(), QStringList({QStringLiteral("de"), QStringLiteral("fr")}));
+    const char* open = "Unable to open %1.\r\r%2";
+    for (const auto& [wanted, play] : {std::pair{"de-DE", "Wiedergabe"}, {"fr-FR", "Lecture"}}) {
+        EXPECT_FALSE(InstallTranslations({QString::fromLatin1(wanted)}).isEmpty()) << wanted;
+        EXPECT_EQ(QCoreApplication::translate("TFormVelodra", "Play"), QString::fromUtf8(play));
+        const QString message = QCoreApplication::translate("TSession", open);
+        EXPECT_NE(message, QString::fromLatin1(open));
+        EXPECT_EQ(message.count(QStringLiteral("\r\r%2")), 1) << qPrintable(message);
+        for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+    }
 }
 
 } // namespace
