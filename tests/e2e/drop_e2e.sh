@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Dropping on the real window through a real X drag (XDND) from another program: a dropped
-# folder becomes the new library, only the first dragged item counts, a dropped file gives the
-# error message box and leaves the library alone (its exact text is checked by the unit test
-# of drops; a message box here cannot hand its text out). Screenshots of both drops stay
-# in BUILD_DIR/screenshots.
+# folder becomes the new library, only the first dragged item counts, a dropped file that is not
+# audio gives the error message box and leaves the library alone (its exact text is checked by
+# the unit test of drops; a message box here cannot hand its text out), a dropped audio file
+# plays. Screenshots of the drops stay in BUILD_DIR/screenshots.
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
 DRAGSOURCE="$BUILD_DIR/tests/e2e/velodra-dragsource"
@@ -21,6 +21,7 @@ mp3 "$first/A/one.mp3" "First Song"
 mp3 "$second/Alpha/a.mp3" "Dropped Song"
 mp3 "$second/Beta/b.mp3" "Later Song"
 mp3 "$third/C/c.mp3" "Third Song"
+echo "not audio" >"$WORK/notes.txt"
 
 "$VELODRA" "$first" >"$WORK/velodra.log" 2>&1 &
 app=$!
@@ -73,9 +74,9 @@ wait_caption "$win" "Velodra :: Dropped Song" ||
 shot folder
 wait_gone '^Velodra$' 1 || fail "a message box after a folder drop"
 
-# 2. A regular file (a folder after it must not count either): a message box, library unchanged.
-file="$second/Beta/b.mp3"
-drag "$file" "$third"
+# 2. A file that is not audio (a folder after it must not count either): a message box, library
+# unchanged.
+drag "$WORK/notes.txt" "$third"
 [ "$DROP_ACTION" = "copy" ] || { cat "$WORK/dragsource.log"; fail "file drop: action '$DROP_ACTION'"; }
 box=$(first_window '^Velodra$') || fail "no message box after a file drop (caption '$(window_name "$win")')"
 shot file
@@ -89,6 +90,12 @@ wait_gone '^Velodra$' || fail "the message box stayed after Return"
 [ "$(window_name "$win")" = "Velodra :: Dropped Song" ] ||
   fail "after the file drop the caption is '$(window_name "$win")'"
 kill -0 "$app" 2>/dev/null || fail "velodra died"
+
+# 3. An audio file of the library: it plays (its pop-up is captioned like a box, so no box check).
+drag "$second/Beta/b.mp3"
+wait_caption "$win" "Velodra :: Later Song" ||
+  fail "after the audio file drop the caption is '$(window_name "$win")'"
+shot audio
 
 close_window "$win"
 wait_exit "$app" 15

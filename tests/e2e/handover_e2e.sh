@@ -18,7 +18,7 @@ echo "hand-over over the $HANDOVER_MODE"
 
 tone "$WORK/Music/A/01.mp3" 3 -c:a libmp3lame -b:a 128k -metadata title="First Song"
 tone "$WORK/Other Music/X/01.mp3" 3 -c:a libmp3lame -b:a 128k -metadata title="Other Song"
-touch "$WORK/not a folder.mp3"
+echo "not audio" >"$WORK/not audio.txt"
 
 "$VELODRA" "$WORK/Music" >"$WORK/first.log" 2>&1 &
 first=$!
@@ -46,13 +46,16 @@ second
 [ "$ELAPSED_MS" -lt 1500 ] || fail "second copy without argument took $ELAPSED_MS ms"
 kill -0 "$first" 2>/dev/null || fail "first copy died"
 
-# Not a folder: the running copy shows the box (captioned "Velodra"); its library stays.
-second "$WORK/not a folder.mp3"
-box=$(wait_window '^Velodra$' 10) || fail "no Invalid folder box"
+# Not audio: the running copy shows the box (captioned "Velodra"); its library stays.
+second "$WORK/not audio.txt"
+box=$(wait_window '^Velodra$' 10) || fail "no box for a file that is not audio"
 xdotool windowfocus --sync "$box" 2>/dev/null || true
 xdotool key Return
 wait_gone '^Velodra$' || true
 wait_caption "$win" "Velodra :: Other Song"
+# An audio file, as a file manager's "Open With" hands it: it plays.
+second "$WORK/Music/A/01.mp3"
+wait_caption "$win" "Velodra :: First Song"
 
 close_window "$win"
 wait_exit "$first" 15

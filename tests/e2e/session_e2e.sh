@@ -90,7 +90,7 @@ done
 # bar with the time played of the whole.
 LANGUAGE= LC_ALL= LANG=de_DE.UTF-8 start
 wait_caption "$win" "Velodra :: A Two" 100 || fail "the German start shows '$(window_name "$win")'"
-bar=$'^Position\t[0-9]{2}:[0-9]{2} von 00:30$'
+bar=$'^Position\t[0-9]{2}:[0-9]{2} von 01:00$'
 for _ in $(seq 30); do
   reads=$(/usr/bin/python3 "$E2E_DIR/labels.py" Velodra "push button" "progress bar")
   grep -qE "$bar" <<<"$reads" && break

@@ -52,6 +52,7 @@ Shuffle=0
 PlayNotification=1
 Opaque=0
 InclOther=0
+ReplayGain=0
 [Window]
 Left=199
 Top=124
