@@ -3,6 +3,8 @@
 #include "platform/Error.h"
 #include "platform/IniFile.h"
 
+#include <utility>
+
 namespace {
 const QString kLast = QStringLiteral("Last");
 const QString kConfig = QStringLiteral("Config");
@@ -107,4 +109,50 @@ void TSettingsWriter::Run() {
         Writing = false;
         Wake.notify_all();
     }
+}
+
+TSettingsKeeper::TSettingsKeeper(QString fileName, TReport report)
+    : File(std::move(fileName)), Report(std::move(report)) {}
+
+TSettingsKeeper::~TSettingsKeeper() = default;
+
+TSettings TSettingsKeeper::Load(const TSettings& defaults) {
+    const TSettings s = ReadSettings(File, defaults);
+    IsLoaded = true;
+    Playing = s.Playing;
+    return s;
+}
+
+void TSettingsKeeper::Post(TSettings settings) {
+    if (!IsLoaded) return;
+    if (!Writer) Writer = std::make_unique<TSettingsWriter>();
+    settings.Playing = Playing;
+    Writer->Post(File, settings);
+}
+
+void TSettingsKeeper::Write(TSettings settings) {
+    if (!IsLoaded) return;
+    if (Writer) Writer->Flush();
+    settings.Playing = Playing;
+    try {
+        WriteSettings(File, settings);
+    } catch (const EVelodraError& e) {
+        // The reason is what follows the headline of the file's own message; a failure without
+        // a headline (a value that cannot be written) is its own reason.
+        const qsizetype cut = e.Message.indexOf(QStringLiteral("\r\r"));
+        const QString reason = cut >= 0 ? e.Message.mid(cut + 2) : e.Message;
+        // Logged while a session ended, it has still not been seen by the user.
+        const QString told = (Ending ? QStringLiteral("log ") : QStringLiteral("box ")) + reason;
+        if (Reported.contains(told)) return;
+        Reported.append(told);
+        if (Report) Report(reason, Ending);
+    }
+}
+
+void TSettingsKeeper::WriteAsSessionEnds(TSettings settings, bool playing) {
+    const bool loaded = std::exchange(Playing, playing);
+    const bool ending = std::exchange(Ending, true);
+    Write(std::move(settings));
+    Ending = ending;
+    Playing = loaded;
 }

@@ -2,7 +2,10 @@
 // The settings file's values, how they are read and written, and the writer that saves them
 // off the UI thread.
 #include <QString>
+#include <QStringList>
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -58,4 +61,40 @@ private:
     bool Writing = false;
     bool Ending = false;
     std::thread Thread;
+};
+
+// The settings file of one run: where it is, whether the start has read it (a save before
+// that would put the defaults over the user's file), the Playing value to write (as loaded,
+// until the close knows better), the saves at each start of a file, and the failures, each
+// reason told once per run.
+class TSettingsKeeper {
+public:
+    // Told each failure's reason once; `ending` when nobody is there to answer a box.
+    using TReport = std::function<void(const QString& reason, bool ending)>;
+    TSettingsKeeper(QString fileName, TReport report);
+    ~TSettingsKeeper();
+
+    const QString& FileName() const { return File; }
+    bool Loaded() const { return IsLoaded; }
+    bool WasPlaying() const { return Playing; }
+
+    TSettings Load(const TSettings& defaults);
+    void SetWasPlaying(bool playing) { Playing = playing; }
+    void SetEnding() { Ending = true; }
+
+    // Off the UI thread; the latest wins and a failure is not told (the close tells it).
+    void Post(TSettings settings);
+    // Now, telling a failure; nothing before the start has read the file.
+    void Write(TSettings settings);
+    // The state of this moment, as the desktop's session asks before it ends: told on stderr.
+    void WriteAsSessionEnds(TSettings settings, bool playing);
+
+private:
+    QString File;
+    TReport Report;
+    bool IsLoaded = false;
+    bool Playing = false;
+    bool Ending = false;
+    QStringList Reported;
+    std::unique_ptr<TSettingsWriter> Writer;
 };

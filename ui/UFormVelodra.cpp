@@ -91,7 +91,9 @@ void TFormVelodra::SetSession(TSession* session) {
 void TFormVelodra::FormCreate() {
     BaseCaption = windowTitle();
     TitleScrollPos = -1;
-    IniFileName = SettingsFileName();
+    Settings = std::make_unique<TSettingsKeeper>(
+        SettingsFileName(),
+        [this](const QString& reason, bool ending) { ReportSaveFailure(reason, ending); });
     setAcceptDrops(true);
 }
 
@@ -108,7 +110,7 @@ void TFormVelodra::PlaceBeforeFirstShow() {
     TSettings design;
     design.Left = DesignPosition.x();
     design.Top = DesignPosition.y();
-    const TSettings saved = ReadSettings(IniFileName, design);
+    const TSettings saved = ReadSettings(Settings->FileName(), design);
     const QPoint wanted(saved.Left, saved.Top);
     StartCorner = wanted;
     QScreen* s = QGuiApplication::screenAt(wanted);
@@ -160,10 +162,10 @@ void TFormVelodra::closeEvent(QCloseEvent* e) {
     }
     Closing = true;
     // FormCloseQuery
-    WasPlaying = Session && Session->IsPlaying();
+    Settings->SetWasPlaying(Session && Session->IsPlaying());
     // FormClose. Closed before the start-up read the settings, the run has nothing to record,
-    // and a save would put the defaults over the user's file.
-    if (SettingsLoaded) SaveSettings(true);
+    // and a save would put the defaults over the user's file: the keeper writes nothing then.
+    if (Session) Settings->Write(CurrentSettings());
     RemoveTrayIcon();
     CloseNotify();
     TmrMain->stop();
@@ -173,7 +175,7 @@ void TFormVelodra::closeEvent(QCloseEvent* e) {
 }
 
 void TFormVelodra::EndSession() {
-    EndingSession = true;
+    Settings->SetEnding();
     close();
 }
 

@@ -20,7 +20,7 @@ class QTimer;
 class TFolderPicture;
 class TFormLoading;
 class TSession;
-class TSettingsWriter;
+class TSettingsKeeper;
 struct TSettings;
 
 namespace Ui {
@@ -31,8 +31,6 @@ class TFormVelodra;
 // out as a copy, for tests and diagnostics).
 struct TWindowState {
     QString BaseCaption;
-    QString IniFileName;
-    bool WasPlaying = false; // as loaded at the start; the close writes what is true then
     bool Minimized = false;
     QString TitleText;
     int TitleScrollPos = -1;
@@ -71,6 +69,7 @@ public:
     void SaveSession();
 
     TWindowState State() const { return *this; }
+    const TSettingsKeeper& SettingsKeeper() const { return *Settings; }
 
     // The main timer's tick: the display's refresh and animations.
     void TmrMainTimer();
@@ -138,10 +137,8 @@ private:
 
     // Settings
     TSettings LoadSettings();
-    void SaveSettings(bool report);
-    TSettings CurrentSettings() const;
-    // Each reason once per run: the same failure at every later save says nothing new.
-    void ReportSaveFailure(const QString& message);
+    TSettings CurrentSettings() const; // Playing is the keeper's
+    void ReportSaveFailure(const QString& reason, bool ending);
 
     // Layout and picture
     void SetUpLook();
@@ -179,15 +176,12 @@ private:
     TSession* Session = nullptr;
     // The loading window: this window's transient utility window, never the active one.
     std::unique_ptr<TFormLoading> FormLoading;
-    std::unique_ptr<TSettingsWriter> SettingsWriter;
+    std::unique_ptr<TSettingsKeeper> Settings;
 
     TBrowseFolder BrowseFolder;
     QStringList CommandLine;
     bool FirstShowDone = false;
     bool Closing = false;
-    bool EndingSession = false;
-    bool SettingsLoaded = false; // nothing of this run is worth saving before
-    QStringList ReportedSaveFailures;
     QPoint StartCorner;       // Left/Top as read at the start
     QPoint RequestedFramePos; // where the first show put the frame
     bool Placed = false;      // the window manager has mapped and placed the window

@@ -6,6 +6,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/FileName.h"
 #include "player/Session.h"
+#include "player/Settings.h"
 #include "ui/Icons.h"
 #include "ui/Rules.h"
 #include "ui/UAbout.h"
@@ -204,7 +205,7 @@ void TFormVelodra::PlayStarted() {
     TmrMainTag = 0;
     ShowPosition(-1); // a resumed file starts where it was left
     if (ui->ActPlayNotification->isChecked()) ShowPlayNotification();
-    SaveSettings(false);
+    Settings->Post(CurrentSettings());
 }
 
 void TFormVelodra::ReachedEnd() {

@@ -8,16 +8,12 @@
 #include "ui/Desktop.h"
 #include "ui_UFormVelodra.h"
 
-#include <utility>
-
 TSettings TFormVelodra::LoadSettings() {
     TSettings defaults;
     defaults.PlayNotification = ui->ActPlayNotification->isChecked();
     defaults.FolderImage = ui->ActFolderImage->isChecked();
-    const TSettings s = ReadSettings(IniFileName, defaults);
-    SettingsLoaded = true;
+    const TSettings s = Settings->Load(defaults);
     Session->SetRootFolder(s.Root);
-    WasPlaying = s.Playing;
     // Only the options: no handler runs (no rescan, no history reset).
     Session->SetRepeat(s.Loop);
     Session->SetRandom(s.Shuffle);
@@ -33,13 +29,11 @@ TSettings TFormVelodra::LoadSettings() {
     Minimized = s.Minimized;
     return s;
 }
-
 TSettings TFormVelodra::CurrentSettings() const {
     TSettings s;
     s.Root = Session->Library().RootFolder;
     s.Folder = Session->FolderIndex();
     s.File = Session->FileIndex();
-    s.Playing = WasPlaying;
     s.Position = Session->FileOpen() ? Session->Position() : 0;
     s.InclWMA = Session->IncludeWma();
     s.InclOther = Session->IncludeOther();
@@ -65,33 +59,9 @@ TSettings TFormVelodra::CurrentSettings() const {
     return s;
 }
 
-void TFormVelodra::SaveSettings(bool report) {
-    if (!Session) return;
-    if (!SettingsWriter) SettingsWriter = std::make_unique<TSettingsWriter>();
-    if (!report) {
-        // Every start of a file saves: off the UI thread, the latest state wins.
-        SettingsWriter->Post(IniFileName, CurrentSettings());
-        return;
-    }
-    SettingsWriter->Flush();
-    try {
-        WriteSettings(IniFileName, CurrentSettings());
-    } catch (const EVelodraError& e) {
-        ReportSaveFailure(e.Message);
-    }
-}
-
-void TFormVelodra::ReportSaveFailure(const QString& message) {
-    // The reason is what follows the headline of the file's own message; a failure without a
-    // headline (a value that cannot be written) is its own reason.
-    const qsizetype cut = message.indexOf(QStringLiteral("\r\r"));
-    const QString reason = cut >= 0 ? message.mid(cut + 2) : message;
-    // Logged while a session ended, it has still not been seen by the user.
-    const QString seen = (EndingSession ? QStringLiteral("log ") : QStringLiteral("box ")) + reason;
-    if (ReportedSaveFailures.contains(seen)) return;
-    ReportedSaveFailures.append(seen);
-    const QString headline = tr("Could not write to %1.").arg(QuotedStr(IniFileName));
-    if (EndingSession) {
+void TFormVelodra::ReportSaveFailure(const QString& reason, bool ending) {
+    const QString headline = tr("Could not write to %1.").arg(QuotedStr(Settings->FileName()));
+    if (ending) {
         // Nobody is there to answer a message box while the session ends.
         qWarning("%s %s", qUtf8Printable(ForDisplay(headline)), qUtf8Printable(ForDisplay(reason)));
         return;
@@ -100,12 +70,5 @@ void TFormVelodra::ReportSaveFailure(const QString& message) {
 }
 
 void TFormVelodra::SaveSession() {
-    if (!SettingsLoaded) return;
-    // The state of this moment, as the close query takes it; the saves at Play keep writing the
-    // value loaded at start-up.
-    const bool loaded = std::exchange(WasPlaying, Session && Session->IsPlaying());
-    const bool ending = std::exchange(EndingSession, true);
-    SaveSettings(true);
-    EndingSession = ending;
-    WasPlaying = loaded;
+    if (Session) Settings->WriteAsSessionEnds(CurrentSettings(), Session->IsPlaying());
 }

@@ -3,6 +3,7 @@
 // generated library. The tests work the window as a user does, through its controls, found by
 // their object names.
 #include "platform/FolderPicture.h"
+#include "player/Settings.h"
 #include "support/SessionFixture.h"
 #include "tags/Builders.h"
 #include "ui/UFormVelodra.h"
@@ -158,7 +159,7 @@ protected:
         C.TmrMain->stop();
         Settle();
     }
-    std::string IniPath() const { return Window->State().IniFileName.toStdString(); }
+    std::string IniPath() const { return Window->SettingsKeeper().FileName().toStdString(); }
     void WriteIni(const std::string& text) { WriteFile(IniPath(), text); }
     std::string IniText() const {
         std::ifstream in(IniPath(), std::ios::binary);

@@ -56,7 +56,7 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     EXPECT_EQ(Player->Library.RootFolder, Lib);
     EXPECT_EQ(Session->Resumed().Folder, 1);
     EXPECT_EQ(Session->Resumed().File, 2);
-    EXPECT_TRUE(Window->State().WasPlaying);
+    EXPECT_TRUE(Window->SettingsKeeper().WasPlaying());
     EXPECT_EQ(Form().ActInclWMA->isChecked(), o.InclWma);
     EXPECT_EQ(Form().ActInclOther->isChecked(), o.InclOther);
     EXPECT_EQ(Form().ActLoop->isChecked(), o.Loop);
@@ -181,7 +181,7 @@ TEST_P(Reading, DefaultsForWhatCannotBeRead) {
     EXPECT_FALSE(Form().ActInclWMA->isChecked());
     EXPECT_EQ(Session->Resumed().Folder, c.Folder);
     EXPECT_EQ(Session->Resumed().File, c.File);
-    EXPECT_EQ(Window->State().WasPlaying, c.Playing);
+    EXPECT_EQ(Window->SettingsKeeper().WasPlaying(), c.Playing);
     EXPECT_EQ(Window->pos(), c.Pos);
     EXPECT_TRUE(Messages.empty());
 }
@@ -410,7 +410,7 @@ protected:
         }
     }
     QString Headline() const {
-        QString quoted = Window->State().IniFileName;
+        QString quoted = Window->SettingsKeeper().FileName();
         quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
         return QStringLiteral("Could not write to '") + quoted + QStringLiteral("'.");
     }
