@@ -8,8 +8,12 @@
 #include "ui/MprisRules.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QMetaProperty>
 #include <QStringList>
 
 namespace {
@@ -106,12 +110,106 @@ private:
     TMprisService* Service;
 };
 
+// The properties of both interfaces, in place of QtDBus's own handling, which converts a value of
+// the wrong type ("0.25" for Volume, "yes" for Shuffle) where the bus's rule is to refuse it. It
+// adds nothing to the introspection: QtDBus describes the standard interface itself.
+class TMprisPropertiesAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.DBus.Properties")
+    Q_CLASSINFO("D-Bus Introspection", "")
+
+public:
+    TMprisPropertiesAdaptor(TMprisService* service, QList<QObject*> interfaces)
+        : QDBusAbstractAdaptor(service), Service(service), Interfaces(std::move(interfaces)) {}
+
+public slots:
+    QDBusVariant Get(const QString& interfaceName, const QString& name) {
+        const auto [object, property] = Find(interfaceName, name);
+        if (!object) return {};
+        return QDBusVariant(property.read(object));
+    }
+
+    QVariantMap GetAll(const QString& interfaceName) {
+        QVariantMap all;
+        for (QObject* object : Interfaces) {
+            if (!interfaceName.isEmpty() && interfaceName != InterfaceOf(object)) continue;
+            const QMetaObject* mo = object->metaObject();
+            for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i)
+                all.insert(QString::fromLatin1(mo->property(i).name()),
+                           mo->property(i).read(object));
+            return all;
+        }
+        if (!interfaceName.isEmpty()) UnknownInterface(interfaceName);
+        return all;
+    }
+
+    void Set(const QString& interfaceName, const QString& name, const QDBusVariant& value) {
+        const auto [object, property] = Find(interfaceName, name);
+        if (!object) return;
+        if (!property.isWritable()) {
+            sendErrorReply(QDBusError::PropertyReadOnly,
+                           QStringLiteral("Property %1 is read-only").arg(name));
+            return;
+        }
+        const QVariant v = value.variant();
+        const QString wanted =
+            QString::fromLatin1(QDBusMetaType::typeToSignature(property.metaType()));
+        const QString given =
+            v.metaType() == QMetaType::fromType<QDBusArgument>()
+                ? qvariant_cast<QDBusArgument>(v).currentSignature()
+                : QString::fromLatin1(QDBusMetaType::typeToSignature(v.metaType()));
+        if (given != wanted) {
+            sendErrorReply(
+                QDBusError::InvalidArgs,
+                QStringLiteral("Property %1 takes type '%2', not '%3'").arg(name, wanted, given));
+            return;
+        }
+        property.write(object, v);
+    }
+
+private:
+    static QString InterfaceOf(const QObject* object) {
+        const QMetaObject* mo = object->metaObject();
+        return QString::fromLatin1(mo->classInfo(mo->indexOfClassInfo("D-Bus Interface")).value());
+    }
+
+    void UnknownInterface(const QString& interfaceName) {
+        sendErrorReply(QDBusError::UnknownInterface,
+                       QStringLiteral("No such interface '%1'").arg(interfaceName));
+    }
+
+    // The interface's object and its property; an error is answered where there is none.
+    std::pair<QObject*, QMetaProperty> Find(const QString& interfaceName, const QString& name) {
+        bool interfaceFound = false;
+        for (QObject* object : Interfaces) {
+            if (!interfaceName.isEmpty() && interfaceName != InterfaceOf(object)) continue;
+            interfaceFound = true;
+            const QMetaObject* mo = object->metaObject();
+            const int index = mo->indexOfProperty(name.toUtf8().constData());
+            if (index >= mo->propertyOffset()) return {object, mo->property(index)};
+        }
+        if (!interfaceFound) {
+            UnknownInterface(interfaceName);
+        } else {
+            sendErrorReply(QDBusError::UnknownProperty,
+                           QStringLiteral("No such property '%1'").arg(name));
+        }
+        return {nullptr, {}};
+    }
+
+    void sendErrorReply(QDBusError::ErrorType type, const QString& text) {
+        Service->AnswerError(type, text);
+    }
+
+    TMprisService* Service;
+    QList<QObject*> Interfaces;
+};
+
 } // namespace
 
 TMprisService::TMprisService(TSession& session, QObject* parent)
     : QObject(parent), Session(session), Bus(QString()) {
-    new TMprisRootAdaptor(this);
-    new TMprisPlayerAdaptor(this);
+    new TMprisPropertiesAdaptor(this, {new TMprisRootAdaptor(this), new TMprisPlayerAdaptor(this)});
     TrackChanged();
     LastPlayer = PlayerProperties();
     // The metadata is made when the file or its picture changes, never on a timer.
@@ -143,6 +241,10 @@ bool TMprisService::Register(QDBusConnection bus) {
     Bus = bus;
     Registered = true;
     return true;
+}
+
+void TMprisService::AnswerError(QDBusError::ErrorType type, const QString& text) {
+    if (calledFromDBus()) sendErrorReply(type, text);
 }
 
 void TMprisService::Raise() {

@@ -65,6 +65,9 @@ public:
     // A value set on a property that it can't take: the value that stays is announced again
     // (a property's setter has no way to answer with an error).
     void RefuseSet(const QString& property);
+    // Answers the bus call being served with an error (the call is QDBusContext's, which is
+    // this object's, not its adaptors').
+    void AnswerError(QDBusError::ErrorType type, const QString& text);
 
 signals:
     // What changed, as it goes out on the bus in PropertiesChanged.

@@ -35,6 +35,9 @@ intro=$(gdbus introspect --session -d org.mpris.MediaPlayer2.velodra -o /org/mpr
 grep -q 'interface org.mpris.MediaPlayer2 {' <<<"$intro" || fail "no org.mpris.MediaPlayer2"
 grep -q 'interface org.mpris.MediaPlayer2.Player {' <<<"$intro" || fail "no Player interface"
 grep -q 'Seeked(x Position)' <<<"$intro" || fail "no Seeked signal"
+for p in "d Volume" "b Shuffle" "s LoopStatus" "d Rate"; do
+  grep -q "readwrite $p " <<<"$intro" || fail "no readwrite $p"
+done
 [ "$(pc metadata mpris:length)" = "30000000" ] || fail "length $(pc metadata mpris:length)"
 
 pc play-pause
@@ -82,6 +85,20 @@ expect "On" pc shuffle
 pc shuffle Off
 expect "Off" pc shuffle
 pc loop Playlist
+expect "Playlist" pc loop
+
+# A Set of the wrong D-Bus type is refused, and the value stays.
+prop() { # prop Get NAME | prop Set NAME VALUE
+  gdbus call --session -d org.mpris.MediaPlayer2.velodra -o /org/mpris/MediaPlayer2 \
+    -m "org.freedesktop.DBus.Properties.$1" org.mpris.MediaPlayer2.Player "${@:2}"
+}
+prop Set Volume '<0.5>' >/dev/null || fail "Volume 0.5 refused"
+expect "(<0.5>,)" prop Get Volume
+for wrong in "Volume <'0.25'>" "Shuffle <'yes'>" "LoopStatus <5>" "Rate <'1'>"; do
+  if prop Set $wrong >/dev/null 2>&1; then fail "Set $wrong was taken"; fi
+done
+expect "(<0.5>,)" prop Get Volume
+expect "Off" pc shuffle
 expect "Playlist" pc loop
 
 # A folder that isn't there: an error naming the reason, and the library stays.
