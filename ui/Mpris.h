@@ -62,8 +62,8 @@ public:
 
     // The player properties that are announced when they change (all but Position).
     QVariantMap PlayerProperties() const;
-    // A value set on a property that it can't take: the value that stays is announced again
-    // (a property's setter has no way to answer with an error).
+    // A value of the right type that the property can't take (LoopStatus "Track"): the value
+    // that stays is announced again, as media controls expect.
     void RefuseSet(const QString& property);
     // Answers the bus call being served with an error (the call is QDBusContext's, which is
     // this object's, not its adaptors').
