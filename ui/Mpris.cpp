@@ -131,15 +131,16 @@ public slots:
 
     QVariantMap GetAll(const QString& interfaceName) {
         QVariantMap all;
+        bool interfaceFound = false;
         for (QObject* object : Interfaces) {
             if (!interfaceName.isEmpty() && interfaceName != InterfaceOf(object)) continue;
+            interfaceFound = true;
             const QMetaObject* mo = object->metaObject();
             for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i)
                 all.insert(QString::fromLatin1(mo->property(i).name()),
                            mo->property(i).read(object));
-            return all;
         }
-        if (!interfaceName.isEmpty()) UnknownInterface(interfaceName);
+        if (!interfaceFound) UnknownInterface(interfaceName);
         return all;
     }
 
