@@ -148,8 +148,8 @@ public slots:
         const auto [object, property] = Find(interfaceName, name);
         if (!object) return;
         if (!property.isWritable()) {
-            sendErrorReply(QDBusError::PropertyReadOnly,
-                           QStringLiteral("Property %1 is read-only").arg(name));
+            Refuse(QDBusError::PropertyReadOnly,
+                   QStringLiteral("Property %1 is read-only").arg(name));
             return;
         }
         const QVariant v = value.variant();
@@ -160,7 +160,7 @@ public slots:
                 ? qvariant_cast<QDBusArgument>(v).currentSignature()
                 : QString::fromLatin1(QDBusMetaType::typeToSignature(v.metaType()));
         if (given != wanted) {
-            sendErrorReply(
+            Refuse(
                 QDBusError::InvalidArgs,
                 QStringLiteral("Property %1 takes type '%2', not '%3'").arg(name, wanted, given));
             return;
@@ -175,8 +175,8 @@ private:
     }
 
     void UnknownInterface(const QString& interfaceName) {
-        sendErrorReply(QDBusError::UnknownInterface,
-                       QStringLiteral("No such interface '%1'").arg(interfaceName));
+        Refuse(QDBusError::UnknownInterface,
+               QStringLiteral("No such interface '%1'").arg(interfaceName));
     }
 
     // The interface's object and its property; an error is answered where there is none.
@@ -192,13 +192,12 @@ private:
         if (!interfaceFound) {
             UnknownInterface(interfaceName);
         } else {
-            sendErrorReply(QDBusError::UnknownProperty,
-                           QStringLiteral("No such property '%1'").arg(name));
+            Refuse(QDBusError::UnknownProperty, QStringLiteral("No such property '%1'").arg(name));
         }
         return {nullptr, {}};
     }
 
-    void sendErrorReply(QDBusError::ErrorType type, const QString& text) {
+    void Refuse(QDBusError::ErrorType type, const QString& text) {
         Service->AnswerError(type, text);
     }
 
