@@ -124,7 +124,6 @@ TSettings TSettingsKeeper::Load(const TSettings& defaults) {
 }
 
 void TSettingsKeeper::Post(TSettings settings) {
-    if (!IsLoaded) return;
     if (!Writer) Writer = std::make_unique<TSettingsWriter>();
     settings.Playing = Playing;
     Writer->Post(File, settings);

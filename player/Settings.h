@@ -82,7 +82,8 @@ public:
     void SetWasPlaying(bool playing) { Playing = playing; }
     void SetEnding() { Ending = true; }
 
-    // Off the UI thread; the latest wins and a failure is not told (the close tells it).
+    // Off the UI thread (a file plays, so the start has run); the latest wins and a failure is
+    // not told (the close tells it).
     void Post(TSettings settings);
     // Now, telling a failure; nothing before the start has read the file.
     void Write(TSettings settings);
