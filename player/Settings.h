@@ -75,7 +75,6 @@ public:
     ~TSettingsKeeper();
 
     const QString& FileName() const { return File; }
-    bool Loaded() const { return IsLoaded; }
     bool WasPlaying() const { return Playing; }
 
     TSettings Load(const TSettings& defaults);
