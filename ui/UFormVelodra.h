@@ -18,6 +18,7 @@ class QMenu;
 class QSystemTrayIcon;
 class QTimer;
 class TFolderPicture;
+class TFormJump;
 class TFormLoading;
 class TSession;
 class TSettingsKeeper;
@@ -130,6 +131,7 @@ private:
     void SetUpMenus();
     QList<QAction*> ReplayGainChoices() const; // Off, Track, Album
     void ActLoadExecute();
+    void ActJumpToFileExecute();
     void ActAboutExecute();
     void ActRestoreExecute();
     void ProgressBar1MouseDown(int x);
@@ -174,6 +176,7 @@ private:
     QSystemTrayIcon* TrayIcon = nullptr;
     TFolderPicture* FolderPicture = nullptr;
     TSession* Session = nullptr;
+    TFormJump* FormJump = nullptr; // made at its first use
     // The loading window: this window's transient utility window, never the active one.
     std::unique_ptr<TFormLoading> FormLoading;
     std::unique_ptr<TSettingsKeeper> Settings;

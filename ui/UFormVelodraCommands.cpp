@@ -10,6 +10,7 @@
 #include "ui/Icons.h"
 #include "ui/Rules.h"
 #include "ui/UAbout.h"
+#include "ui/UFormJump.h"
 #include "ui/UFormNotify.h"
 #include "ui_UFormVelodra.h"
 
@@ -125,7 +126,7 @@ void TFormVelodra::SetUpMenus() {
     auto addCommon = [this](QMenu* m, const QString& optionsCaption, bool withTray) {
         m->addAction(ui->ActAbout);
         m->addSeparator();
-        for (QAction* a : {ui->ActPlay, ui->ActPause, ui->ActStop, ui->ActLoad})
+        for (QAction* a : {ui->ActPlay, ui->ActPause, ui->ActStop, ui->ActLoad, ui->ActJumpToFile})
             m->addAction(a);
         m->addSeparator();
         for (QAction* a : {ui->ActPrevFolder, ui->ActPrevFile, ui->ActNextFile, ui->ActNextFolder})
@@ -181,6 +182,7 @@ void TFormVelodra::Execute(QAction* action) {
     }
     if (!Session) return;
     if (action == f.ActLoad) ActLoadExecute();
+    if (action == f.ActJumpToFile) ActJumpToFileExecute();
     if (action == f.ActCompact) ActCompactExecute();
     if (action == f.ActFolderImage) UpdateFolderImage();
     if (action == f.ActAbout) ActAboutExecute();
@@ -228,6 +230,11 @@ void TFormVelodra::ActLoadExecute() {
                      setWindowTitle(BaseCaption);
                      Session->OpenFolder(chosen);
                  });
+}
+
+void TFormVelodra::ActJumpToFileExecute() {
+    if (!FormJump) FormJump = new TFormJump(*Session, this);
+    FormJump->Open();
 }
 
 void TFormVelodra::ActAboutExecute() {
