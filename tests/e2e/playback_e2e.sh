@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program with real GStreamer on a PulseAudio server with a null sink: F2 plays (the
-# caption names the title), F7 moves on, a 6 s track ends and the next starts by itself, pause
-# and stop cork or remove the stream. The sound device answers on its own thread, so each state
+# caption names the title), F7 moves on, a 6 s track ends and the next starts by itself, Ctrl+J
+# finds a file by words of its folder and name and Return plays it, pause and stop cork or
+# remove the stream. The sound device answers on its own thread, so each state
 # is waited for (seconds) rather than read the instant the key is typed.
 source "$(dirname "$0")/lib.sh"
 source "$E2E_DIR/pulse.sh"
@@ -36,6 +37,15 @@ wait_for 5 playing || fail "not playing after F7: $(streams)"
 # The 6 s track ends and the next one starts by itself.
 caption "Third Song" 15
 wait_for 5 playing || fail "not playing after the track change: $(streams)"
+
+# Jump to File: the words typed, Return, and the file found plays on.
+press ctrl+j
+jump=$(wait_window '^Jump to File$' 10) || fail "no Jump to File window after Ctrl+J"
+xdotool windowfocus --sync "$jump" 2>/dev/null || true
+xdotool type --delay 30 "ALBUM 01"
+xdotool key Return
+caption "First Song" 5
+wait_for 5 playing || fail "not playing after the jump: $(streams)"
 
 press F3
 wait_for 5 held || fail "stream neither gone nor corked after Pause: $(streams)"
