@@ -159,6 +159,21 @@ Werkzeuge:
     </message>
 </context>
 <context>
+    <name>TFormJump</name>
+    <message>
+        <source>Jump to File</source>
+        <translation>Zu Datei springen</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Suche</translation>
+    </message>
+    <message>
+        <source>Matches</source>
+        <translation>Treffer</translation>
+    </message>
+</context>
+<context>
     <name>TFormLoading</name>
     <message>
         <source>Loading... (%1 folders, %2 files)</source>
@@ -397,6 +412,10 @@ Werkzeuge:
     <message>
         <source>Information</source>
         <translation>Information</translation>
+    </message>
+    <message>
+        <source>Jump to File</source>
+        <translation>Zu Datei springen</translation>
     </message>
 </context>
 <context>

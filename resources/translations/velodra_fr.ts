@@ -160,6 +160,21 @@ Outils&#xa0;:
     </message>
 </context>
 <context>
+    <name>TFormJump</name>
+    <message>
+        <source>Jump to File</source>
+        <translation>Aller au fichier</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Recherche</translation>
+    </message>
+    <message>
+        <source>Matches</source>
+        <translation>Résultats</translation>
+    </message>
+</context>
+<context>
     <name>TFormLoading</name>
     <message>
         <source>Loading... (%1 folders, %2 files)</source>
@@ -398,6 +413,10 @@ Outils&#xa0;:
     <message>
         <source>Information</source>
         <translation>Information</translation>
+    </message>
+    <message>
+        <source>Jump to File</source>
+        <translation>Aller au fichier</translation>
     </message>
 </context>
 <context>
