@@ -1,8 +1,13 @@
 // The lists and the display as the session moves through the library: what a change shows and
 // in which order, the end of the library, a file that can't be opened, a list dropped down.
 #include "WindowFixture.h"
+#include "player/JumpMatch.h"
+#include "ui/UFormJump.h"
 #include "ui/UFormNotify.h"
 
+#include <QLineEdit>
+#include <QListView>
+#include <QTest>
 #include <functional>
 
 using testsupport::TWindowFixture;
@@ -129,6 +134,61 @@ TEST_F(TWindowFixture, ATrackChangeWhileTheListIsDroppedDownIsShown) {
     EXPECT_EQ(Device->Count(QStringLiteral("Play")), plays) << "the playing file goes on";
     ASSERT_TRUE(testsupport::WaitFor([&] { return IniText().find("File=1") != std::string::npos; },
                                      std::chrono::seconds(5)));
+}
+
+// Jump to File: typed words and a key, then where the session is; the window follows a rescan.
+TEST_F(TWindowFixture, JumpToFileChoosesAsTheListsDoAndFollowsTheLibrary) {
+    Load({2, 3});
+    Window->findChild<QAction*>(QStringLiteral("ActJumpToFile"))->trigger();
+    auto* jump = Window->findChild<TFormJump*>(QStringLiteral("FormJump"));
+    ASSERT_TRUE(jump);
+    auto* field = jump->findChild<QLineEdit*>(QStringLiteral("edSearch"));
+    auto* list = jump->findChild<QListView*>(QStringLiteral("lbMatches"));
+    EXPECT_EQ(field->accessibleName(), QStringLiteral("Search"));
+    EXPECT_EQ(list->accessibleName(), QStringLiteral("Matches"));
+    auto answered = [&] {
+        for (int i = 0; i < 2000 && !jump->Search().Settled(); ++i)
+            QTest::qWait(5);
+        Settle();
+        return jump->Search().Settled();
+    };
+    const struct {
+        const char* Typed;
+        std::vector<Qt::Key> Keys;
+        bool Play; // playing (else stopped) before and after the jump
+        int Folder, File;
+        bool Open; // the window after the keys
+    } rows[] = {
+        {"F1 T02", {Qt::Key_Return}, false, 1, 2, false},           // stopped: selected only
+        {"t00", {Qt::Key_Escape}, false, 1, 2, false},              // no change
+        {"t01 f0", {Qt::Key_Return}, true, 0, 1, false},            // playing: it plays
+        {"f1", {Qt::Key_Return}, false, 1, 0, false},               // a folder's words: its first
+        {"f1", {Qt::Key_Down, Qt::Key_Return}, false, 1, 1, false}, // Down: the next match
+        {"zzz", {Qt::Key_Return}, false, 1, 1, true},               // nothing found, nothing done
+    };
+    for (const auto& row : rows) {
+        Run(row.Play ? TCommand::Play : TCommand::Stop);
+        Window->findChild<QAction*>(QStringLiteral("ActJumpToFile"))->trigger();
+        ASSERT_TRUE(jump->isVisible());
+        QTest::keyClicks(field, QString::fromLatin1(row.Typed)); // the old text is selected
+        if (row.Keys.size() > 1) {
+            ASSERT_TRUE(answered());
+        }
+        for (const Qt::Key key : row.Keys)
+            QTest::keyClick(field, key);
+        ASSERT_TRUE(answered()) << row.Typed;
+        EXPECT_EQ(jump->isVisible(), row.Open) << row.Typed;
+        EXPECT_EQ(Session->FolderIndex(), row.Folder) << row.Typed;
+        EXPECT_EQ(Session->FileIndex(), row.File) << row.Typed;
+        EXPECT_EQ(Session->IsPlaying(), row.Play) << row.Typed;
+    }
+    // Open on "t02" while a rescan finds another folder holding one.
+    field->setText(QStringLiteral("t02"));
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(jump->Search().Matches().size(), 1u);
+    Load({3, 3});
+    ASSERT_TRUE(answered());
+    EXPECT_EQ(jump->Search().Matches().size(), 2u);
 }
 
 } // namespace
