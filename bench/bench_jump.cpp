@@ -12,13 +12,16 @@
 #include "ui/UFormJump.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QListView>
 #include <QTest>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <random>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -32,6 +35,20 @@ double Median(std::vector<double> v) {
 }
 double Worst(const std::vector<double>& v) {
     return *std::max_element(v.begin(), v.end());
+}
+// The processor time of all this process's threads, in ms (the scheduler's own count): the UI
+// thread and the worker take turns on a key, so their sum is what a key costs on a machine with
+// processors to spare, without the time a shared one makes them wait.
+double ProcessCpuMs() {
+    double ns = 0;
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+        std::istringstream in(bench::ReadAll(task.path() / "schedstat"));
+        double onCpu = 0;
+        in >> onCpu;
+        ns += onCpu;
+    }
+    return ns / 1e6;
 }
 
 // Artists, albums and titles from a few words, some of them accented, as real libraries are.
@@ -105,6 +122,15 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         list->viewport()->repaint(); // on screen: the visible rows' texts made and drawn
     };
+    // After the clock: the list's picture shows rows (and no list waiting for a later layout).
+    const auto drawn = [&] {
+        const QImage shot = list->viewport()->grab().toImage();
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (shot.pixel(x, y) != shot.pixel(0, 0)) return true;
+        return false;
+    };
+    int undrawn = 0;
     const auto ready0 = Clock::now();
     settle();
     std::printf("window ready with all %zu files listed: %.0f ms\n",
@@ -114,7 +140,7 @@ int main(int argc, char** argv) {
                              "senor 10", "zurich",    "moon stone",   "0042",        "elan fire 5",
                              "motley",   "oresund 0", "velvet night", "ghost 07",    "qqq",
                              "blue",     "heart 01",  "summer 0999",  "garden moon", "electric"};
-    std::vector<double> keys, uiCpu, plain, full;
+    std::vector<double> keys, uiCpu, plain, full, ownKeys;
     std::vector<TJumpMatch> scratch;
     std::size_t lastCount = 0;
     for (const char* q : queries) {
@@ -122,10 +148,13 @@ int main(int argc, char** argv) {
         settle();
         for (const char* c = q; *c; ++c) {
             const double cpu0 = bench::ThreadCpuMs();
+            const double all0 = ProcessCpuMs();
             const auto t0 = Clock::now();
             QTest::keyClick(field, *c);
             settle();
             keys.push_back(Ms(Clock::now() - t0));
+            if (!window.Search().Matches().empty() && !drawn()) ++undrawn;
+            ownKeys.push_back(ProcessCpuMs() - all0);
             uiCpu.push_back(bench::ThreadCpuMs() - cpu0);
             // The plain pass: the typed text as one case-blind substring of each line.
             const QString typed = field->text();
@@ -146,6 +175,10 @@ int main(int argc, char** argv) {
     std::printf("%zu keys over %zu queries:\n", keys.size(), std::size(queries));
     std::printf("  key to matches on screen: median %.2f ms, worst %.2f ms (target 16 ms)\n",
                 Median(keys), Worst(keys));
+    std::printf("  keys whose matches were not drawn: %d\n", undrawn);
+    std::printf("  processor time per key, UI thread and worker together: median %.2f ms, "
+                "worst %.2f ms\n",
+                Median(ownKeys), Worst(ownKeys));
     std::printf("  UI thread's processor time per key: median %.2f ms, worst %.2f ms\n",
                 Median(uiCpu), Worst(uiCpu));
     std::printf("  plain substring pass, UI thread: median %.2f ms, worst %.2f ms\n", Median(plain),
@@ -154,5 +187,5 @@ int main(int argc, char** argv) {
                 Median(full), Worst(full));
     std::printf("  ratio key / plain pass: median %.2f, worst %.2f\n", Median(keys) / Median(plain),
                 Worst(keys) / Worst(plain));
-    return Worst(keys) <= 16.0 ? 0 : 1;
+    return Worst(keys) <= 16.0 && undrawn == 0 ? 0 : 1;
 }

@@ -75,7 +75,8 @@ void TJumpIndex::TTexts::Find(const std::string& word, std::vector<char>& holds)
         if (!hit) break;
         // The text the hit lies in; the search goes on at the next one.
         const auto offset = static_cast<std::int32_t>(static_cast<const char*>(hit) - begin);
-        next = std::upper_bound(next, Start.cend(), offset);
+        while (next != Start.cend() && *next <= offset) // hits come in order: a walk, no search
+            ++next;
         holds[static_cast<size_t>(next - Start.cbegin() - 1)] = 1;
         at = next == Start.cend() ? end : begin + *next;
     }

@@ -9,14 +9,19 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // The matches as rows; the texts are made only for the rows on screen.
 class TFormJump::TMatchModel : public QAbstractListModel {
 public:
     TMatchModel(const TJumpSearch& search, QObject* parent)
         : QAbstractListModel(parent), Search(search) {}
+    // A list view lays out every row it is given, however few are seen: the first few thousand
+    // matches are listed, and typing more narrows them.
+    static constexpr std::size_t kShownRows = 5000;
     int rowCount(const QModelIndex& parent) const override {
-        return parent.isValid() ? 0 : static_cast<int>(Search.Matches().size());
+        return parent.isValid() ? 0
+                                : static_cast<int>(std::min(Search.Matches().size(), kShownRows));
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !Search.Index() || index.row() >= rowCount({})) return {};
