@@ -81,11 +81,10 @@ void TFormJump::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+// Folded at once, shown or not: the window exists once it was used, and the next Ctrl+J finds the
+// library ready.
 void TFormJump::LibraryChanged() {
-    if (!isVisible()) {
-        Stale = true; // folded again when it is next shown, not for every scan meanwhile
-        return;
-    }
+    Stale = false;
     Searcher->SetLibrary(Session.Library());
 }
 

@@ -36,6 +36,6 @@ private:
     QListView* lbMatches;
     class TMatchModel;
     TMatchModel* Model;
-    bool Stale = true;         // the library changed while hidden: fold it again at the show
+    bool Stale = true;         // not folded yet: at the first show
     bool ChooseWhenIn = false; // Return came before the matches of the last keystroke
 };
