@@ -110,25 +110,23 @@ QString TJumpIndex::LineText(TJumpMatch m) const {
 bool TJumpIndex::Match(const QStringList& words, std::vector<TJumpMatch>& out,
                        const std::function<bool()>& stop) const {
     out.clear();
-    // Per word, which folders and which files hold it.
-    std::vector<std::vector<char>> inFolder(static_cast<size_t>(words.size()));
-    std::vector<std::vector<char>> inFile(static_cast<size_t>(words.size()));
-    for (size_t w = 0; w < inFolder.size(); ++w) {
-        const std::string word = words[static_cast<qsizetype>(w)].toStdString();
-        FolderFolded.Find(word, inFolder[w]);
-        FileFolded.Find(word, inFile[w]);
+    // A word at a time, so that a pasted page of words costs time, not memory.
+    std::vector<char> alive(static_cast<size_t>(FileCount()), 1), inFolder, inFile;
+    for (const QString& w : words) {
+        const std::string word = w.toStdString();
+        FolderFolded.Find(word, inFolder);
+        FileFolded.Find(word, inFile);
+        for (size_t f = 0; f < inFolder.size(); ++f)
+            for (auto at = static_cast<size_t>(FolderStart[f]);
+                 at < static_cast<size_t>(FolderStart[f + 1]); ++at)
+                alive[at] &= static_cast<char>(inFolder[f] | inFile[at]);
         if (stop && stop()) return false;
     }
-    for (std::int32_t f = 0; f < FolderCount(); ++f) {
-        const auto folder = static_cast<size_t>(f);
-        for (std::int32_t at = FolderStart[folder]; at < FolderStart[folder + 1]; ++at) {
-            const auto file = static_cast<size_t>(at);
-            bool all = true;
-            for (size_t w = 0; all && w < inFolder.size(); ++w)
-                all = inFolder[w][folder] || inFile[w][file];
-            if (all) out.push_back({f, at - FolderStart[folder]});
-        }
-    }
+    for (std::int32_t f = 0; f < FolderCount(); ++f)
+        for (std::int32_t at = FolderStart[static_cast<size_t>(f)];
+             at < FolderStart[static_cast<size_t>(f) + 1]; ++at)
+            if (alive[static_cast<size_t>(at)])
+                out.push_back({f, at - FolderStart[static_cast<size_t>(f)]});
     return true;
 }
 
