@@ -5,6 +5,8 @@
 #include "support/TestAudio.h"
 #include "tags/Builders.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -284,5 +286,128 @@ TEST_F(MediaInfoFiles, OtherFormatsThroughTagLib) {
                       std::to_string(bad.BitRate + bad.Duration),
                   "|||0|||Unknown00")
             << name;
+    }
+}
+
+// ---- where a file's picture comes from ----
+
+// The same small cover for every file that keeps one inside, in each way a tagger stores it.
+class PictureLookup : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Templates = std::make_unique<testsupport::TTempDir>();
+        QImage image(48, 48, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        QBuffer buffer(&Jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(image.save(&buffer, "JPG"));
+        const std::string jpeg = Jpeg.toStdString(), cover = *Templates / "cover.jpg";
+        testsupport::WriteFile(cover, jpeg);
+        // A back cover first: the front one is taken all the same.
+        const auto apic = [&](int type) {
+            return Frame23("APIC", Text(0, "image/jpeg\0"s) + Bytes({type, 0}) + jpeg);
+        };
+        testsupport::WriteFile(*Templates / "t.mp3", Id3v2(3, apic(4) + apic(3)) + Audio(4));
+        const std::string picture = Utf16LE("image/jpeg", true) + Utf16LE("", true);
+        testsupport::WriteFile(
+            *Templates / "t.wma",
+            AsfHeader(AsfFileProperties(128000, 10'000'000) + AsfStreamProperties(2, 44100, 16000) +
+                          AsfExtendedContentDescription(
+                              {{"WM/Picture", 1, Bytes({3}) + LE32(Jpeg.size()) + picture + jpeg}}),
+                      3));
+        for (const char* ext : {"flac", "m4a"})
+            ASSERT_TRUE(testsupport::GenerateTone(
+                *Templates / ("t."s + ext), 0.3,
+                "-i '" + cover + "' -map 0 -map 1 -c:v copy -disposition:v attached_pic"));
+        // Ogg keeps it as a FLAC picture block in the comments.
+        const QByteArray block = QByteArray::fromStdString(
+            BE32(3) + BE32(10) + "image/jpeg" + BE32(0) + BE32(48) + BE32(48) + BE32(24) + BE32(0) +
+            BE32(static_cast<std::uint32_t>(jpeg.size())) + jpeg);
+        for (const auto& [ext, codec] : {std::pair{"ogg", "libvorbis"}, {"opus", "libopus"}})
+            ASSERT_TRUE(testsupport::GenerateTone(
+                *Templates / ("t."s + ext), 0.3,
+                "-c:a "s + codec +
+                    " -metadata METADATA_BLOCK_PICTURE=" + block.toBase64().toStdString()));
+    }
+    static void TearDownTestSuite() { Templates.reset(); }
+    static inline std::unique_ptr<testsupport::TTempDir> Templates;
+    static inline QByteArray Jpeg;
+    testsupport::TTempDir Dir;
+};
+
+TEST_F(PictureLookup, FirstFoundWins) {
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> Files; // "x/": a folder; audio "t.*" keeps a cover, "plain.*" none
+        const char* Folder;
+        const char* File;   // "" for no file selected
+        const char* Chosen; // a picture file, "@" the file's own picture, "" none
+    };
+    const TCase cases[] = {
+        {"FolderJpgAnyCase", {"Folder.jpg", "cover.png", "t.mp3"}, "", "t.mp3", "Folder.jpg"},
+        {"ExactFolderJpg", {"FOLDER.JPG", "folder.jpg", "Folder.jpg"}, "", "", "folder.jpg"},
+        {"ByteOrderOfCases", {"folder.JPG", "fOLDER.jpg", "FOLDER.JPG"}, "", "", "FOLDER.JPG"},
+        {"CoverBeforeFront", {"front.jpg", "COVER.PNG"}, "", "", "COVER.PNG"},
+        {"NamesInOrder", {"albumart_large.jpg", "album.jpeg", "folder.png"}, "", "", "folder.png"},
+        {"ExtensionsInOrder", {"cover.png", "cover.jpeg", "Cover.JPG"}, "", "", "Cover.JPG"},
+        {"AlbumArtPrefix", {"AlbumArtSmall.jpg", "desktop.ini"}, "", "", "AlbumArtSmall.jpg"},
+        {"NotPictures",
+         {"folder.gif", "cover.jpg.part", "xcover.jpg", "f\xc3\xb6lder.jpg", "cover.jpg/",
+          "plain.mp3"},
+         "",
+         "plain.mp3",
+         ""},
+        {"FileBeforeStored", {"front.jpg", "t.flac"}, "", "t.flac", "front.jpg"},
+        {"Mp3", {"t.mp3"}, "", "t.mp3", "@"},
+        {"Flac", {"t.flac"}, "", "t.flac", "@"},
+        {"Mp4", {"t.m4a"}, "", "t.m4a", "@"},
+        {"Vorbis", {"t.ogg"}, "", "t.ogg", "@"},
+        {"Opus", {"t.opus"}, "", "t.opus", "@"},
+        {"Wma", {"t.wma"}, "", "t.wma", "@"},
+        {"NoFileNoStored", {"t.mp3"}, "", "", ""},
+        {"StoredBeforeDisc", {"cover.jpg", "CD1/t.mp3"}, "CD1", "CD1/t.mp3", "@"},
+        {"DiscParent", {"cover.jpg", "CD 2/plain.mp3"}, "CD 2", "CD 2/plain.mp3", "cover.jpg"},
+        {"DiscCase", {"Folder.jpg", "disk2/plain.mp3"}, "disk2", "disk2/plain.mp3", "Folder.jpg"},
+        {"DiscWord", {"front.png", "Disc 1/"}, "Disc 1", "", "front.png"},
+        {"DiscOwnFirst", {"cover.jpg", "Disc 1/front.png"}, "Disc 1", "", "Disc 1/front.png"},
+        {"NotADisc", {"cover.jpg", "Bonus/plain.mp3"}, "Bonus", "Bonus/plain.mp3", ""},
+        {"NotADiscEither", {"cover.jpg", "CD1 extra/"}, "CD1 extra", "", ""},
+        {"NothingAtAll", {"plain.mp3"}, "", "plain.mp3", ""},
+    };
+    const std::string plain = Audio(4);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string album = Dir / c.Name;
+        for (const std::string& name : c.Files) {
+            const std::string path = album + "/" + name;
+            const std::string base = std::filesystem::path(name).filename().string();
+            if (name.ends_with('/'))
+                std::filesystem::create_directories(path);
+            else if (base.starts_with("plain."))
+                testsupport::WriteFile(path, plain);
+            else if (base.starts_with("t."))
+                std::filesystem::create_directories(std::filesystem::path(path).parent_path()),
+                    std::filesystem::copy_file(*Templates / base, path);
+            else
+                testsupport::WriteFile(path, Jpeg.toStdString());
+        }
+        const QString folder = DecodeFileName(*c.Folder ? album + "/" + c.Folder : album);
+        const QString file = *c.File ? DecodeFileName(album + "/" + c.File) : QString();
+        const auto found = FindPicture(folder, file, &ReadFilePicture);
+        const std::string chosen = c.Chosen;
+        if (chosen.empty()) {
+            EXPECT_FALSE(found) << EncodeFileNameStd(found->Source.File.Path);
+            continue;
+        }
+        ASSERT_TRUE(found);
+        if (chosen == "@") {
+            EXPECT_EQ(found->Source.File.Path, file);
+            EXPECT_EQ(found->Data, Jpeg) << "the stored bytes, as stored";
+            EXPECT_GE(found->Source.Position, 0);
+        } else {
+            EXPECT_EQ(EncodeFileNameStd(found->Source.File.Path), album + "/" + chosen);
+            EXPECT_EQ(found->Source.Position, -1);
+            EXPECT_TRUE(found->Data.isEmpty());
+        }
     }
 }
