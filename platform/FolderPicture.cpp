@@ -169,21 +169,24 @@ TFolderPicture::~TFolderPicture() {
 QImage TFolderPicture::Request(const QString& folder, const QString& file, QSize cover,
                                bool decode) {
     const auto known = decode ? Find(folder, file, cover) : Cache.end();
-    // Not known yet: what was given stays until the answer, which then differs from it.
-    if (!decode)
+    // Not known yet within the same folder: the picture given stays until the answer, so an
+    // album whose files each keep the same cover never flashes the plain display in between.
+    if (!decode || (known == Cache.end() && folder != AnsweredFolder))
         Answered = QImage();
     else if (known != Cache.end())
         Answered = known->Image;
+    AnsweredFolder = folder;
     // A request still waiting is simply replaced: only the latest one is worth a decode.
     Waiting = TJob{++Latest, folder, file, cover, decode, std::nullopt};
     StartNext();
-    return known == Cache.end() ? QImage() : known->Image;
+    return Answered;
 }
 
 void TFolderPicture::Cancel() {
     ++Latest;
     Answered = QImage();
     AnsweredArt.clear();
+    AnsweredFolder.clear();
     Waiting.reset();
 }
 

@@ -78,9 +78,9 @@ public:
     ~TFolderPicture() override;
 
     // Asks for the picture of `file` in `folder` decoded to cover `cover` pixels. Returns at
-    // once with the picture last known for it (null when none is known) and emits Ready later
-    // when the disk shows something else than that, or, when none was known, than the answer
-    // before (which a caller may keep showing until then). Without `decode` only the art path is
+    // once with the picture to show now: the one last known for it, else, in the folder of the
+    // request before, that request's answer, else null. Emits Ready later when the disk shows
+    // something else. Without `decode` only the art path is
     // looked up (the window hides the picture; the desktop still shows it). Only the latest request
     // is answered.
     QImage Request(const QString& folder, const QString& file, QSize cover, bool decode = true);
@@ -142,6 +142,7 @@ private:
     quint64 Latest = 0;      // id of the request that is answered
     QImage Answered;         // what the latest request has been given so far
     QString AnsweredArt;
+    QString AnsweredFolder;
     std::optional<TJob> Waiting;
     bool Busy = false;
     int Decodes = 0;

@@ -336,9 +336,8 @@ void TFormVelodra::UpdateFolderImage() {
     // Hidden, it is still looked up: the desktop's media controls show it.
     const QImage known =
         FolderPicture->Request(Session->Player().FolderPath(folder), path, cover, shown);
-    // Laid out again only for another picture: a move within an album keeps its cover up, and
-    // one not known yet replaces the one shown when it comes (Ready).
-    if (!shown ? Shown(ui->ImgFolder1) : !known.isNull() && known.cacheKey() != ShownImageKey)
+    // Laid out again only for another picture: a move within an album keeps its cover up.
+    if (!shown ? Shown(ui->ImgFolder1) : known.cacheKey() != ShownImageKey)
         FolderPictureReady(known);
 }
 

@@ -2,7 +2,8 @@
 # The real program on a private session bus under Xvfb, driven by playerctl as the desktop's
 # media controls drive it: status, title, play-pause, next, previous, position, loop and shuffle
 # round trips, the interfaces as gdbus sees them, PropertiesChanged of a track change as
-# dbus-monitor sees it, and Quit running the normal close.
+# dbus-monitor sees it, the art URL of a cover file and of a cover stored in the file, and Quit
+# running the normal close.
 source "$(dirname "$0")/bus.sh"
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
@@ -12,7 +13,14 @@ lib="$WORK/Music"
 tone "$lib/A/01.mp3" 30 -c:a libmp3lame -b:a 128k -write_id3v1 1 -metadata title="First Song" \
   -metadata artist="The Band"
 tone "$lib/A/02.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Second Song"
-tone "$lib/B/03.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Third Song"
+ffmpeg -nostdin -y -hide_banner -loglevel error -f lavfi -i color=c=red:s=64x64 -frames:v 1 \
+  "$WORK/red.jpg"
+cp "$WORK/red.jpg" "$lib/A/Cover.JPG"
+# B's cover is only inside its file.
+tone "$WORK/03.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Third Song"
+ffmpeg -nostdin -y -hide_banner -loglevel error -i "$WORK/03.mp3" -i "$WORK/red.jpg" -map 0 -map 1 \
+  -c copy -disposition:v attached_pic "$lib/B/03.mp3"
+export XDG_CACHE_HOME="$WORK/cache"
 
 pc() { playerctl -p velodra "$@"; }
 # output_is WHAT COMMAND...: the command prints WHAT (what it printed is left in got)
@@ -30,6 +38,7 @@ for _ in $(seq 100); do pc status >/dev/null 2>&1 && break; sleep 0.1; done
 expect "Stopped" pc status
 expect "First Song" pc metadata title
 expect "The Band" pc metadata artist
+expect "file://$lib/A/Cover.JPG" pc metadata mpris:artUrl
 
 intro=$(gdbus introspect --session -d org.mpris.MediaPlayer2.velodra -o /org/mpris/MediaPlayer2)
 grep -q 'interface org.mpris.MediaPlayer2 {' <<<"$intro" || fail "no org.mpris.MediaPlayer2"
@@ -70,6 +79,19 @@ grep -q 'string "PropertiesChanged"\|member=PropertiesChanged' "$WORK/monitor.lo
 grep -q 'string "Second Song"' "$WORK/monitor.log" || { cat "$WORK/monitor.log"; fail "the new title was not announced"; }
 grep -q 'string "Position"' "$WORK/monitor.log" && fail "Position was pushed"
 
+pc previous
+expect "First Song" pc metadata title
+
+# The stored cover reaches the desktop as a readable file of its own, the same bytes.
+pc open "file://$lib/B/03.mp3"
+expect "Third Song" pc metadata title
+expect_art() {
+  art=$(pc metadata mpris:artUrl 2>/dev/null) && [[ $art == "file://$XDG_CACHE_HOME/velodra/art/"*.jpg ]]
+}
+wait_for 5 expect_art || fail "art URL '$art'"
+cmp -s "${art#file://}" "$WORK/red.jpg" || fail "the art file differs from the stored cover"
+pc previous
+expect "Second Song" pc metadata title
 pc previous
 expect "First Song" pc metadata title
 

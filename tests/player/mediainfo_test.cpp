@@ -411,3 +411,53 @@ TEST_F(PictureLookup, FirstFoundWins) {
         }
     }
 }
+
+// TagLib's texts are cut as our readers cut theirs, and a text block too big for any tag is
+// passed over unread: the file's other values stay.
+TEST(OtherFormatBounds, LongTextsAreCutAndHugeBlocksSkipped) {
+    const auto flac = [](const std::vector<std::string>& comments) {
+        const std::uint64_t bits =
+            std::uint64_t{44100} << 44 | std::uint64_t{1} << 41 | std::uint64_t{15} << 36 | 44100;
+        std::string info = BE16(4096) + BE16(4096) + std::string(6, '\0') +
+                           BE32(static_cast<std::uint32_t>(bits >> 32)) +
+                           BE32(static_cast<std::uint32_t>(bits)) + std::string(16, '\0');
+        std::string vc = LE32(1) + "v" + LE32(static_cast<std::uint32_t>(comments.size()));
+        for (const std::string& c : comments)
+            vc += LE32(static_cast<std::uint32_t>(c.size())) + c;
+        return "fLaC" + Bytes({0}) + BE24(34) + info + Bytes({0x84}) +
+               BE24(static_cast<std::uint32_t>(vc.size())) + vc;
+    };
+    const auto wav = [](const std::string& comment) {
+        const std::string fmt =
+            "fmt " + LE32(16) + LE16(1) + LE16(2) + LE32(44100) + LE32(176400) + LE16(4) + LE16(16);
+        const std::string list = "INFO"s + "INAM" + LE32(5) + "Name" + '\0' + "ICMT" +
+                                 LE32(static_cast<std::uint32_t>(comment.size())) + comment;
+        const std::string body = "WAVE" + fmt + "LIST" +
+                                 LE32(static_cast<std::uint32_t>(list.size())) + list + "data" +
+                                 LE32(4) + std::string(4, '\0');
+        return "RIFF" + LE32(static_cast<std::uint32_t>(body.size())) + body;
+    };
+    const std::string longTitle(300, 'a');
+    const std::vector<std::string> many(250'000, "TITLE=word");
+    struct TCase {
+        const char* Name;
+        TOtherFormat Format;
+        std::string Bytes;
+        std::string Title;
+    };
+    const TCase cases[] = {
+        {"FlacLongTitle", TOtherFormat::Flac, flac({"TITLE=" + longTitle}),
+         longTitle.substr(0, 250)},
+        {"FlacHugeComment", TOtherFormat::Flac, flac(many), ""},
+        {"WavInfo", TOtherFormat::Wav, wav("short"), "Name"},
+        {"WavHugeInfo", TOtherFormat::Wav, wav(std::string(kMaxTextBlock, 'c')), ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TMemoryByteSource source(c.Bytes);
+        TOtherFormatInfo info;
+        ASSERT_TRUE(ReadOtherFormat(source, c.Format, info));
+        EXPECT_EQ(info.Title, c.Title);
+        EXPECT_EQ(info.SampleRate, 44100);
+    }
+}
