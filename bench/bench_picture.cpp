@@ -7,6 +7,7 @@
 #include "BenchSupport.h"
 #include "platform/ErrorReport.h"
 #include "platform/FolderPicture.h"
+#include "platform/JpegImage.h"
 #include "player/Session.h"
 #include "player/UFormPlayer.h"
 #include "support/FakeClock.h"
@@ -127,7 +128,14 @@ int main(int argc, char** argv) {
     auto* load = window.findChild<QAction*>(QStringLiteral("ActLoad"));
     if (!load) return 1;
     load->trigger();
-    waitShown();
+    // The scan runs on its worker: until album 0's picture is on the window.
+    for (const auto limit = Clock::now() + std::chrono::seconds(30);
+         (shown->isHidden() || !loader->IsIdle()) && Clock::now() < limit;)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (shown->isHidden()) {
+        std::fprintf(stderr, "the first picture never showed\n");
+        return 1;
+    }
 
     std::map<std::string, std::vector<double>> untilShown, held;
     for (int a = 0; a < kAlbums; ++a)
@@ -163,5 +171,21 @@ int main(int argc, char** argv) {
     }
     std::printf("  worst of all %.2f ms; target < 50 ms: %s\n", worstAll,
                 worstAll < 50 ? "met" : "NOT MET");
+    // The reference: the decode alone on this thread, wall and cpu, so a busy machine's share
+    // of the worst figure above shows.
+    const QSize cover(window.width(), window.height());
+    for (const char* name : {"lib/Album 00/cover.jpg", "lib/Album 04/front.png"}) {
+        const QString path = QString::fromStdString(dir / name);
+        std::vector<double> wall, cpu;
+        for (int i = 0; i < 5; ++i) {
+            const auto t0 = Clock::now();
+            const double c0 = bench::ThreadCpuMs();
+            if (LoadPictureScaled(path, cover).isNull()) return 1;
+            cpu.push_back(bench::ThreadCpuMs() - c0);
+            wall.push_back(Ms(Clock::now() - t0));
+        }
+        std::printf("  reference, %-22s decoded alone: %6.2f ms wall (worst %6.2f), %6.2f ms cpu\n",
+                    name + 4, Median(wall), worst(wall), Median(cpu));
+    }
     return 0;
 }
