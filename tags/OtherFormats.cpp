@@ -94,7 +94,7 @@ std::uint32_t Le32(const unsigned char* p) {
 
 // Walks a FLAC file's metadata blocks and turns a comment block above kMaxTextBlock into
 // padding, which TagLib passes over: a million TITLE values would otherwise be parsed, joined
-// and shown.
+// and shown. Pictures beyond a few covers' worth go the same way: TagLib keeps every one.
 void PatchFlac(TByteSource& source, std::vector<TPatch>& patches) {
     unsigned char h[10];
     std::int64_t pos = 0;
@@ -104,10 +104,13 @@ void PatchFlac(TByteSource& source, std::vector<TPatch>& patches) {
               ((h[5] & 0x10) ? 10 : 0);
     if (source.ReadAt(pos, h, 4) != 4 || std::memcmp(h, "fLaC", 4) != 0) return;
     pos += 4;
+    std::uint64_t pictures = 0;
     for (int blocks = 0; blocks < 1024 && source.ReadAt(pos, h, 4) == 4; ++blocks) {
         const bool last = (h[0] & 0x80) != 0;
         const std::uint32_t length = Be24(h + 1);
-        if ((h[0] & 0x7F) == 4 && length > kMaxTextBlock)
+        if ((h[0] & 0x7F) == 6) pictures += length;
+        if (((h[0] & 0x7F) == 4 && length > kMaxTextBlock) ||
+            ((h[0] & 0x7F) == 6 && pictures > 2 * kMaxStoredPicture))
             patches.push_back({pos, std::string(1, static_cast<char>((h[0] & 0x80) | 1))});
         pos += 4 + std::int64_t{length};
         if (last) break;

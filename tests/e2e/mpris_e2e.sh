@@ -2,8 +2,8 @@
 # The real program on a private session bus under Xvfb, driven by playerctl as the desktop's
 # media controls drive it: status, title, play-pause, next, previous, position, loop and shuffle
 # round trips, the interfaces as gdbus sees them, PropertiesChanged of a track change as
-# dbus-monitor sees it, the art URL of a cover file and of a cover stored in the file (shown
-# behind the display), and Quit running the normal close.
+# dbus-monitor sees it, the art URL of a cover file and of one stored in a file, and Quit
+# running the normal close.
 source "$(dirname "$0")/bus.sh"
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
@@ -13,14 +13,11 @@ lib="$WORK/Music"
 tone "$lib/A/01.mp3" 30 -c:a libmp3lame -b:a 128k -write_id3v1 1 -metadata title="First Song" \
   -metadata artist="The Band"
 tone "$lib/A/02.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Second Song"
-ffmpeg -nostdin -y -hide_banner -loglevel error -f lavfi -i color=c=red:s=64x64 -frames:v 1 \
-  "$WORK/red.jpg"
-cp "$WORK/red.jpg" "$lib/A/Cover.JPG"
-# B's cover is only inside its file.
+ffmpeg -nostdin -loglevel error -f lavfi -i color=c=red:s=64x64 -frames:v 1 "$lib/A/Cover.JPG"
 tone "$WORK/03.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Third Song"
-mkdir -p "$lib/B"
-ffmpeg -nostdin -y -hide_banner -loglevel error -i "$WORK/03.mp3" -i "$WORK/red.jpg" -map 0 -map 1 \
-  -c copy -disposition:v attached_pic "$lib/B/03.mp3"
+mkdir -p "$lib/B" # B's cover is only inside its file
+ffmpeg -nostdin -loglevel error -i "$WORK/03.mp3" -i "$lib/A/Cover.JPG" -map 0 -map 1 -c copy \
+  -disposition:v attached_pic "$lib/B/03.mp3"
 export XDG_CACHE_HOME="$WORK/cache"
 
 pc() { playerctl -p velodra "$@"; }
@@ -87,14 +84,16 @@ expect "First Song" pc metadata title
 pc open "file://$lib/B/03.mp3"
 expect "Third Song" pc metadata title
 expect_art() {
-  art=$(pc metadata mpris:artUrl 2>/dev/null) && [[ $art == "file://$XDG_CACHE_HOME/velodra/art/"*.jpg ]]
+  art=$(pc metadata mpris:artUrl 2>/dev/null) &&
+    [[ $art == "file://$XDG_CACHE_HOME/velodra/art/"*.jpg ]]
 }
 wait_for 5 expect_art || fail "art URL '$art'"
-cmp -s "${art#file://}" "$WORK/red.jpg" || fail "the art file differs from the stored cover"
+cmp -s "${art#file://}" "$lib/A/Cover.JPG" || fail "the art file differs from the stored cover"
 # ...and fills the window behind the display: its average colour is the cover's red.
 red_window() {
   import -window "$(wait_window '^Velodra' 5)" "$WORK/shot.png" 2>/dev/null &&
-    read -r r g b < <(convert "$WORK/shot.png" -resize '1x1!' -depth 8 -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]\n' info:) &&
+    read -r r g b < <(convert "$WORK/shot.png" -resize '1x1!' -depth 8 \
+      -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]\n' info:) &&
     [ "$r" -gt 150 ] && [ "$g" -lt 100 ] && [ "$b" -lt 100 ]
 }
 wait_for 5 red_window || fail "the stored cover is not shown (average $r $g $b)"

@@ -105,7 +105,7 @@ seeds = {
         "unsync": tag(3, frame(3, b"TIT2", text(0, b"a\xff\xe0b")).replace(b"\xff\xe0", b"\xff\0\xe0"), 0x80) + mpeg(),
     },
     "fuzz_wma": {"header": wma(), "undersized": wma(undersized=True),
-                 "picture": wma(picture=b"\xff\xd8\xff\xe0" + bytes(12))},
+                 "picture": wma(picture=bytes([0xFF, 0xD8, 0xFF, 0xE0]) + bytes(12))},
 }
 
 
@@ -121,33 +121,18 @@ def encoded(name, *args, channels=1, rate=8000, inputs=()):
             return f.read()
 
 
-def tiny_jpeg():
-    with tempfile.TemporaryDirectory() as tmp:
-        path = os.path.join(tmp, "c.jpg")
-        subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "color=c=red:s=8x8",
-                        "-frames:v", "1", "-fflags", "+bitexact", path], check=True)
-        with open(path, "rb") as f:
-            return f.read()
+def with_cover(name):
+    """An 8 x 8 red cover attached as ffmpeg attaches it."""
+    return encoded(name, "-map", "0", "-map", "1", "-c:v", "mjpeg", "-frames:v", "1", "-disposition:v",
+                   "attached_pic", inputs=("-f", "lavfi", "-i", "color=c=red:s=8x8"))
 
 
-def picture_block(data):
-    """A FLAC PICTURE block's body: front cover, MIME type, no description, 8 x 8, the bytes."""
-    return struct.pack(">II", 3, 10) + b"image/jpeg" + struct.pack(">IIIIII", 0, 8, 8, 24, 0, len(data)) + data
-
-
-def with_cover(name, *args, **kw):
-    with tempfile.TemporaryDirectory() as tmp:
-        cover = os.path.join(tmp, "c.jpg")
-        with open(cover, "wb") as f:
-            f.write(tiny_jpeg())
-        return encoded(name, "-map", "0", "-map", "1", "-c:v", "copy", "-disposition:v", "attached_pic",
-                       *args, inputs=("-i", cover), **kw)
-
-
+jpeg = b"\xff\xd8\xff\xe0" + bytes(12)  # a FLAC PICTURE block: front cover, MIME, no text, 8 x 8
+block = struct.pack(">II", 3, 10) + b"image/jpeg" + struct.pack(">IIIIII", 0, 8, 8, 24, 0, len(jpeg)) + jpeg
 seeds["fuzz_taglib"] = {
     "flac_picture": with_cover("p.flac"), "m4a_cover": with_cover("p.m4a"),
-    "opus_picture": encoded("p.opus", "-metadata", "METADATA_BLOCK_PICTURE=" +
-                            base64.b64encode(picture_block(tiny_jpeg())).decode(), rate=48000),
+    "opus_picture": encoded("p.opus", "-metadata", "METADATA_BLOCK_PICTURE=" + base64.b64encode(block).decode(),
+                            rate=48000),
     "flac": encoded("a.flac"), "vorbis": encoded("a.ogg"), "opus": encoded("a.opus", rate=48000),
     "oggflac": encoded("a.oga", "-c:a", "flac", channels=2), "aac": encoded("a.m4a"),
     "alac": encoded("a.m4a", "-c:a", "alac"), "wav": encoded("a.wav", "-c:a", "pcm_u8"),
