@@ -130,7 +130,7 @@ def with_cover(name):
 jpeg = b"\xff\xd8\xff\xe0" + bytes(12)  # a FLAC PICTURE block: front cover, MIME, no text, 8 x 8
 block = struct.pack(">II", 3, 10) + b"image/jpeg" + struct.pack(">IIIIII", 0, 8, 8, 24, 0, len(jpeg)) + jpeg
 seeds["fuzz_taglib"] = {
-    "flac_picture": with_cover("p.flac"), "m4a_cover": with_cover("p.m4a"),
+    "flac_picture": with_cover("p.flac"), "m4a_cover": with_cover("p.m4a"), "wma_picture": seeds["fuzz_wma"]["picture"],
     "opus_picture": encoded("p.opus", "-metadata", "METADATA_BLOCK_PICTURE=" + base64.b64encode(block).decode(),
                             rate=48000),
     "flac": encoded("a.flac"), "vorbis": encoded("a.ogg"), "opus": encoded("a.opus", rate=48000),
