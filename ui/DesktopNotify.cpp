@@ -3,6 +3,7 @@
 #include "VelodraAppId.h"
 #include "platform/FileName.h"
 #include "ui/Desktop.h"
+#include "ui/MprisRules.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
@@ -59,9 +60,8 @@ QVariantList NotifyArguments(std::uint32_t replacesId, const QString& title, con
     QVariantMap hints{
         {QStringLiteral("desktop-entry"), QString::fromLatin1(VelodraAppId)},
     };
-    // A path, as the notification servers take it; the name's bytes go as they are on disk.
-    if (!image.isEmpty())
-        hints.insert(QStringLiteral("image-path"), QString::fromUtf8(EncodeFileName(image)));
+    // A file: URL, as the notification protocol asks (a bare name would be a theme icon's).
+    if (!image.isEmpty()) hints.insert(QStringLiteral("image-path"), FileUrl(image));
     return {QStringLiteral("Velodra"),
             QVariant::fromValue(uint{replacesId}),
             QString::fromLatin1(VelodraAppId),

@@ -12,7 +12,7 @@ inline constexpr int DesktopNotifyTimeoutMs = 8000;
 // The arguments of org.freedesktop.Notifications.Notify: the application's name, the id it
 // replaces (0: none), the application's icon, the title as summary, the information line as
 // body (escaped: servers may read the body as markup), no actions, the desktop entry as hint,
-// and the timeout; the file's picture (a path, empty: none) as the image-path hint.
+// and the timeout; the file's picture (a path, empty: none) as the image-path hint's URL.
 QVariantList NotifyArguments(std::uint32_t replacesId, const QString& title, const QString& info,
                              const QString& image = QString());
 
