@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
                                     ext;
         const std::string cmd = "convert -size " + std::to_string(side) + "x" +
                                 std::to_string(side) + " plasma:fractal -seed " +
-                                std::to_string(a + 1) + " -quality 90 '" + picture + "'";
+                                std::to_string(a + 1) + " -depth 8 -quality 90 '" + picture + "'";
         if (std::system(cmd.c_str()) != 0 || !std::filesystem::exists(picture)) {
             std::fprintf(stderr, "ImageMagick's convert failed\n");
             return 1;
