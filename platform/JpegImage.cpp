@@ -2,6 +2,11 @@
 
 #include "platform/FileName.h"
 
+#include <QBuffer>
+#include <QImageReader>
+#include <QPainter>
+#include <cmath>
+
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t first
@@ -257,4 +262,39 @@ QImage LoadJpegScaled(const QString& path, QSize cover) {
     QByteArray data;
     if (!ReadCapped(path, data)) return {};
     return DecodeJpegScaled(data, cover);
+}
+
+QImage DecodePictureScaled(const QByteArray& data, QSize cover) {
+    if (data.startsWith("\xFF\xD8")) return DecodeJpegScaled(data, cover);
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty() ||
+        static_cast<qint64>(size.width()) * size.height() > MaxJpegDeclaredPixels)
+        return {};
+    // The smallest size that still covers `cover`, never larger than the picture itself.
+    const double scale = std::min(1.0, std::max(double(cover.width()) / size.width(),
+                                                double(cover.height()) / size.height()));
+    const QSize out(std::max(1, int(std::ceil(size.width() * scale))),
+                    std::max(1, int(std::ceil(size.height() * scale))));
+    if (static_cast<qint64>(out.width()) * out.height() > MaxJpegOutputPixels) return {};
+    if (out != size) reader.setScaledSize(out);
+    QImage image = reader.read();
+    if (image.isNull()) return {};
+    // Transparent parts show the display's own background as a JPEG's would: drawn on white.
+    if (image.hasAlphaChannel()) {
+        QImage flat(image.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, image);
+        return flat;
+    }
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage LoadPictureScaled(const QString& path, QSize cover) {
+    QByteArray data;
+    if (!ReadCapped(path, data)) return {};
+    return DecodePictureScaled(data, cover);
 }

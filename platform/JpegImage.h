@@ -23,3 +23,9 @@ constexpr qint64 MaxJpegOutputPixels = 40'000'000;
 // (the ones that hold what 1/8 uses), so damage or a cut after them still gives a picture.
 QImage LoadJpegScaled(const QString& path, QSize cover);
 QImage DecodeJpegScaled(const QByteArray& data, QSize cover);
+
+// Any picture a ripper or a tagger leaves: a JPEG as above, anything else (PNG above all)
+// through Qt's image reader at the same covering size, with the same bounds on the declared and
+// the decoded size. A null image on any failure.
+QImage LoadPictureScaled(const QString& path, QSize cover);
+QImage DecodePictureScaled(const QByteArray& data, QSize cover);

@@ -77,7 +77,7 @@ public:
     double Volume() const { return FormPlayer.Engine().Volume(); }
     // What the start-up was given to resume.
     const TResume& Resumed() const { return Saved; }
-    // The folder picture's file while the window shows it, else empty.
+    // The file of the current file's picture for the desktop, shown or not; else empty.
     const QString& ShownPicture() const { return Picture; }
 
     // --- commands; none waits for the device or the disk

@@ -219,3 +219,45 @@ QString ChannelModeText(const QString& mode) {
         return QCoreApplication::translate("TMediaInfo", kChannelCount).arg(m.captured(1));
     return QCoreApplication::translate("TMediaInfo", mode.toUtf8().constData());
 }
+
+TFilePicture ReadFilePicture(const QString& path) {
+    const TAudioFormat format = AudioFormatOf(path);
+    if (format == TAudioFormat::None) return {};
+    const TOpenedSource opened = TryOpenByteSource(EncodeFileNameStd(path));
+    if (!opened.Source) return {};
+    TByteSource& file = *opened.Source;
+    TStoredPicture picture;
+    try {
+        switch (format) {
+        case TAudioFormat::None:
+            break;
+        case TAudioFormat::Mp3: {
+            TJvID3v2 v2;
+            v2.OpenSource(file);
+            picture = v2.CoverPicture();
+            break;
+        }
+        case TAudioFormat::Wma:
+            ReadWmaPicture(file, picture);
+            break;
+        case TAudioFormat::Flac:
+            ReadOtherFormatPicture(file, TOtherFormat::Flac, picture);
+            break;
+        case TAudioFormat::Ogg:
+            ReadOtherFormatPicture(file, TOtherFormat::Ogg, picture);
+            break;
+        case TAudioFormat::Mp4:
+            ReadOtherFormatPicture(file, TOtherFormat::Mp4, picture);
+            break;
+        case TAudioFormat::Wav:
+            ReadOtherFormatPicture(file, TOtherFormat::Wav, picture);
+            break;
+        }
+    } catch (const std::exception&) {
+        return {}; // a tag that cannot be read has no picture
+    }
+    if (picture.Empty()) return {};
+    return {QByteArray(reinterpret_cast<const char*>(picture.Data.data()),
+                       static_cast<qsizetype>(picture.Data.size())),
+            picture.Position};
+}

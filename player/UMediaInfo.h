@@ -1,5 +1,6 @@
 #pragma once
 // The information of the open file, and how the MP3 and WMA readers and TagLib fill it.
+#include "platform/FolderPicture.h"
 #include "tags/OtherFormats.h"
 
 #include <QString>
@@ -41,3 +42,7 @@ void ReadOtherInfo(TMediaInfo& info, TByteSource* file, TOtherFormat format);
 void ReadStreamInfo(TMediaInfo& info);
 // The same from a file the caller has open already.
 void ReadStreamInfo(TMediaInfo& info, TByteSource& file);
+
+// The picture stored in the audio file at path: ID3v2 APIC/PIC by our own reader, the other
+// kinds through TagLib (WMA included); empty when it has none. Never raises.
+TFilePicture ReadFilePicture(const QString& path);

@@ -49,6 +49,21 @@ void TJvID3v2::DoAfterOpen() {
     }
 }
 
+TStoredPicture TJvID3v2::CoverPicture() const {
+    TPicturePick pick;
+    if (!Active()) return {};
+    for (const auto& frame : Frames) {
+        if (FrameClassOf(frame->FrameID) != fcPicture) continue;
+        const auto& pic = static_cast<const TJvID3PictureFrame&>(*frame);
+        // "-->" marks a link to a picture elsewhere, not a picture.
+        const bool link = pic.MIMEType == "-->";
+        const std::size_t size = pic.Data && !link ? pic.Data->size() : 0;
+        if (pick.Offer(pic.PictureType, pic.MIMEType, size ? pic.Data->data() : nullptr, size))
+            break;
+    }
+    return std::move(pick.Picked);
+}
+
 void TJvID3v2::DoClose() {
     for (auto& image : Images)
         image = TJvID3Picture();

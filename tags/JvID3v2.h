@@ -1,6 +1,7 @@
 #pragma once
 // The ID3v2 tag component: the controller plus the text accessor and the embedded pictures.
 #include "tags/JvID3v2Base.h"
+#include "tags/StoredPicture.h"
 
 #include <array>
 #include <string>
@@ -49,6 +50,9 @@ public:
     TJvID3Text Texts;
     // The first picture of each picture type, filled after every open.
     std::array<TJvID3Picture, kPictureTypeCount> Images;
+    // The picture to show for the file: the front cover, else the first picture frame of any
+    // type that holds one (empty when none does).
+    TStoredPicture CoverPicture() const;
 
 protected:
     void DoAfterOpen() override;

@@ -1,5 +1,7 @@
 #include "tags/OtherFormats.h"
 
+#include <taglib/asffile.h>
+#include <taglib/attachedpictureframe.h>
 #include <taglib/audioproperties.h>
 #include <taglib/flacfile.h>
 #include <taglib/id3v2framefactory.h>
@@ -13,19 +15,29 @@
 #include <taglib/tiostream.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
 
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
 // TagLib reads through this, never from the file system itself: a pipe or a device never
 // reaches it (the byte source turns them away), and nothing it does can write.
+// Bytes of the file that TagLib sees changed: how an oversized block is made one it skips.
+struct TPatch {
+    std::int64_t Offset = 0;
+    std::string Bytes;
+};
+
 class TSourceStream : public TagLib::IOStream {
 public:
-    explicit TSourceStream(TByteSource& source) : Source(source), Size(source.Size()) {}
+    explicit TSourceStream(TByteSource& source, std::vector<TPatch> patches = {})
+        : Source(source), Size(source.Size()), Patches(std::move(patches)) {}
 
     TagLib::FileName name() const override { return ""; }
     // Never more than the bytes left: a hostile length field costs no memory.
@@ -42,6 +54,12 @@ public:
             got = 0; // a read error ends the file here
         }
         v.resize(static_cast<unsigned int>(got));
+        for (const TPatch& p : Patches)
+            for (std::size_t i = 0; i < p.Bytes.size(); ++i) {
+                const std::int64_t at = p.Offset + static_cast<std::int64_t>(i) - Pos;
+                if (at >= 0 && at < static_cast<std::int64_t>(got))
+                    v[static_cast<unsigned int>(at)] = p.Bytes[i];
+            }
         Pos += static_cast<std::int64_t>(got);
         return v;
     }
@@ -62,8 +80,67 @@ public:
 private:
     TByteSource& Source;
     std::int64_t Size;
+    std::vector<TPatch> Patches;
     std::int64_t Pos = 0;
 };
+
+std::uint32_t Be24(const unsigned char* p) {
+    return std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
+}
+std::uint32_t Le32(const unsigned char* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+
+// Walks a FLAC file's metadata blocks and turns a comment block above kMaxTextBlock into
+// padding, which TagLib passes over: a million TITLE values would otherwise be parsed, joined
+// and shown. Pictures beyond a few covers' worth go the same way: TagLib keeps every one.
+void PatchFlac(TByteSource& source, std::vector<TPatch>& patches) {
+    unsigned char h[10];
+    std::int64_t pos = 0;
+    if (source.ReadAt(0, h, 10) == 10 && std::memcmp(h, "ID3", 3) == 0)
+        pos = 10 +
+              ((h[6] & 0x7F) << 21 | (h[7] & 0x7F) << 14 | (h[8] & 0x7F) << 7 | (h[9] & 0x7F)) +
+              ((h[5] & 0x10) ? 10 : 0);
+    if (source.ReadAt(pos, h, 4) != 4 || std::memcmp(h, "fLaC", 4) != 0) return;
+    pos += 4;
+    std::uint64_t pictures = 0;
+    for (int blocks = 0; blocks < 1024 && source.ReadAt(pos, h, 4) == 4; ++blocks) {
+        const bool last = (h[0] & 0x80) != 0;
+        const std::uint32_t length = Be24(h + 1);
+        if ((h[0] & 0x7F) == 6) pictures += length;
+        if (((h[0] & 0x7F) == 4 && length > kMaxTextBlock) ||
+            ((h[0] & 0x7F) == 6 && pictures > 2 * kMaxStoredPicture))
+            patches.push_back({pos, std::string(1, static_cast<char>((h[0] & 0x80) | 1))});
+        pos += 4 + std::int64_t{length};
+        if (last) break;
+    }
+}
+
+// The same for a WAV file's chunks: an oversized INFO list or ID3v2 chunk is renamed to one
+// TagLib ignores, so it is never read into memory.
+void PatchWav(TByteSource& source, std::vector<TPatch>& patches) {
+    unsigned char h[12];
+    if (source.ReadAt(0, h, 12) != 12 || std::memcmp(h, "RIFF", 4) != 0) return;
+    const std::int64_t size = source.Size();
+    std::int64_t pos = 12;
+    for (int chunks = 0; chunks < 10000 && pos + 8 <= size && source.ReadAt(pos, h, 8) == 8;
+         ++chunks) {
+        const std::uint32_t length = Le32(h + 4);
+        const bool list = std::memcmp(h, "LIST", 4) == 0;
+        const bool id3 = std::memcmp(h, "ID3 ", 4) == 0 || std::memcmp(h, "id3 ", 4) == 0;
+        if ((list && length > kMaxTextBlock) || (id3 && length > kMaxTextBlock + kMaxStoredPicture))
+            patches.push_back({pos, "JUNK"});
+        pos += 8 + std::int64_t{length} + (length & 1);
+    }
+}
+
+std::vector<TPatch> OversizedBlocks(TByteSource& source, TOtherFormat format) {
+    std::vector<TPatch> patches;
+    if (format == TOtherFormat::Flac) PatchFlac(source, patches);
+    if (format == TOtherFormat::Wav) PatchWav(source, patches);
+    return patches;
+}
 
 // What TagLib says about a broken file is ours to tell, not stderr's.
 class TQuietListener : public TagLib::DebugListener {
@@ -121,13 +198,17 @@ std::unique_ptr<TagLib::File> Open(TSourceStream& stream, TByteSource& source,
     return nullptr;
 }
 
+const std::uint8_t* Bytes(const TagLib::ByteVector& v) {
+    return reinterpret_cast<const std::uint8_t*>(v.data());
+}
+
 // Each field from the first tag that has it (a WAV file's ID3v2 tag, then its INFO list).
 void TakeTags(std::initializer_list<const TagLib::Tag*> tags, TOtherFormatInfo& info) {
     const auto text = [&](TagLib::String (TagLib::Tag::*field)() const) {
         for (const TagLib::Tag* t : tags) {
             if (!t) continue;
             const TagLib::String s = (t->*field)();
-            if (!s.isEmpty()) return s.to8Bit(true);
+            if (!s.isEmpty()) return s.substr(0, kMaxOtherTextChars).to8Bit(true);
         }
         return std::string();
     };
@@ -157,18 +238,40 @@ void TakeOggFlacLength(TagLib::Ogg::FLAC::File& file, std::int64_t size, TOtherF
         out.BitRate = static_cast<std::int32_t>(size * 8 / out.LengthMs);
 }
 
-} // namespace
-
-bool ReadOtherFormat(TByteSource& source, TOtherFormat format, TOtherFormatInfo& info) {
+void Silence() {
     static TQuietListener quiet;
     static const bool silenced = (TagLib::setDebugListener(&quiet), true);
     (void)silenced;
+}
+
+// Opens the file through TagLib and hands it to use; false when it is not of the format or
+// anything fails on the way (out of memory, a read error).
+template <typename TUse> bool WithFile(TByteSource& source, TOtherFormat format, TUse&& use) {
+    Silence();
     try {
-        TSourceStream stream(source);
+        TSourceStream stream(source, OversizedBlocks(source, format));
         const std::unique_ptr<TagLib::File> file = Open(stream, source, format);
         if (!file || !file->isValid()) return false;
+        return use(*file);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void OfferXiph(TagLib::Ogg::XiphComment* comment, TPicturePick& pick) {
+    if (!comment) return;
+    for (const TagLib::FLAC::Picture* p : comment->pictureList())
+        if (pick.Offer(p->type(), p->mimeType().to8Bit(), Bytes(p->data()), p->data().size()))
+            return;
+}
+
+} // namespace
+
+bool ReadOtherFormat(TByteSource& source, TOtherFormat format, TOtherFormatInfo& info) {
+    return WithFile(source, format, [&](TagLib::File& f) {
+        TagLib::File* file = &f;
         TOtherFormatInfo out;
-        if (const auto* wav = dynamic_cast<const TagLib::RIFF::WAV::File*>(file.get()))
+        if (const auto* wav = dynamic_cast<const TagLib::RIFF::WAV::File*>(file))
             TakeTags({wav->hasID3v2Tag() ? wav->ID3v2Tag() : nullptr,
                       wav->hasInfoTag() ? wav->InfoTag() : nullptr},
                      out);
@@ -180,11 +283,67 @@ bool ReadOtherFormat(TByteSource& source, TOtherFormat format, TOtherFormatInfo&
             out.Channels = std::max(p->channels(), 0);
             out.LengthMs = std::max(p->lengthInMilliseconds(), 0);
         }
-        if (auto* oggFlac = dynamic_cast<TagLib::Ogg::FLAC::File*>(file.get()))
+        if (auto* oggFlac = dynamic_cast<TagLib::Ogg::FLAC::File*>(file))
             TakeOggFlacLength(*oggFlac, source.Size(), out);
         info = std::move(out);
         return true;
+    });
+}
+
+bool ReadOtherFormatPicture(TByteSource& source, TOtherFormat format, TStoredPicture& picture) {
+    TPicturePick pick;
+    WithFile(source, format, [&](TagLib::File& file) {
+        if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(&file)) {
+            for (const TagLib::FLAC::Picture* p : flac->pictureList())
+                if (pick.Offer(p->type(), p->mimeType().to8Bit(), Bytes(p->data()),
+                               p->data().size()))
+                    break;
+        } else if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(&file)) {
+            // covr carries no picture type: the first one that fits is the cover.
+            if (TagLib::MP4::Tag* tag = mp4->tag(); tag && tag->contains("covr"))
+                for (const TagLib::MP4::CoverArt& art : tag->item("covr").toCoverArtList())
+                    if (pick.Offer(kFrontCoverType,
+                                   art.format() == TagLib::MP4::CoverArt::PNG ? "image/png"
+                                                                              : "image/jpeg",
+                                   Bytes(art.data()), art.data().size()))
+                        break;
+        } else if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(&file)) {
+            if (wav->hasID3v2Tag())
+                for (const TagLib::ID3v2::Frame* frame : wav->ID3v2Tag()->frameList("APIC")) {
+                    const auto* p = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame);
+                    if (p && pick.Offer(p->type(), p->mimeType().to8Bit(), Bytes(p->picture()),
+                                        p->picture().size()))
+                        break;
+                }
+        } else {
+            OfferXiph(dynamic_cast<TagLib::Ogg::XiphComment*>(file.tag()), pick);
+        }
+        return true;
+    });
+    if (pick.Picked.Empty()) return false;
+    picture = std::move(pick.Picked);
+    return true;
+}
+
+bool ReadWmaPicture(TByteSource& source, TStoredPicture& picture) {
+    Silence();
+    TPicturePick pick;
+    try {
+        TSourceStream stream(source);
+        TagLib::ASF::File file(&stream, false);
+        if (!file.isValid() || !file.tag()) return false;
+        const TagLib::ASF::AttributeListMap& map = file.tag()->attributeListMap();
+        if (!map.contains("WM/Picture")) return false;
+        for (const TagLib::ASF::Attribute& a : map["WM/Picture"]) {
+            const TagLib::ASF::Picture p = a.toPicture();
+            if (p.isValid() &&
+                pick.Offer(p.type(), p.mimeType().to8Bit(), Bytes(p.picture()), p.picture().size()))
+                break;
+        }
     } catch (const std::exception&) {
-        return false; // out of memory or a read error: nothing is taken
+        return false;
     }
+    if (pick.Picked.Empty()) return false;
+    picture = std::move(pick.Picked);
+    return true;
 }

@@ -3,12 +3,14 @@
 #include "VelodraAppId.h"
 #include "platform/FileName.h"
 #include "ui/Desktop.h"
+#include "ui/MprisRules.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QStringList>
+#include <array>
 #include <optional>
 #include <utility>
 
@@ -19,21 +21,21 @@ namespace {
 struct TNotifyState {
     std::uint32_t Id = 0;
     bool Waiting = false;
-    std::optional<std::pair<QString, QString>> Next;
+    std::optional<std::array<QString, 3>> Next; // title, information, picture
 };
 TNotifyState& State() {
     static TNotifyState state;
     return state;
 }
 
-void Send(const QString& title, const QString& info) {
+void Send(const QString& title, const QString& info, const QString& image) {
     QDBusConnection bus = SessionBus();
     if (!bus.isConnected()) return;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    call.setArguments(NotifyArguments(State().Id, title, info));
+    call.setArguments(NotifyArguments(State().Id, title, info, image));
     State().Waiting = true;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), qApp);
     QObject::connect(
@@ -44,19 +46,22 @@ void Send(const QString& title, const QString& info) {
             if (reply.isValid()) s.Id = reply.value();
             s.Waiting = false;
             if (s.Next) {
-                const auto [nextTitle, nextInfo] = *std::exchange(s.Next, std::nullopt);
-                Send(nextTitle, nextInfo);
+                const auto [nextTitle, nextInfo, nextImage] = *std::exchange(s.Next, std::nullopt);
+                Send(nextTitle, nextInfo, nextImage);
             }
         });
 }
 
 } // namespace
 
-QVariantList NotifyArguments(std::uint32_t replacesId, const QString& title, const QString& info) {
+QVariantList NotifyArguments(std::uint32_t replacesId, const QString& title, const QString& info,
+                             const QString& image) {
     const QString body = DisplayFileName(info).toHtmlEscaped();
-    const QVariantMap hints{
+    QVariantMap hints{
         {QStringLiteral("desktop-entry"), QString::fromLatin1(VelodraAppId)},
     };
+    // A file: URL, as the notification protocol asks (a bare name would be a theme icon's).
+    if (!image.isEmpty()) hints.insert(QStringLiteral("image-path"), FileUrl(image));
     return {QStringLiteral("Velodra"),
             QVariant::fromValue(uint{replacesId}),
             QString::fromLatin1(VelodraAppId),
@@ -67,10 +72,10 @@ QVariantList NotifyArguments(std::uint32_t replacesId, const QString& title, con
             DesktopNotifyTimeoutMs};
 }
 
-void DesktopNotify(const QString& title, const QString& info) {
+void DesktopNotify(const QString& title, const QString& info, const QString& image) {
     if (State().Waiting) {
-        State().Next = {title, info};
+        State().Next = {title, info, image};
         return;
     }
-    Send(title, info);
+    Send(title, info, image);
 }

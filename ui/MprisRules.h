@@ -12,7 +12,7 @@
 inline constexpr char MprisNoTrack[] = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 
 // What the metadata is made from: the open file (FilePath empty: none), its tags as the player
-// read them, the title as the display shows it, and the folder picture's file while it is shown.
+// read them, the title as the display shows it, and the file of its picture (shown or not).
 struct TMprisTrack {
     QString FilePath;
     QString Title;
@@ -20,12 +20,12 @@ struct TMprisTrack {
     QString Album;
     std::int32_t TrackNumber = 0; // 0: not known
     std::int32_t DurationMs = 0;
-    QString PicturePath; // empty: no picture shown
+    QString PicturePath; // empty: no picture
 };
 
 // The metadata map: mpris:trackid (an object path, the same for the same file in every run),
 // mpris:length in microseconds, xesam:title, xesam:artist (a list), xesam:album,
-// xesam:trackNumber when known, xesam:url, mpris:artUrl while the picture is shown. Texts are
+// xesam:trackNumber when known, xesam:url, mpris:artUrl when it has a picture. Texts are
 // made valid Unicode (a bus refuses anything else); names go as lossless file: URLs.
 QVariantMap MprisMetadata(const TMprisTrack& track);
 QString MprisTrackId(const QString& filePath);

@@ -100,11 +100,11 @@ void TFormNotify::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void ShowNotify(const QString& title, const QString& info) {
+void ShowNotify(const QString& title, const QString& info, const QString& image) {
     // Where a client can't place its windows the pop-up would land anywhere, or take the
     // keyboard as an ordinary window: the desktop's own notifications serve instead.
     if (!PlatformPlacesWindows()) {
-        DesktopNotify(title, info);
+        DesktopNotify(title, info, image);
         return;
     }
     if (!FormNotify) FormNotify = new TFormNotify(nullptr);

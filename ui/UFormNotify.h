@@ -56,7 +56,7 @@ private:
 extern TFormNotify* FormNotify;
 
 // Creates the pop-up when there is none, else reuses it, and displays the two lines.
-void ShowNotify(const QString& title, const QString& info);
+void ShowNotify(const QString& title, const QString& info, const QString& image = QString());
 // Closes the pop-up at once, if there is one (the main window does so when it closes).
 void CloseNotify();
 

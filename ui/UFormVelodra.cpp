@@ -9,6 +9,7 @@
 #include "platform/IniFile.h"
 #include "player/Session.h"
 #include "player/Settings.h"
+#include "player/UMediaInfo.h"
 #include "ui/Icons.h"
 #include "ui/Rules.h"
 #include "ui/UFormLoading.h"
@@ -39,8 +40,12 @@ TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormV
     TmrMain->setObjectName(QStringLiteral("TmrMain"));
     TmrMain->setInterval(100);
     connect(TmrMain, &QTimer::timeout, this, [this] { TmrMainTimer(); });
-    FolderPicture = new TFolderPicture(this);
+    FolderPicture = new TFolderPicture(this, &ReadFilePicture);
     connect(FolderPicture, &TFolderPicture::Ready, this, &TFormVelodra::FolderPictureReady);
+    // The desktop gets the file's picture whether or not the window shows it.
+    connect(FolderPicture, &TFolderPicture::ArtReady, this, [this](const QString& path) {
+        if (Session) Session->SetShownPicture(path);
+    });
     BrowseFolder = [](QWidget* owner, const QString& text, const QString& start,
                       std::function<void(const QString&)> chosen) {
         // Window-modal and answered later: nothing waits in a nested event loop for it.

@@ -175,6 +175,7 @@ private:
     QMenu* PUTray = nullptr;
     QSystemTrayIcon* TrayIcon = nullptr;
     TFolderPicture* FolderPicture = nullptr;
+    qint64 ShownImageKey = 0; // of the picture behind the display (0: none)
     TSession* Session = nullptr;
     TFormJump* FormJump = nullptr; // made at its first use
     // The loading window: this window's transient utility window, never the active one.

@@ -217,7 +217,8 @@ void TFormVelodra::ReachedEnd() {
 
 void TFormVelodra::ShowPlayNotification() {
     ShowNotify(TitleText + QLatin1Char(' '),
-               ui->LblDuration->text() + QStringLiteral("  ") + ui->LblBitRate->text());
+               ui->LblDuration->text() + QStringLiteral("  ") + ui->LblBitRate->text(),
+               Session->ShownPicture());
     raise();
 }
 

@@ -320,31 +320,38 @@ void TFormVelodra::ActCompactExecute() {
 void TFormVelodra::UpdateFolderImage() {
     const int folder = Session ? Session->FolderIndex() : -1;
     // No folder selected (no library yet): simply no picture.
-    if (!ui->ActFolderImage->isChecked() || folder < 0) {
+    if (folder < 0) {
         FolderPicture->Cancel();
         FolderPictureReady(QImage());
+        if (Session) Session->SetShownPicture(QString());
         return;
     }
+    const int file = Session->FileIndex();
+    const QString path = file < 0 ? QString() : Session->Library().FilePath(folder, file);
     // Decoded for the device pixels it covers, so that it is as sharp at 2x as at 1x.
     const qreal ratio = devicePixelRatioF();
     const QSize cover(qCeil(width() * ratio), qCeil(FullHeight * ratio));
+    const bool shown = ui->ActFolderImage->isChecked();
     // Only a picture the loader already holds comes at once; a decoded one follows later.
-    FolderPictureReady(FolderPicture->Request(Session->Player().FolderPath(folder), cover));
+    // Hidden, it is still looked up: the desktop's media controls show it.
+    const QImage known =
+        FolderPicture->Request(Session->Player().FolderPath(folder), path, cover, shown);
+    // Laid out again only for another picture: a move within an album keeps its cover up.
+    if (!shown ? Shown(ui->ImgFolder1) : known.cacheKey() != ShownImageKey)
+        FolderPictureReady(known);
 }
 
 void TFormVelodra::FolderPictureReady(const QImage& image) {
     const bool wasCompact = ui->ActCompact->isChecked();
-    const auto finish = qScopeGuard([this, &image] {
+    const auto finish = qScopeGuard([this] {
         SetControlVisible(ui->LblCopyright2, Shown(ui->ImgFolder1) && Shown(ui->LblCopyright));
         for (QLabel* l :
              std::initializer_list<QLabel*>{ui->LblPosition2, ui->LblDuration2, ui->LblTitle2})
             SetControlVisible(l, Shown(ui->ImgFolder1));
         KeepOnScreen();
-        if (Session)
-            Session->SetShownPicture(Shown(ui->ImgFolder1) ? image.text(PictureFileKey)
-                                                           : QString());
     });
     if (wasCompact) ui->ActCompact->trigger();
+    ShownImageKey = image.cacheKey();
     SetControlVisible(ui->Shape1, true);
     SetControlVisible(ui->ImgFolder1, false);
     SetControlVisible(ui->LblCopyright, true);

@@ -60,6 +60,7 @@ void TFormVelodra::FileChanged() {
                                           .arg(ui->edFile->count())
                                           .arg(ui->edFile->currentText())));
     ShowValueTexts();
+    UpdateFolderImage(); // a picture stored in the file belongs to the file
 }
 
 void TFormVelodra::InfoChanged() {

@@ -2,7 +2,8 @@
 # The real program on a private session bus under Xvfb, driven by playerctl as the desktop's
 # media controls drive it: status, title, play-pause, next, previous, position, loop and shuffle
 # round trips, the interfaces as gdbus sees them, PropertiesChanged of a track change as
-# dbus-monitor sees it, and Quit running the normal close.
+# dbus-monitor sees it, the art URL of a cover file and of one stored in a file, and Quit
+# running the normal close.
 source "$(dirname "$0")/bus.sh"
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
@@ -12,7 +13,12 @@ lib="$WORK/Music"
 tone "$lib/A/01.mp3" 30 -c:a libmp3lame -b:a 128k -write_id3v1 1 -metadata title="First Song" \
   -metadata artist="The Band"
 tone "$lib/A/02.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Second Song"
-tone "$lib/B/03.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Third Song"
+ffmpeg -nostdin -loglevel error -f lavfi -i color=c=red:s=64x64 -frames:v 1 "$lib/A/Cover.JPG"
+tone "$WORK/03.mp3" 30 -c:a libmp3lame -b:a 128k -metadata title="Third Song"
+mkdir -p "$lib/B" # B's cover is only inside its file
+ffmpeg -nostdin -loglevel error -i "$WORK/03.mp3" -i "$lib/A/Cover.JPG" -map 0 -map 1 -c copy \
+  -disposition:v attached_pic "$lib/B/03.mp3"
+export XDG_CACHE_HOME="$WORK/cache"
 
 pc() { playerctl -p velodra "$@"; }
 # output_is WHAT COMMAND...: the command prints WHAT (what it printed is left in got)
@@ -30,6 +36,7 @@ for _ in $(seq 100); do pc status >/dev/null 2>&1 && break; sleep 0.1; done
 expect "Stopped" pc status
 expect "First Song" pc metadata title
 expect "The Band" pc metadata artist
+expect "file://$lib/A/Cover.JPG" pc metadata mpris:artUrl
 
 intro=$(gdbus introspect --session -d org.mpris.MediaPlayer2.velodra -o /org/mpris/MediaPlayer2)
 grep -q 'interface org.mpris.MediaPlayer2 {' <<<"$intro" || fail "no org.mpris.MediaPlayer2"
@@ -70,6 +77,28 @@ grep -q 'string "PropertiesChanged"\|member=PropertiesChanged' "$WORK/monitor.lo
 grep -q 'string "Second Song"' "$WORK/monitor.log" || { cat "$WORK/monitor.log"; fail "the new title was not announced"; }
 grep -q 'string "Position"' "$WORK/monitor.log" && fail "Position was pushed"
 
+pc previous
+expect "First Song" pc metadata title
+
+# The stored cover reaches the desktop as a readable file of its own, the same bytes.
+pc open "file://$lib/B/03.mp3"
+expect "Third Song" pc metadata title
+expect_art() {
+  art=$(pc metadata mpris:artUrl 2>/dev/null) &&
+    [[ $art == "file://$XDG_CACHE_HOME/velodra/art/"*.jpg ]]
+}
+wait_for 5 expect_art || fail "art URL '$art'"
+cmp -s "${art#file://}" "$lib/A/Cover.JPG" || fail "the art file differs from the stored cover"
+# ...and fills the window behind the display: its average colour is the cover's red.
+red_window() {
+  import -window "$(wait_window '^Velodra' 5)" "$WORK/shot.png" 2>/dev/null &&
+    read -r r g b < <(convert "$WORK/shot.png" -resize '1x1!' -depth 8 \
+      -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]\n' info:) &&
+    [ "$r" -gt 150 ] && [ "$g" -lt 100 ] && [ "$b" -lt 100 ]
+}
+wait_for 5 red_window || fail "the stored cover is not shown (average $r $g $b)"
+pc previous
+expect "Second Song" pc metadata title
 pc previous
 expect "First Song" pc metadata title
 

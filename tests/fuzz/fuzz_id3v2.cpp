@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     volatile std::size_t sink = tag.Texts.Title().size() + tag.Texts.Album().size() +
                                 static_cast<std::size_t>(tag.FileInfo.LengthSeconds) +
-                                tag.Frames.size();
+                                tag.Frames.size() + tag.CoverPicture().Data.size();
     (void)sink;
     // The scan on its own, from every start the reader could choose.
     TJvID3FileInfo info;

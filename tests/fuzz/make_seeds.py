@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the small seed inputs of the reader fuzzers into tests/fuzz/seeds/<fuzzer>/. The
 TagLib fuzzer's seeds are short tagged tones that ffmpeg encodes."""
+import base64
 import os
 import struct
 import subprocess
@@ -53,7 +54,7 @@ def utf16(s):
     return s.encode("utf-16-le") + b"\0\0"
 
 
-def wma(undersized=False):
+def wma(undersized=False, picture=None):
     fp = asf_object("8CABDCA1-A947-11CF-8EE4-00C00C205365", bytes(76) + struct.pack("<II", 128000, 0))
     sp = asf_object("B7DC0791-A9B7-11CF-8EE6-00C00C205365",
                     bytes(54) + struct.pack("<HHIIHHH", 0x161, 2, 44100, 16000, 0, 16, 0))
@@ -65,6 +66,9 @@ def wma(undersized=False):
     for name, value in descs:
         n, v = utf16(name), utf16(value)
         ext += struct.pack("<H", len(n)) + n + struct.pack("<HH", 0, len(v)) + v
+    if picture:  # WM/Picture: type, size, MIME type, description, bytes
+        n, v = utf16("WM/Picture"), bytes([3]) + struct.pack("<I", len(picture)) + utf16("image/jpeg") + utf16("") + picture
+        ext = struct.pack("<H", len(descs) + 1) + ext[2:] + struct.pack("<H", len(n)) + n + struct.pack("<HH", 1, len(v)) + v
     ecd = asf_object("D2D0A440-E307-11D2-97F0-00A0C95EA850", ext)
     objects = fp + sp + cd + ecd
     if undersized:  # an object that claims less than its own header, between two others
@@ -93,25 +97,42 @@ seeds = {
         "vbri": tag(3, frame(3, b"TIT2", text(0, b"Vbri"))) + mpeg(b3=0x00, vbri=True) + mpeg(),
         "unsync24": tag(4, frame(4, b"TIT2", text(0, b"a\xff\0\xe0b")) + frame(4, b"TALB", text(0, b"\xff\0"), 0x02),
                         0x80) + mpeg(),
+        "pictures": tag(3, frame(3, b"APIC", text(0, b"image/png\0\x04back\0\x89PNG")) +
+                        frame(3, b"APIC", text(0, b"-->\0\x03\0http://x")) +
+                        frame(3, b"APIC", text(1, b"image/jpeg\0\x03\xff\xfe\0\0\xff\xd8\xff"))) + mpeg(),
+        "picture_past_tag": tag(3, frame(3, b"APIC", text(0, b"image/jpeg\0\x00\0\xff\xd8"))[:4] +
+                                struct.pack(">I", 4000) + b"\0\0" + text(0, b"image/jpeg\0\x03\0\xff")) + mpeg(),
         "unsync": tag(3, frame(3, b"TIT2", text(0, b"a\xff\xe0b")).replace(b"\xff\xe0", b"\xff\0\xe0"), 0x80) + mpeg(),
     },
-    "fuzz_wma": {"header": wma(), "undersized": wma(undersized=True)},
+    "fuzz_wma": {"header": wma(), "undersized": wma(undersized=True),
+                 "picture": wma(picture=bytes([0xFF, 0xD8, 0xFF, 0xE0]) + bytes(12))},
 }
 
 
 
-def encoded(name, *args, channels=1, rate=8000):
+def encoded(name, *args, channels=1, rate=8000, inputs=()):
     """0.05 s of a tone with a tag, as ffmpeg writes it with the given output options."""
     with tempfile.TemporaryDirectory() as tmp:
         subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
-                        "sine=sample_rate=%d:duration=0.05" % rate, "-ac", str(channels), "-fflags",
+                        "sine=sample_rate=%d:duration=0.05" % rate, *inputs, "-ac", str(channels), "-fflags",
                         "+bitexact", "-metadata", "title=Title", "-metadata", "track=3/9", *args,
                         os.path.join(tmp, name)], check=True)
         with open(os.path.join(tmp, name), "rb") as f:
             return f.read()
 
 
+def with_cover(name):
+    """An 8 x 8 red cover attached as ffmpeg attaches it."""
+    return encoded(name, "-map", "0", "-map", "1", "-c:v", "mjpeg", "-frames:v", "1", "-disposition:v",
+                   "attached_pic", inputs=("-f", "lavfi", "-i", "color=c=red:s=8x8"))
+
+
+jpeg = b"\xff\xd8\xff\xe0" + bytes(12)  # a FLAC PICTURE block: front cover, MIME, no text, 8 x 8
+block = struct.pack(">II", 3, 10) + b"image/jpeg" + struct.pack(">IIIIII", 0, 8, 8, 24, 0, len(jpeg)) + jpeg
 seeds["fuzz_taglib"] = {
+    "flac_picture": with_cover("p.flac"), "m4a_cover": with_cover("p.m4a"), "wma_picture": seeds["fuzz_wma"]["picture"],
+    "opus_picture": encoded("p.opus", "-metadata", "METADATA_BLOCK_PICTURE=" + base64.b64encode(block).decode(),
+                            rate=48000),
     "flac": encoded("a.flac"), "vorbis": encoded("a.ogg"), "opus": encoded("a.opus", rate=48000),
     "oggflac": encoded("a.oga", "-c:a", "flac", channels=2), "aac": encoded("a.m4a"),
     "alac": encoded("a.m4a", "-c:a", "alac"), "wav": encoded("a.wav", "-c:a", "pcm_u8"),

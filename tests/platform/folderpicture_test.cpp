@@ -1,4 +1,4 @@
-// The folder-picture loader: which file it takes, delivery from the worker, later requests
+// The folder-picture loader: a missing folder, delivery from the worker, later requests
 // winning, the cache and its bounds, damaged files.
 #include "platform/FileName.h"
 #include "platform/FolderPicture.h"
@@ -9,9 +9,11 @@
 
 #include <QColor>
 #include <QCoreApplication>
+#include <QFile>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -44,60 +46,7 @@ bool IsColour(const QImage& image, QColor want) {
            std::abs(qBlue(p) - want.blue()) < 12;
 }
 
-// ---- which file ----
-
-struct TChoiceCase {
-    const char* Name;
-    std::vector<std::string> Files; // a name ending in "/" is made a folder
-    const char* Chosen;             // "" for none
-};
-
-void PrintTo(const TChoiceCase& c, std::ostream* os) {
-    *os << c.Name;
-}
-
-class FolderPictureChoice : public ::testing::TestWithParam<TChoiceCase> {};
-
-TEST_P(FolderPictureChoice, IgnoresAsciiCaseAndPrefersTheExactName) {
-    TTempDir dir;
-    const std::string folder = dir / "Album";
-    fs::create_directories(folder);
-    for (const std::string& name : GetParam().Files) {
-        if (name.ends_with('/'))
-            fs::create_directories(folder + "/" + name);
-        else
-            WriteFile(folder + "/" + name, FlatJpeg(kRed, 16));
-    }
-    const auto found = FindFolderPicture(DecodeFileName(std::string_view(folder)));
-    const std::string want = GetParam().Chosen;
-    if (want.empty()) {
-        EXPECT_FALSE(found.has_value()) << found->Path.toStdString();
-        return;
-    }
-    ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(EncodeFileNameStd(found->Path), folder + "/" + want);
-    EXPECT_EQ(found->Size, static_cast<qint64>(fs::file_size(folder + "/" + want)));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, FolderPictureChoice,
-    ::testing::Values(TChoiceCase{"Capitalised",
-                                  {"Folder.jpg", "desktop.ini", "AlbumArtSmall.jpg"},
-                                  "Folder.jpg"},
-                      TChoiceCase{"Upper", {"FOLDER.JPG", "Thumbs.db"}, "FOLDER.JPG"},
-                      TChoiceCase{"ExactWins",
-                                  {"FOLDER.JPG", "Folder.jpg", "folder.jpg", "folder.JPG"},
-                                  "folder.jpg"},
-                      TChoiceCase{"FirstInByteOrder",
-                                  {"folder.JPG", "fOLDER.jpg", "Folder.jpg", "FOLDER.JPG"},
-                                  "FOLDER.JPG"},
-                      TChoiceCase{"FoldersDoNotCount", {"folder.jpg/", "Folder.JPG"}, "Folder.JPG"},
-                      TChoiceCase{"OtherNames",
-                                  {"folder.jpeg", "folder.jpg.part", "xfolder.jpg",
-                                   "AlbumArtSmall.jpg", "cover.jpg", "f\xc3\xb6lder.jpg"},
-                                  ""},
-                      TChoiceCase{"NoFiles", {}, ""}),
-    [](const auto& p) { return std::string(p.param.Name); });
+// ---- which file (the order of names is in the player's tests, with the files' own pictures) ----
 
 TEST(FolderPictureChoiceMissing, AMissingFolderHasNoPicture) {
     TTempDir dir;
@@ -111,7 +60,8 @@ class Loader : public ::testing::Test {
 protected:
     void SetUp() override { MakeLoader(8, 32 * 1024 * 1024); }
     void MakeLoader(int maxEntries, qint64 maxBytes) {
-        Pictures = std::make_unique<TFolderPicture>(nullptr, maxEntries, maxBytes);
+        Pictures = std::make_unique<TFolderPicture>(nullptr, TFilePictureReader(), maxEntries,
+                                                    maxBytes, QString());
         Delivered.clear();
         QObject::connect(Pictures.get(), &TFolderPicture::Ready,
                          [this](const QImage& image) { Delivered.push_back(image); });
@@ -126,7 +76,7 @@ protected:
         ASSERT_TRUE(testsupport::WaitFor([&] { return Pictures->IsIdle(); }, 10s));
     }
     QImage RequestAndSettle(const QString& folder, QSize cover = kCover) {
-        const QImage now = Pictures->Request(folder, cover);
+        const QImage now = Pictures->Request(folder, QString(), cover);
         Settle();
         return now;
     }
@@ -164,9 +114,9 @@ TEST_F(Loader, DeliversLaterAndAtOnceOnTheWayBack) {
 TEST_F(Loader, OnlyTheLatestRequestIsAnswered) {
     const QString a = Folder("A", kRed), b = Folder("B", kBlue), c = Folder("C", kGreen);
     // No event is handled in between: the first decode is still under way for the others.
-    Pictures->Request(a, kCover);
-    Pictures->Request(b, kCover);
-    Pictures->Request(c, kCover);
+    Pictures->Request(a, QString(), kCover);
+    Pictures->Request(b, QString(), kCover);
+    Pictures->Request(c, QString(), kCover);
     Settle();
     ASSERT_EQ(Delivered.size(), 1u);
     EXPECT_TRUE(IsColour(Delivered[0], kGreen));
@@ -176,7 +126,7 @@ TEST_F(Loader, OnlyTheLatestRequestIsAnswered) {
     EXPECT_EQ(Pictures->DecodeCount(), 2);
 
     Delivered.clear();
-    Pictures->Request(b, kCover);
+    Pictures->Request(b, QString(), kCover);
     Pictures->Cancel();
     Settle();
     EXPECT_TRUE(Delivered.empty()) << "a cancelled request is never answered";
@@ -254,9 +204,72 @@ INSTANTIATE_TEST_SUITE_P(
                       TBoundCase{"ThreePicturesOfBytes", 8, 3 * kPictureBytes, 3}),
     [](const auto& p) { return std::string(p.param.Name); });
 
+// Files whose whole content is their "stored picture", so the loader's part is seen alone.
+TEST_F(Loader, StoredPicturesBelongToTheirFileAndGoToTheDesktopAsFiles) {
+    const auto whole = [](const QString& file) {
+        QFile f(file);
+        return TFilePicture{f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), 0};
+    };
+    Pictures = std::make_unique<TFolderPicture>(nullptr, whole, 8, 32 * 1024 * 1024, Path("art"));
+    QString art;
+    QObject::connect(Pictures.get(), &TFolderPicture::Ready,
+                     [this](const QImage& image) { Delivered.push_back(image); });
+    QObject::connect(Pictures.get(), &TFolderPicture::ArtReady, [&](const QString& p) { art = p; });
+    WriteFile(Dir / "A/1.mp3", FlatJpeg(kRed));
+    WriteFile(Dir / "A/2.mp3", FlatJpeg(kBlue));
+    const auto request = [&](const char* file, bool decode = true) {
+        const QImage now =
+            Pictures->Request(Path("A"), Path(std::string("A/") + file), kCover, decode);
+        Settle();
+        return now;
+    };
+    request("1.mp3");
+    const QString redArt = art;
+    EXPECT_TRUE(IsColour(request("2.mp3"), kRed)) << "kept up within the album until the answer";
+    ASSERT_EQ(Delivered.size(), 2u);
+    EXPECT_TRUE(IsColour(Delivered[1], kBlue));
+    EXPECT_EQ(Delivered[1].text(PictureFileKey), art);
+    EXPECT_TRUE(art.startsWith(Path("art/")) && art != redArt);
+    EXPECT_TRUE(IsColour(request("1.mp3"), kRed)) << "known by file";
+    EXPECT_EQ(art, redArt);
+
+    // Hidden: only the desktop's file is looked for; nothing is decoded or delivered.
+    const int decodes = Pictures->DecodeCount();
+    EXPECT_TRUE(request("2.mp3", false).isNull());
+    EXPECT_EQ(Pictures->DecodeCount(), decodes);
+    EXPECT_EQ(Delivered.size(), 2u);
+    EXPECT_NE(art, redArt);
+
+    WriteFile(Dir / "A/cover.png", FlatJpeg(kGreen)); // a picture file wins over them all
+    request("2.mp3");
+    EXPECT_TRUE(IsColour(Delivered.back(), kGreen));
+    EXPECT_EQ(art, Path("A/cover.png"));
+}
+
+TEST(ArtFiles, NamedByTheirBytesAndBounded) {
+    TTempDir dir;
+    const QString folder = QString::fromStdString(dir / "art");
+    std::vector<QString> paths;
+    for (char c : std::string("abcab")) {
+        paths.push_back(StoreArtFile(QByteArray(100, c), folder, 3));
+        std::this_thread::sleep_for(20ms); // the ages differ by more than the clock's step
+    }
+    EXPECT_EQ(paths[0], paths[3]);
+    EXPECT_EQ(paths[1], paths[4]);
+    EXPECT_TRUE(paths[0].endsWith(".img"));
+    EXPECT_TRUE(StoreArtFile(QByteArray("\xFF\xD8\xFFjpeg"), folder, 3).endsWith(".jpg"));
+    // Four names, room for three: the one used longest ago went (c), the ones used again stay.
+    EXPECT_FALSE(QFile::exists(paths[2]));
+    for (int i : {0, 1})
+        EXPECT_TRUE(QFile::exists(paths[i]));
+    EXPECT_TRUE(StoreArtFile(QByteArray(), folder).isEmpty());
+    WriteFile(dir / "file", "not a folder");
+    EXPECT_TRUE(StoreArtFile("x", QString::fromStdString(dir / "file/art")).isEmpty());
+}
+
 TEST_F(Loader, LetsADecodeFinishWhenDestroyed) {
     WriteFile(Dir / "Big/folder.jpg", FlatJpeg(kRed, 3000));
-    Pictures->Request(Path("Big"), kCover);
+    Pictures->Request(Path("Big"), QString(), kCover);
     Pictures.reset(); // waits for the worker; its answer goes nowhere
     QCoreApplication::processEvents();
     EXPECT_TRUE(Delivered.empty());

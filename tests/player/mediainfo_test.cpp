@@ -5,6 +5,8 @@
 #include "support/TestAudio.h"
 #include "tags/Builders.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -284,5 +286,154 @@ TEST_F(MediaInfoFiles, OtherFormatsThroughTagLib) {
                       std::to_string(bad.BitRate + bad.Duration),
                   "|||0|||Unknown00")
             << name;
+    }
+}
+
+// ---- where a file's picture comes from ----
+
+// The lookup in its order, on real files: the same small cover stored in each way a tagger
+// stores it (an MP3 with a back cover first: the front one is taken all the same).
+TEST(PictureLookup, FirstFoundWins) {
+    testsupport::TTempDir dir;
+    const std::string templates = dir / "templates", cover = templates + "/cover.jpg";
+    QImage image(48, 48, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray stored;
+    QBuffer buffer(&stored);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "JPG"));
+    const std::string jpeg = stored.toStdString();
+    testsupport::WriteFile(cover, jpeg);
+    const auto apic = [&](int type) {
+        return Frame23("APIC", Text(0, "image/jpeg\0"s) + Bytes({type, 0}) + jpeg);
+    };
+    testsupport::WriteFile(templates + "/t.mp3", Id3v2(3, apic(4) + apic(3)) + Audio(4));
+    const std::string wmPicture =
+        Bytes({3}) + LE32(stored.size()) + Utf16LE("image/jpeg", true) + Utf16LE("", true) + jpeg;
+    testsupport::WriteFile(
+        templates + "/t.wma",
+        AsfHeader(AsfFileProperties(128000, 10'000'000) + AsfStreamProperties(2, 44100, 16000) +
+                      AsfExtendedContentDescription({{"WM/Picture", 1, wmPicture}}),
+                  3));
+    for (const char* ext : {"flac", "m4a"})
+        ASSERT_TRUE(testsupport::GenerateTone(templates + "/t." + ext, 0.3,
+                                              "-i '" + cover +
+                                                  "' -map 0 -map 1 -c:v copy "
+                                                  "-disposition:v attached_pic"));
+    // Ogg keeps it as a FLAC picture block in the comments.
+    const std::string block = BE32(3) + BE32(10) + "image/jpeg" + BE32(0) + BE32(48) + BE32(48) +
+                              BE32(24) + BE32(0) + BE32(static_cast<std::uint32_t>(jpeg.size())) +
+                              jpeg;
+    ASSERT_TRUE(
+        testsupport::GenerateTone(templates + "/t.opus", 0.3,
+                                  "-c:a libopus -metadata METADATA_BLOCK_PICTURE=" +
+                                      QByteArray::fromStdString(block).toBase64().toStdString()));
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> Files; // "x/": a folder; audio "t.*" keeps a cover, "plain.*" none
+        const char* Folder;
+        const char* File;   // "" for no file selected
+        const char* Chosen; // a picture file, "@" the file's own picture, "" none
+    };
+    const TCase cases[] = {
+        {"FolderJpgAnyCase", {"Folder.jpg", "cover.png", "t.mp3"}, "", "t.mp3", "Folder.jpg"},
+        {"ExactFolderJpg", {"FOLDER.JPG", "folder.jpg", "Folder.jpg"}, "", "", "folder.jpg"},
+        {"CoverBeforeFront", {"front.jpg", "COVER.PNG"}, "", "", "COVER.PNG"},
+        {"NamesInOrder", {"albumart_large.jpg", "album.jpeg", "folder.png"}, "", "", "folder.png"},
+        {"ExtensionsInOrder", {"cover.png", "cover.jpeg", "Cover.JPG"}, "", "", "Cover.JPG"},
+        {"AlbumArtPrefix", {"AlbumArtSmall.jpg", "desktop.ini"}, "", "", "AlbumArtSmall.jpg"},
+        {"NotPictures",
+         {"folder.gif", "cover.jpg.part", "xcover.jpg", "f\xc3\xb6lder.jpg", "cover.jpg/",
+          "plain.mp3"},
+         "",
+         "plain.mp3",
+         ""},
+        {"FileBeforeStored", {"front.jpg", "t.flac"}, "", "t.flac", "front.jpg"},
+        {"Mp3", {"t.mp3"}, "", "t.mp3", "@"},
+        {"Flac", {"t.flac"}, "", "t.flac", "@"},
+        {"Mp4", {"t.m4a"}, "", "t.m4a", "@"},
+        {"Opus", {"t.opus"}, "", "t.opus", "@"},
+        {"Wma", {"t.wma"}, "", "t.wma", "@"},
+        {"StoredBeforeDisc", {"cover.jpg", "CD1/t.mp3"}, "CD1", "CD1/t.mp3", "@"},
+        {"DiscParent", {"cover.jpg", "CD 2/plain.mp3"}, "CD 2", "CD 2/plain.mp3", "cover.jpg"},
+        {"DiscCase", {"Folder.jpg", "disk2/plain.mp3"}, "disk2", "disk2/plain.mp3", "Folder.jpg"},
+        {"DiscOwnFirst", {"cover.jpg", "Disc 1/front.png"}, "Disc 1", "", "Disc 1/front.png"},
+        {"NotADisc", {"cover.jpg", "Bonus/plain.mp3"}, "Bonus", "Bonus/plain.mp3", ""},
+        {"NotADiscEither", {"cover.jpg", "CD1 extra/"}, "CD1 extra", "", ""},
+        {"NothingAtAll", {"plain.mp3"}, "", "plain.mp3", ""},
+    };
+    const std::string plain = Audio(4);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string album = dir / (std::string("lib/") + c.Name);
+        for (const std::string& name : c.Files) {
+            const std::string path = album + "/" + name;
+            const std::string base = std::filesystem::path(name).filename().string();
+            if (name.ends_with('/'))
+                std::filesystem::create_directories(path);
+            else if (base.starts_with("plain."))
+                testsupport::WriteFile(path, plain);
+            else if (base.starts_with("t."))
+                std::filesystem::create_directories(std::filesystem::path(path).parent_path()),
+                    std::filesystem::copy_file(templates + "/" + base, path);
+            else
+                testsupport::WriteFile(path, stored.toStdString());
+        }
+        const QString folder = DecodeFileName(*c.Folder ? album + "/" + c.Folder : album);
+        const QString file = *c.File ? DecodeFileName(album + "/" + c.File) : QString();
+        const auto found = FindPicture(folder, file, &ReadFilePicture);
+        const std::string chosen = c.Chosen;
+        if (chosen.empty()) {
+            EXPECT_FALSE(found) << EncodeFileNameStd(found->Source.File.Path);
+            continue;
+        }
+        ASSERT_TRUE(found);
+        if (chosen == "@") {
+            EXPECT_EQ(found->Source.File.Path, file);
+            EXPECT_EQ(found->Data, stored) << "the stored bytes, as stored";
+            EXPECT_GE(found->Source.Position, 0);
+        } else {
+            EXPECT_EQ(EncodeFileNameStd(found->Source.File.Path), album + "/" + chosen);
+            EXPECT_EQ(found->Source.Position, -1);
+            EXPECT_TRUE(found->Data.isEmpty());
+        }
+    }
+}
+
+// TagLib's texts are cut as our readers cut theirs, and a text block too big for any tag is
+// passed over unread: the file's other values stay.
+TEST(OtherFormatBounds, LongTextsAreCutAndHugeBlocksSkipped) {
+    const auto flac = [](std::uint32_t count, const std::string& comment) {
+        const std::uint64_t bits =
+            std::uint64_t{44100} << 44 | std::uint64_t{1} << 41 | std::uint64_t{15} << 36 | 44100;
+        std::string vc = LE32(1) + "v" + LE32(count);
+        for (std::uint32_t i = 0; i < count; ++i)
+            vc += LE32(static_cast<std::uint32_t>(comment.size())) + comment;
+        return "fLaC" + Bytes({0}) + BE24(34) + BE16(4096) + BE16(4096) + std::string(6, '\0') +
+               BE32(static_cast<std::uint32_t>(bits >> 32)) +
+               BE32(static_cast<std::uint32_t>(bits)) + std::string(16, '\0') + Bytes({0x84}) +
+               BE24(static_cast<std::uint32_t>(vc.size())) + vc;
+    };
+    const auto wav = [](const std::string& title) {
+        const std::string list =
+            "INFO"s + "INAM" + LE32(static_cast<std::uint32_t>(title.size())) + title;
+        const std::string body = "WAVE"s + "fmt " + LE32(16) + LE16(1) + LE16(2) + LE32(44100) +
+                                 LE32(176400) + LE16(4) + LE16(16) + "LIST" +
+                                 LE32(static_cast<std::uint32_t>(list.size())) + list + "data" +
+                                 LE32(4) + std::string(4, '\0');
+        return "RIFF" + LE32(static_cast<std::uint32_t>(body.size())) + body;
+    };
+    const std::string a300(300, 'a');
+    const std::tuple<TOtherFormat, std::string, std::string> cases[] = {
+        {TOtherFormat::Flac, flac(1, "TITLE=" + a300), a300.substr(0, 250)},
+        {TOtherFormat::Flac, flac(250'000, "TITLE=word"), ""}, // 3.5 MB of titles
+        {TOtherFormat::Wav, wav(a300), a300.substr(0, 250)},
+        {TOtherFormat::Wav, wav(std::string(kMaxTextBlock, 'c')), ""},
+    };
+    for (const auto& [format, bytes, title] : cases) {
+        TMemoryByteSource source(bytes);
+        TOtherFormatInfo info;
+        ASSERT_TRUE(ReadOtherFormat(source, format, info));
+        EXPECT_EQ(info.Title, title);
+        EXPECT_EQ(info.SampleRate, 44100);
     }
 }

@@ -21,6 +21,7 @@ class TSessionFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Dir / "config"));
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(Dir / "cache"));
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(Dir / "run"));
         OldHandler = SetMessageHandler([this](const TMessage& m) { Messages.push_back(m); });
         MakeSession();

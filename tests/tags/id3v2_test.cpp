@@ -30,6 +30,10 @@ std::string OpenError(const std::string& bytes, TJvID3v2& tag) {
     return "";
 }
 
+std::string Cut(const std::string& s, std::size_t n) {
+    return s.substr(0, s.size() - n);
+}
+
 const std::string kMpeg = MpegFrame(MpegHeader(3, 1, 9, 0), 418);
 
 } // namespace
@@ -342,6 +346,56 @@ TEST(Id3v2, PicturesAreKeptPerTypeInMemory) {
         Read(Id3v2(2, Frame22("PIC", Text(0, "JPG") + Bytes({3}) + std::string("\0", 1) + jpeg)));
     EXPECT_EQ(v22->Images[ptCoverFront].MIMEType, "JPG");
     EXPECT_FALSE(v22->Images[ptCoverFront].Empty());
+}
+
+// The picture shown for a file: the front cover before any other type, else the first one
+// that holds a picture; links, empty, cut and oversized ones never count.
+TEST(Id3v2, CoverPictureTakesTheFrontCoverFirst) {
+    const auto apic = [](int type, const std::string& data, const char* mime = "image/jpeg") {
+        return Frame23("APIC", Text(0, std::string(mime) + '\0') + Bytes({type}) +
+                                   std::string("\0", 1) + data);
+    };
+    const std::string big(kMaxStoredPicture + 1, 'b');
+    const std::string cut = apic(3, "cutcut");
+    struct TCase {
+        const char* Name;
+        std::string Tag;
+        std::string Data; // "" for none
+        int Position;
+    };
+    const TCase cases[] = {
+        {"OtherTypeFirst", Id3v2(3, apic(0, "other") + apic(4, "back") + apic(3, "front")), "front",
+         2},
+        {"NoFrontTakesTheFirst", Id3v2(3, apic(4, "back") + apic(0, "other")), "back", 0},
+        {"EmptyFrontIsNone", Id3v2(3, apic(3, "") + apic(8, "artist")), "artist", 1},
+        {"LinkIsNone", Id3v2(3, apic(3, "http://x", "-->") + apic(5, "leaf")), "leaf", 1},
+        {"Oversized", Id3v2(3, apic(3, big) + apic(6, "media")), "media", 1},
+        {"Version22", Id3v2(2, Frame22("PIC", Text(0, "PNG") + Bytes({3}) + '\0' + "png")), "png",
+         0},
+        {"Version24",
+         Id3v2(4,
+               Frame24("APIC", Text(3, std::string("image/png\0", 10)) + Bytes({3}) + '\0' + "v4")),
+         "v4", 0},
+        // The file ends inside the tag: the open fails, and with it every picture.
+        {"Truncated", Cut(Id3v2(3, apic(0, "first") + cut), 3), "", -1},
+        // A frame whose size runs past the tag's end.
+        {"FrameSizePastTag",
+         Id3v2(3, apic(4, "back") + cut.substr(0, 4) + BE32(1000) + cut.substr(8)), "back", 0},
+        {"NoPictures", Id3v2(3, Frame23("TIT2", Text(0, "Title"))), "", -1},
+        {"NoTag", std::string(64, '\0'), "", -1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::unique_ptr<TJvID3v2> tag;
+        try {
+            tag = Read(c.Tag);
+        } catch (const std::exception&) {
+            tag = std::make_unique<TJvID3v2>(); // a failed open has no picture either
+        }
+        const TStoredPicture p = tag->CoverPicture();
+        EXPECT_EQ(std::string(p.Data.begin(), p.Data.end()), c.Data);
+        EXPECT_EQ(p.Position, c.Position);
+    }
 }
 
 TEST(Id3v2, FileNameChangeClosesAndTextsNeedAnActiveTag) {

@@ -181,6 +181,9 @@ TEST(DesktopNotify, ArgumentsOfNotify) {
     EXPECT_TRUE(a[5].toStringList().isEmpty());
     EXPECT_EQ(a[6].toMap().value("desktop-entry").toString(), "org.velodra.Velodra");
     EXPECT_EQ(a[7].toInt(), 8000);
+    EXPECT_FALSE(a[6].toMap().contains("image-path"));
+    EXPECT_EQ(NotifyArguments(0, "t", "i", "/m/a b.jpg")[6].toMap().value("image-path"),
+              "file:///m/a%20b.jpg");
     // The body may be read as markup.
     EXPECT_EQ(NotifyArguments(0, "t", "a <b> & c")[4].toString(), "a &lt;b&gt; &amp; c");
 }

@@ -285,7 +285,7 @@ TEST_F(Layout, PicturesOfALibraryCopiedFromWindows) {
         {"Artist/Album", {{"Folder.jpg", "#3366cc"}, {"AlbumArtSmall.jpg", "#cc6633"}}, "#3366cc"},
         {"Band/Live", {{"FOLDER.JPG", "#339966"}}, "#339966"},
         {"Band/Studio", {{"Folder.jpg", "#cc6633"}, {"folder.jpg", "#993399"}}, "#993399"},
-        {"Choir", {{"AlbumArt_{5A1B}_Large.jpg", "#3366cc"}}, ""},
+        {"Choir", {{"AlbumArt_{5A1B}_Large.jpg", "#3366cc"}}, "#3366cc"},
     };
     for (const auto& f : folders) {
         const std::string folder = Dir / (std::string("lib/") + f.Folder);
