@@ -231,7 +231,9 @@ void TFormVelodra::AddTrayIcon() {
     TrayIcon->setToolTip(FitTip(TrayTip(false)));
     connect(TrayIcon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::DoubleClick) {
+                // Trays that speak the StatusNotifierItem protocol send one "activate" for a
+                // click and never a double click: either brings the window back.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
                     ui->ActRestore->trigger();
                 } else if (reason == QSystemTrayIcon::Context) {
                     activateWindow();
@@ -258,7 +260,8 @@ void TFormVelodra::ShowStatus(const QString& text) {
 void TFormVelodra::RemoveTrayIcon() {
     if (!TrayIcon) return;
     TrayIcon->hide();
-    delete TrayIcon;
+    // Later: a click on the icon itself may be what removes it.
+    TrayIcon->deleteLater();
     TrayIcon = nullptr;
 }
 

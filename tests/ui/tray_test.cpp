@@ -131,7 +131,12 @@ TEST_P(Minimise, SetsMinimizedAndRestoreClearsIt) {
 INSTANTIATE_TEST_SUITE_P(ToTrayOnAndOff, Minimise, ::testing::Bool(),
                          [](const auto& p) { return p.param ? "ToTray" : "Plain"; });
 
-TEST_F(Tray, IconClicksSingleDoesNothingDoubleRestoresRightOpensTheMenu) {
+class TrayClick : public Tray,
+                  public ::testing::WithParamInterface<QSystemTrayIcon::ActivationReason> {};
+
+// A single click (all a StatusNotifierItem host sends) and a double click both restore; the
+// right button opens the menu and leaves the window hidden.
+TEST_P(TrayClick, RestoresTheWindowAndTheRightButtonOpensTheMenu) {
     Form().ActMinimizeToTray->setChecked(true);
     Window->showMinimized();
     // Stand in for the notification area: the icon and the hidden window.
@@ -139,21 +144,24 @@ TEST_F(Tray, IconClicksSingleDoesNothingDoubleRestoresRightOpensTheMenu) {
     Window->hide();
     QSystemTrayIcon* icon = Window->TrayIconObject();
     ASSERT_NE(icon, nullptr);
-    emit icon->activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(Window->isHidden());
-    EXPECT_TRUE((Window->TrayIconObject() != nullptr));
-    EXPECT_TRUE(Window->State().Minimized);
-
     emit icon->activated(QSystemTrayIcon::Context);
     EXPECT_TRUE(Form().PUTray->isVisible());
     EXPECT_EQ(Form().PUTray->defaultAction(), Form().ActRestore);
     Form().PUTray->close();
+    EXPECT_TRUE(Window->isHidden());
+    EXPECT_TRUE(Window->State().Minimized);
 
-    emit Window->TrayIconObject()->activated(QSystemTrayIcon::DoubleClick);
+    emit icon->activated(GetParam());
     EXPECT_FALSE((Window->TrayIconObject() != nullptr));
     EXPECT_TRUE(Window->isVisible());
     EXPECT_FALSE(Window->State().Minimized);
 }
+
+INSTANTIATE_TEST_SUITE_P(SingleAndDouble, TrayClick,
+                         ::testing::Values(QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick),
+                         [](const auto& p) {
+                             return p.param == QSystemTrayIcon::Trigger ? "Single" : "Double";
+                         });
 
 TEST_F(Tray, ClosingRemovesTheIcon) {
     Window->AddTrayIcon();
