@@ -93,6 +93,7 @@ protected:
     void enterEvent(QEnterEvent* e) override;
     void leaveEvent(QEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -162,6 +163,10 @@ private:
     QPoint FramePosition() const;
     static constexpr QPoint DesignPosition{199, 124};
 
+    // The volume under the wheel, shown for a moment where the bit rate stands.
+    void ShowVolume();
+    void ShowRate();
+
     // Tray
     void RemoveTrayIcon();
     void ApplicationMinimize();
@@ -169,6 +174,8 @@ private:
 
     std::unique_ptr<Ui::TFormVelodra> ui;
     QTimer* TmrMain = nullptr;
+    QTimer* TmrVolume = nullptr; // ends the volume's moment in the display
+    int WheelRest = 0;           // wheel turn short of a step, in eighths of a degree
     QMenu* PopupMenu1 = nullptr;
     QMenu* PUTray = nullptr;
     QSystemTrayIcon* TrayIcon = nullptr;

@@ -8,6 +8,8 @@
 
 #include <QDBusObjectPath>
 #include <QImage>
+#include <QTimer>
+#include <QWheelEvent>
 #include <cmath>
 
 using testsupport::TWindowFixture;
@@ -220,6 +222,31 @@ TEST_F(Mpris, LoopShuffleAndVolumeWrites) {
     volume(-3);
     EXPECT_EQ(Service->Volume(), 0.0);
     EXPECT_EQ(AnnouncedValues("Volume"), (QVariantList{0.25, 0.25, 0.0}));
+
+    // The wheel over the window, a closed list too, steps by 5 % (a touchpad's small turns add
+    // up), shows the volume for a moment where the rate stands, and the interface follows.
+    Run(Form().ActPlay);
+    const QString rate = Form().LblBitRate->text();
+    const struct {
+        QWidget* Over;
+        int Delta;
+        int Want;
+    } turns[] = {{Window.get(), 120, 5},  {Form().edFolder, 240, 15}, {Window.get(), 60, 15},
+                 {Form().edFile, 60, 20}, {Window.get(), -2400, 0},   {Window.get(), 1200, 50}};
+    for (const auto& t : turns) {
+        QWheelEvent e(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, t.Delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(t.Over, &e);
+        Settle();
+        EXPECT_EQ(std::lround(Service->Volume() * 100), t.Want) << t.Delta;
+        EXPECT_EQ(Form().LblBitRate->text(), QStringLiteral("Volume %1 %").arg(t.Want));
+    }
+    EXPECT_EQ(FolderIndex(), 0) << "a turn over a closed list is no choice in it";
+    EXPECT_EQ(FileIndex(), 0);
+    EXPECT_EQ(AnnouncedValues("Volume").size(), 3 + 5);
+    QMetaObject::invokeMethod(Window->findChild<QTimer*>(QStringLiteral("TmrVolume")), "timeout");
+    EXPECT_EQ(Form().LblBitRate->text(), rate);
+    EXPECT_FALSE(rate.isEmpty());
 }
 
 TEST_F(Mpris, OpenUriLoadsAFolderOrPlaysAFileAsADrop) {

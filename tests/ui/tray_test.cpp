@@ -53,6 +53,30 @@ TEST_F(Tray, TipWithATitleTurnsCarriageReturnsIntoLineBreaks) {
     EXPECT_FALSE(Tip().contains(QLatin1Char('\r')));
 }
 
+TEST_F(Tray, TipGivesWhoPlaysOnALineOfItsOwnWhereTheTimeStillFits) {
+    Load({2});
+    Player->MediaInfo.Title = QStringLiteral("Intro");
+    const QString many = QStringLiteral("x").repeated(100);
+    const struct {
+        QString Artist, Album;
+        const char* Who;
+    } cases[] = {
+        {QStringLiteral("Ann"), QStringLiteral("Live"), "Ann - Live\r"},
+        {QStringLiteral("Ann"), {}, "Ann\r"},
+        {{}, QStringLiteral("Live"), "Live\r"},
+        {QStringLiteral("Ann"), many, "Ann\r"},
+        {many, {}, ""},
+        {{}, {}, ""},
+    };
+    for (const auto& c : cases) {
+        Player->MediaInfo.Artist = c.Artist;
+        Player->MediaInfo.Album = c.Album;
+        EXPECT_EQ(Window->TrayTip(false), QStringLiteral("Velodra\rIntro\r") +
+                                              QLatin1String(c.Who) +
+                                              QStringLiteral("00:00 - 00:06"));
+    }
+}
+
 TEST_F(Tray, OverlongTipIsShortenedWithDots) {
     Load({2});
     Player->MediaInfo.Title = QStringLiteral("0123456789").repeated(30);
