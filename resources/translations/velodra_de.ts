@@ -16,10 +16,6 @@
         <translation>Version %1</translation>
     </message>
     <message>
-        <source>Folder oriented audio files player. Supports MP3 and WMA.</source>
-        <translation>Ordnerorientierter Player für Audiodateien. Unterstützt MP3 und WMA.</translation>
-    </message>
-    <message>
         <source>please, send donation.</source>
         <translation>Bitte unterstützen Sie uns mit einer Spende.</translation>
     </message>
@@ -94,6 +90,10 @@
     <message>
         <source>Comment: </source>
         <translation>Kommentar: </translation>
+    </message>
+    <message>
+        <source>Folder oriented audio files player. Supports MP3, WMA, FLAC, Ogg Vorbis, Opus, M4A and WAV.</source>
+        <translation>Ordnerorientierter Player für Audiodateien. Unterstützt MP3, WMA, FLAC, Ogg Vorbis, Opus, M4A und WAV.</translation>
     </message>
 </context>
 <context>
@@ -397,6 +397,18 @@ Werkzeuge:
     <message>
         <source>Information</source>
         <translation>Information</translation>
+    </message>
+    <message>
+        <source>Natural Order</source>
+        <translation>Natürliche Reihenfolge</translation>
+    </message>
+    <message>
+        <source>Select folder containing music files.</source>
+        <translation>Ordner mit Musikdateien wählen.</translation>
+    </message>
+    <message>
+        <source>Volume %1 %</source>
+        <translation>Lautstärke %1 %</translation>
     </message>
 </context>
 <context>

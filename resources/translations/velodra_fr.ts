@@ -16,10 +16,6 @@
         <translation>version %1</translation>
     </message>
     <message>
-        <source>Folder oriented audio files player. Supports MP3 and WMA.</source>
-        <translation>Lecteur de fichiers audio organisé par dossiers. Prend en charge MP3 et WMA.</translation>
-    </message>
-    <message>
         <source>please, send donation.</source>
         <translation>Merci de nous soutenir par un don.</translation>
     </message>
@@ -94,6 +90,10 @@
     <message>
         <source>Comment: </source>
         <translation>Commentaire&#xa0;: </translation>
+    </message>
+    <message>
+        <source>Folder oriented audio files player. Supports MP3, WMA, FLAC, Ogg Vorbis, Opus, M4A and WAV.</source>
+        <translation>Lecteur de fichiers audio organisé par dossiers. Prend en charge MP3, WMA, FLAC, Ogg Vorbis, Opus, M4A et WAV.</translation>
     </message>
 </context>
 <context>
@@ -398,6 +398,18 @@ Outils&#xa0;:
     <message>
         <source>Information</source>
         <translation>Information</translation>
+    </message>
+    <message>
+        <source>Natural Order</source>
+        <translation>Ordre naturel</translation>
+    </message>
+    <message>
+        <source>Select folder containing music files.</source>
+        <translation>Choisissez un dossier contenant des fichiers musicaux.</translation>
+    </message>
+    <message>
+        <source>Volume %1 %</source>
+        <translation>Volume %1 %</translation>
     </message>
 </context>
 <context>
