@@ -118,7 +118,8 @@ Settings: $XDG_CONFIG_HOME/velodra.ini, else ~/.config/velodra.ini
 
 Tools:
   velodra-info [--json] FILE...     prints what Velodra reads from audio files
-  velodra-scan ROOT [--include-wma] [--include-other] [--json]
+  velodra-scan ROOT [--include-wma] [--include-other] [--natural-order]
+               [--json]
                                     lists the library Velodra makes of ROOT
 </source>
         <translation>Aufruf: velodra [ORDNER | DATEI]
@@ -142,7 +143,8 @@ Einstellungen: $XDG_CONFIG_HOME/velodra.ini, sonst ~/.config/velodra.ini
 
 Werkzeuge:
   velodra-info [--json] DATEI...    gibt aus, was Velodra aus Audiodateien liest
-  velodra-scan STAMM [--include-wma] [--include-other] [--json]
+  velodra-scan STAMM [--include-wma] [--include-other] [--natural-order]
+                     [--json]
                                     listet Velodras Bibliothek von STAMM
 </translation>
     </message>

@@ -118,7 +118,8 @@ Settings: $XDG_CONFIG_HOME/velodra.ini, else ~/.config/velodra.ini
 
 Tools:
   velodra-info [--json] FILE...     prints what Velodra reads from audio files
-  velodra-scan ROOT [--include-wma] [--include-other] [--json]
+  velodra-scan ROOT [--include-wma] [--include-other] [--natural-order]
+               [--json]
                                     lists the library Velodra makes of ROOT
 </source>
         <translation>Utilisation&#xa0;: velodra [DOSSIER | FICHIER]
@@ -143,7 +144,8 @@ Réglages&#xa0;: $XDG_CONFIG_HOME/velodra.ini, sinon ~/.config/velodra.ini
 
 Outils&#xa0;:
   velodra-info [--json] FICHIER...  montre ce que Velodra lit des fichiers audio
-  velodra-scan RACINE [--include-wma] [--include-other] [--json]
+  velodra-scan RACINE [--include-wma] [--include-other] [--natural-order]
+                      [--json]
                                     liste la bibliothèque tirée de RACINE
 </translation>
     </message>
