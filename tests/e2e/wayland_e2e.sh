@@ -2,9 +2,9 @@
 # The real program on Wayland: Weston's X11 back end inside Xvfb (so XTEST keys reach it), Qt's
 # Wayland platform, a private session bus with a small recording notification server. The
 # player starts, plays (F2), and each file that starts is announced through the notification
-# service (the application's icon, the previous one replaced, 8 s) instead of the pop-up; 1.5 s
-# after a track starts the player's keys still work (F3 pauses, F7 moves on), and moving the
-# pointer over the window logs no opacity warnings.
+# service (the application's icon, the artist and album in the body, the previous one replaced,
+# 8 s) instead of the pop-up; 1.5 s after a track starts the player's keys still work (F3
+# pauses, F7 moves on), and moving the pointer over the window logs no opacity warnings.
 source "$(dirname "$0")/bus.sh"
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
@@ -31,7 +31,8 @@ for _ in $(seq 50); do grep -q ready "$WORK/notify.log" && break; sleep 0.1; don
 grep -q ready "$WORK/notify.log" || { cat "$WORK/notify.log"; fail "no notification server"; }
 
 lib="$WORK/Music"
-tone "$lib/A/01.mp3" 20 -c:a libmp3lame -b:a 128k -metadata title="First Song"
+tone "$lib/A/01.mp3" 20 -c:a libmp3lame -b:a 128k -metadata title="First Song" \
+  -metadata artist="Ann" -metadata album="Live"
 tone "$lib/A/02.mp3" 20 -c:a libmp3lame -b:a 128k -metadata title="Second Song"
 
 QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$WESTON_SOCKET" "$VELODRA" "$lib" >"$WORK/velodra.log" 2>&1 &
@@ -84,6 +85,9 @@ for n in notes:
     assert n["app"] == "Velodra" and n["icon"] == "org.velodra.Velodra", n
     assert n["desktop_entry"] == "org.velodra.Velodra" and n["timeout"] == 8000, n
     assert "kbps" in n["body"], n
+# Who plays on a line of its own above the time and rates, where the file names it.
+assert first["body"].startswith("Ann - Live\n"), first
+assert "\n" not in second["body"], second
 assert first["replaces"] == 0 and second["replaces"] == first["id"], notes
 EOF
 
