@@ -25,13 +25,10 @@ for d in range(folders):
         os.symlink(first, os.path.join(folder, "t%04d.mp3" % f))
 PY
 ini="$XDG_CONFIG_HOME/velodra.ini"
-# The loading window is titled as the program, as the main window is before a title shows: it
-# is the utility one.
+# The loading window is titled as the program: the one of that name that is a utility window.
 loading_window() {
-  local w
-  for w in $(xdotool search --onlyvisible --name '^Velodra$' 2>/dev/null); do
-    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q UTILITY && { echo "$w"; return; }
-  done
+  comm -23 <(xdotool search --onlyvisible --name '^Velodra$' 2>/dev/null | sort) \
+    <(named_windows '^Velodra$' | sort)
 }
 
 "$VELODRA" "$lib" >"$WORK/run.log" 2>&1 &

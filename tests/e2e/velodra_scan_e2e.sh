@@ -90,15 +90,12 @@ got=$(timeout 20 "$tool" --include-other "$lib")
 [ "$got" == "$other" ] || fail "--include-other listing:"$'\n'"$got"
 
 # --natural-order: numbers in folder and file names by value; without it, as text.
-nat="$work/nat"
-mkdir -p "$nat/Disc 2" "$nat/Disc 10"
-touch "$nat/Disc 2/Track 10.mp3" "$nat/Disc 2/Track 9.mp3" "$nat/Disc 10/01.mp3"
-got=$(timeout 20 "$tool" --natural-order "$nat")
-[ "$got" == $'./Disc 2\n  Track 9.mp3\n  Track 10.mp3\n./Disc 10\n  01.mp3' ] ||
-    fail "--natural-order listing:"$'\n'"$got"
-got=$(timeout 20 "$tool" "$nat")
-[ "$got" == $'./Disc 10\n  01.mp3\n./Disc 2\n  Track 10.mp3\n  Track 9.mp3' ] ||
-    fail "listing without --natural-order:"$'\n'"$got"
+mkdir -p "$work/nat/Disc 2" "$work/nat/Disc 10"
+touch "$work/nat/Disc 2/Track 10.mp3" "$work/nat/Disc 2/Track 9.mp3" "$work/nat/Disc 10/1.mp3"
+[ "$(timeout 20 "$tool" --natural-order "$work/nat" | tr '\n' '|')" == \
+  "./Disc 2|  Track 9.mp3|  Track 10.mp3|./Disc 10|  1.mp3|" ] || fail "--natural-order listing"
+[ "$(timeout 20 "$tool" "$work/nat" | tr '\n' '|')" == \
+  "./Disc 10|  1.mp3|./Disc 2|  Track 10.mp3|  Track 9.mp3|" ] || fail "listing as text"
 
 # Errors: the message on stderr, nothing on stdout, exit 1; bad usage exits 2.
 err_case() { # root expected-message

@@ -39,27 +39,6 @@ TEST(RateText, OneDecimalInTheUsersLocaleAndNoneWhenItIsZero) {
     QLocale::setDefault(QLocale::c());
 }
 
-TEST(ArtistLine, ArtistAndAlbumWhereTheyFitElseTheArtist) {
-    const auto upTo = [](int n) { return [n](const QString& s) { return s.size() <= n; }; };
-    const struct {
-        const char *Artist, *Album;
-        int Room;
-        const char* Want;
-    } cases[] = {
-        {"Ann", "Live", 20, "Ann - Live"},
-        {"Ann", "Live", 10, "Ann - Live"},
-        {"Ann", "Live", 9, "Ann"},
-        {"Ann", "Live", 1, "Ann"}, // cut by the caller
-        {"", "Live", 20, "Live"},
-        {"Ann", "", 20, "Ann"},
-        {"", "", 20, ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ArtistLine(QString::fromUtf8(c.Artist), QString::fromUtf8(c.Album), upTo(c.Room)),
-                  QString::fromUtf8(c.Want))
-            << c.Artist << "/" << c.Album << "/" << c.Room;
-}
-
 TEST(KeepFrameOnArea, MovedOnlyAsFarAsNeeded) {
     const QRect area(0, 0, 1024, 740); // a panel below
     const struct {

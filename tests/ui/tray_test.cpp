@@ -5,6 +5,7 @@
 
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <tuple>
 
 using testsupport::TWindowFixture;
 
@@ -53,27 +54,18 @@ TEST_F(Tray, TipWithATitleTurnsCarriageReturnsIntoLineBreaks) {
     EXPECT_FALSE(Tip().contains(QLatin1Char('\r')));
 }
 
-TEST_F(Tray, TipGivesWhoPlaysOnALineOfItsOwnWhereTheTimeStillFits) {
+TEST_F(Tray, TipGivesWhoPlaysALineWhereTheTimeStillFits) {
     Load({2});
     Player->MediaInfo.Title = QStringLiteral("Intro");
     const QString many = QStringLiteral("x").repeated(100);
-    const struct {
-        QString Artist, Album;
-        const char* Who;
-    } cases[] = {
-        {QStringLiteral("Ann"), QStringLiteral("Live"), "Ann - Live\r"},
-        {QStringLiteral("Ann"), {}, "Ann\r"},
-        {{}, QStringLiteral("Live"), "Live\r"},
-        {QStringLiteral("Ann"), many, "Ann\r"},
-        {many, {}, ""},
-        {{}, {}, ""},
-    };
-    for (const auto& c : cases) {
-        Player->MediaInfo.Artist = c.Artist;
-        Player->MediaInfo.Album = c.Album;
-        EXPECT_EQ(Window->TrayTip(false), QStringLiteral("Velodra\rIntro\r") +
-                                              QLatin1String(c.Who) +
-                                              QStringLiteral("00:00 - 00:06"));
+    const std::tuple<QString, QString, QString> cases[] = {{"Ann", "Live", "Ann - Live\r"},
+                                                           {"", "Live", "Live\r"},
+                                                           {"Ann", many, "Ann\r"},
+                                                           {many, "", ""}};
+    for (const auto& [artist, album, who] : cases) {
+        Player->MediaInfo.Artist = artist;
+        Player->MediaInfo.Album = album;
+        EXPECT_EQ(Window->TrayTip(false), "Velodra\rIntro\r" + who + "00:00 - 00:06");
     }
 }
 
@@ -155,37 +147,30 @@ TEST_P(Minimise, SetsMinimizedAndRestoreClearsIt) {
 INSTANTIATE_TEST_SUITE_P(ToTrayOnAndOff, Minimise, ::testing::Bool(),
                          [](const auto& p) { return p.param ? "ToTray" : "Plain"; });
 
-class TrayClick : public Tray,
-                  public ::testing::WithParamInterface<QSystemTrayIcon::ActivationReason> {};
-
-// A single click (all a StatusNotifierItem host sends) and a double click both restore; the
-// right button opens the menu and leaves the window hidden.
-TEST_P(TrayClick, RestoresTheWindowAndTheRightButtonOpensTheMenu) {
+// A single click (all a StatusNotifierItem host sends) restores, as a double click does; the
+// right button opens the menu.
+TEST_F(Tray, IconClicksRestoreRightOpensTheMenu) {
     Form().ActMinimizeToTray->setChecked(true);
-    Window->showMinimized();
-    // Stand in for the notification area: the icon and the hidden window.
-    Window->AddTrayIcon();
-    Window->hide();
-    QSystemTrayIcon* icon = Window->TrayIconObject();
-    ASSERT_NE(icon, nullptr);
-    emit icon->activated(QSystemTrayIcon::Context);
-    EXPECT_TRUE(Form().PUTray->isVisible());
-    EXPECT_EQ(Form().PUTray->defaultAction(), Form().ActRestore);
-    Form().PUTray->close();
-    EXPECT_TRUE(Window->isHidden());
-    EXPECT_TRUE(Window->State().Minimized);
+    for (const auto click : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}) {
+        Window->showMinimized();
+        // Stand in for the notification area: the icon and the hidden window.
+        Window->AddTrayIcon();
+        Window->hide();
+        QSystemTrayIcon* icon = Window->TrayIconObject();
+        ASSERT_NE(icon, nullptr);
+        emit icon->activated(QSystemTrayIcon::Context);
+        EXPECT_TRUE(Form().PUTray->isVisible());
+        EXPECT_EQ(Form().PUTray->defaultAction(), Form().ActRestore);
+        Form().PUTray->close();
+        EXPECT_TRUE(Window->isHidden());
+        EXPECT_TRUE(Window->State().Minimized);
 
-    emit icon->activated(GetParam());
-    EXPECT_FALSE((Window->TrayIconObject() != nullptr));
-    EXPECT_TRUE(Window->isVisible());
-    EXPECT_FALSE(Window->State().Minimized);
+        emit icon->activated(click);
+        EXPECT_FALSE((Window->TrayIconObject() != nullptr));
+        EXPECT_TRUE(Window->isVisible());
+        EXPECT_FALSE(Window->State().Minimized);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(SingleAndDouble, TrayClick,
-                         ::testing::Values(QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick),
-                         [](const auto& p) {
-                             return p.param == QSystemTrayIcon::Trigger ? "Single" : "Double";
-                         });
 
 TEST_F(Tray, ClosingRemovesTheIcon) {
     Window->AddTrayIcon();
