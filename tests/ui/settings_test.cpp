@@ -21,7 +21,6 @@ protected:
 
 struct TOptions {
     bool InclWma, Loop, Shuffle, Notify, Compact, ToTray, FolderImage, InclOther, Natural;
-    int Volume;
 };
 
 class RoundTrip : public Settings, public ::testing::WithParamInterface<TOptions> {};
@@ -45,7 +44,6 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     Form().ActMinimizeToTray->setChecked(o.ToTray);
     Form().ActFolderImage->setChecked(o.FolderImage);
     Form().ActNaturalOrder->setChecked(o.Natural);
-    Session->SetVolume(o.Volume / 100.0);
     if (o.Compact) Run(Form().ActCompact);
     Window->move(150, 90);
     Run(Form().ActPlay);
@@ -68,8 +66,6 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     EXPECT_EQ(Form().ActMinimizeToTray->isChecked(), o.ToTray);
     EXPECT_EQ(Form().ActFolderImage->isChecked(), o.FolderImage);
     EXPECT_EQ(Form().ActNaturalOrder->isChecked(), o.Natural);
-    EXPECT_EQ(Session->NaturalOrder(), o.Natural);
-    EXPECT_DOUBLE_EQ(Device->Volume(), o.Volume / 100.0);
     EXPECT_EQ(Form().ActCompact->isChecked(), o.Compact);
     EXPECT_EQ(Window->height(), o.Compact ? 150 : 200);
     EXPECT_EQ(Window->pos(), QPoint(150, 90));
@@ -84,8 +80,8 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, RoundTrip,
-    ::testing::Values(TOptions{true, true, false, true, true, true, false, true, true, 65},
-                      TOptions{false, false, true, false, false, false, true, false, false, 100}));
+    ::testing::Values(TOptions{true, true, false, true, true, true, false, true, true},
+                      TOptions{false, false, true, false, false, false, true, false, false}));
 
 TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
     ShowAndStart();
