@@ -2,9 +2,9 @@
 # The real program on Wayland: Weston's X11 back end inside Xvfb (so XTEST keys reach it), Qt's
 # Wayland platform, a private session bus with a small recording notification server. The
 # player starts, plays (F2), and each file that starts is announced through the notification
-# service (the application's icon, the artist and album in the body, the previous one replaced,
-# 8 s) instead of the pop-up; 1.5 s after a track starts the player's keys still work (F3
-# pauses, F7 moves on), and moving the pointer over the window logs no opacity warnings.
+# service (the application's icon, the previous one replaced, 8 s) instead of the pop-up; 1.5 s
+# after a track starts the player's keys still work (F3 pauses, F7 moves on), and moving the
+# pointer over the window logs no opacity warnings.
 source "$(dirname "$0")/bus.sh"
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
