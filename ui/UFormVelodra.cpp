@@ -227,11 +227,6 @@ void TFormVelodra::KeepOnScreen() {
 namespace {
 // The tip keeps to what a notification record holds: 127 units and the terminator.
 constexpr int kMaxTip = 127;
-QString FitTip(const QString& tip) {
-    QString shown = ForDisplay(tip);
-    if (shown.size() > kMaxTip) shown = shown.left(kMaxTip - 3) + QStringLiteral("...");
-    return shown;
-}
 } // namespace
 
 QString TFormVelodra::TrayTip(bool longForm) const {
@@ -252,6 +247,14 @@ QString TFormVelodra::TrayTip(bool longForm) const {
     }
     return tip;
 }
+
+namespace {
+QString FitTip(const QString& tip) {
+    QString shown = ForDisplay(tip);
+    if (shown.size() > kMaxTip) shown = shown.left(kMaxTip - 3) + QStringLiteral("...");
+    return shown;
+}
+} // namespace
 
 void TFormVelodra::AddTrayIcon() {
     if (TrayIcon) return;
