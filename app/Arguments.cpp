@@ -35,7 +35,8 @@ QString Usage(const QString& settingsFile) {
                "\n"
                "Tools:\n"
                "  velodra-info [--json] FILE...     prints what Velodra reads from audio files\n"
-               "  velodra-scan ROOT [--include-wma] [--include-other] [--json]\n"
+               "  velodra-scan ROOT [--include-wma] [--include-other] [--natural-order]\n"
+               "               [--json]\n"
                "                                    lists the library Velodra makes of ROOT\n")
         .arg(DisplayFileName(settingsFile));
 }

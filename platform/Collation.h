@@ -2,6 +2,8 @@
 // The library order: the user's locale collation with case ignored. Names that collate equal
 // but differ in their exact text ("Song.mp3", "song.mp3") are different files on Linux, so they
 // are ordered between themselves by their exact text instead of being taken for one.
+// In natural order, numbers within names compare by their value ("Disc 2" before "Disc 10"),
+// through ICU's numeric collation.
 #include <QCollator>
 #include <QLocale>
 #include <QString>
@@ -9,7 +11,7 @@
 class TCollation {
 public:
     // The default locale is the user's one unless the program chose another.
-    explicit TCollation(const QLocale& locale = QLocale());
+    explicit TCollation(const QLocale& locale = QLocale(), bool natural = false);
 
     // <0, 0 or >0; 0 only for identical texts.
     int Compare(const QString& a, const QString& b) const;

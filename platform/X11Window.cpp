@@ -1,5 +1,6 @@
 #include "platform/X11Window.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QWindow>
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 #include <xcb/xcb.h>
 
@@ -24,12 +26,46 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
-} // namespace
-
-void SkipTaskbar(QWindow& window) {
+xcb_connection_t* Connection() {
     const auto* x11 =
         qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+class TCloseWatch : public QObject, public QAbstractNativeEventFilter {
+public:
+    TCloseWatch(QWindow& window, xcb_connection_t* c, std::function<bool()> closing)
+        : QObject(&window), Window(window), Protocols(Atom(c, "WM_PROTOCOLS")),
+          Delete(Atom(c, "WM_DELETE_WINDOW")), Closing(std::move(closing)) {
+        qGuiApp->installNativeEventFilter(this);
+    }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* e = static_cast<const xcb_generic_event_t*>(message);
+        if ((e->response_type & 0x7F) != XCB_CLIENT_MESSAGE) return false;
+        const auto* m = static_cast<const xcb_client_message_event_t*>(message);
+        if (m->window != static_cast<xcb_window_t>(Window.winId()) || m->format != 32 ||
+            m->type != Protocols || m->data.data32[0] != Delete)
+            return false;
+        return Closing();
+    }
+
+private:
+    QWindow& Window;
+    xcb_atom_t Protocols;
+    xcb_atom_t Delete;
+    std::function<bool()> Closing;
+};
+
+} // namespace
+
+void WatchCloseRequest(QWindow& window, std::function<bool()> closing) {
+    xcb_connection_t* c = Connection();
+    if (c) new TCloseWatch(window, c, std::move(closing)); // owned by the window
+}
+
+void SkipTaskbar(QWindow& window) {
+    xcb_connection_t* c = Connection();
     if (!c) return;
     const auto id = static_cast<xcb_window_t>(window.winId());
     const xcb_atom_t state = Atom(c, "_NET_WM_STATE");

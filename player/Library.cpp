@@ -1,7 +1,10 @@
 #include "player/Library.h"
 
+#include "platform/Collation.h"
+
 #include <QDir>
 #include <QHash>
+#include <algorithm>
 
 namespace {
 QString WithSlash(const QString& s) {
@@ -9,7 +12,8 @@ QString WithSlash(const QString& s) {
 }
 } // namespace
 
-TLibrary::TLibrary(QString root, const QStringList& sortedPaths) : RootFolder(std::move(root)) {
+TLibrary::TLibrary(QString root, const QStringList& sortedPaths, bool naturalOrder)
+    : RootFolder(std::move(root)), NaturalOrder(naturalOrder) {
     FileKeys.reserve(sortedPaths.size());
     // Folder keys are told apart by their exact text: "./Rock" and "./rock" are two folders on
     // this file system.
@@ -38,6 +42,33 @@ TLibrary::TLibrary(QString root, const QStringList& sortedPaths) : RootFolder(st
         Names[static_cast<size_t>(last)].append(key.mid(slash + 1));
         FileKeys.append(std::move(key));
     }
+}
+
+QStringList TLibrary::SortPaths(std::vector<QString> paths, bool naturalOrder) {
+    // Keys made once: 100,000 paths compared one pair at a time would collate each many times.
+    const TCollation collation(QLocale(), naturalOrder);
+    std::vector<TCollation::TKey> keys;
+    keys.reserve(paths.size());
+    for (QString& p : paths)
+        keys.push_back(collation.Key(p));
+    paths.clear();
+    paths.shrink_to_fit();
+    std::sort(keys.begin(), keys.end(), [](const TCollation::TKey& a, const TCollation::TKey& b) {
+        return TCollation::CompareKeys(a, b) < 0;
+    });
+    QStringList out;
+    out.reserve(static_cast<qsizetype>(keys.size()));
+    for (TCollation::TKey& k : keys)
+        if (out.isEmpty() || out.constLast() != k.Text) out.append(std::move(k.Text));
+    return out;
+}
+
+TLibrary TLibrary::Resorted(bool naturalOrder) const {
+    std::vector<QString> paths;
+    paths.reserve(static_cast<size_t>(FileKeys.size()));
+    for (const QString& key : FileKeys)
+        paths.push_back(key.mid(1)); // without the leading "."
+    return TLibrary(RootFolder, SortPaths(std::move(paths), naturalOrder), naturalOrder);
 }
 
 const QStringList& TLibrary::FilesInFolder(int folderIndex) const {

@@ -11,12 +11,20 @@
 class TLibrary {
 public:
     TLibrary() = default;
-    // From the scan's paths below the root (each beginning with "/"), already in library order.
-    TLibrary(QString root, const QStringList& sortedPaths);
+    // From the scan's paths below the root (each beginning with "/"), already in library order
+    // (natural order when naturalOrder).
+    TLibrary(QString root, const QStringList& sortedPaths, bool naturalOrder = false);
+
+    // Paths in library order, each exact duplicate kept once.
+    static QStringList SortPaths(std::vector<QString> paths, bool naturalOrder);
+    // The same files in the other order: a pure function of the keys, no disk read.
+    TLibrary Resorted(bool naturalOrder) const;
 
     // The root exactly as it was given (with or without a trailing "/"). The settings set it
     // before the first scan, so it may name a root that was never scanned.
     QString RootFolder;
+    // Numbers in names were compared by their value.
+    bool NaturalOrder = false;
 
     const QStringList& Files() const { return FileKeys; }
     const QStringList& Folders() const { return FolderKeys; }

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <algorithm>
 #include <utility>
 
@@ -41,6 +42,7 @@ struct TSession::TBatch {
 struct TSession::TScanJob {
     QString Root;
     TAudioTypes Types;
+    bool NaturalOrder = false;
     TAfterScan After = TAfterScan::Default;
     TScanControl Control;
     std::optional<TLibrary> Result;
@@ -70,7 +72,8 @@ TSession::~TSession() {
 // ---- announcing
 
 TSession::TShown TSession::Now() const {
-    return {PlayState, RepeatOn, RandomOn, IncludeWmaOn, IncludeOtherOn, ReplayGainMode};
+    return {PlayState,      RepeatOn,       RandomOn,      IncludeWmaOn,
+            IncludeOtherOn, ReplayGainMode, NaturalOrderOn};
 }
 
 template <typename F> void TSession::Guard(F&& fn) {
@@ -94,10 +97,10 @@ void TSession::Announce() {
         const bool statesChanged = states != States;
         States = states;
         std::vector<std::function<void()>> events = std::exchange(Events, {});
-        const bool options = now.Repeat != Shown.Repeat || now.Random != Shown.Random ||
-                             now.IncludeWma != Shown.IncludeWma ||
-                             now.IncludeOther != Shown.IncludeOther ||
-                             now.ReplayGain != Shown.ReplayGain;
+        const bool options =
+            now.Repeat != Shown.Repeat || now.Random != Shown.Random ||
+            now.IncludeWma != Shown.IncludeWma || now.IncludeOther != Shown.IncludeOther ||
+            now.ReplayGain != Shown.ReplayGain || now.NaturalOrder != Shown.NaturalOrder;
         const bool state = now.State != Shown.State;
         Shown = now;
         if (!dirty && !options && !state && !statesChanged && events.empty()) break;
@@ -234,6 +237,46 @@ void TSession::SetIncludeWma(bool on) {
 
 void TSession::SetIncludeOther(bool on) {
     Guard([&] { IncludeOtherOn = on; });
+}
+
+void TSession::SetNaturalOrder(bool on) {
+    Guard([&] {
+        if (NaturalOrderOn == on) return;
+        NaturalOrderOn = on;
+        if (Library().NaturalOrder != on) Reorder();
+    });
+}
+
+void TSession::Reorder() {
+    TLibrary old = std::exchange(FormPlayer.Library, Library().Resorted(NaturalOrderOn));
+    // The same files at new places: the selection, the history and what comes next follow them
+    // by name, and the open file plays on.
+    QHash<QString, int> folderAt;
+    for (int f = 0; f < Library().FolderCount(); ++f)
+        folderAt.insert(Library().Folders().at(f), f);
+    const auto moved = [&](int folder, int file) -> std::pair<int, int> {
+        const int f = folderAt.value(old.Folders().value(folder), -1);
+        const QStringList& names = old.FilesInFolder(folder);
+        if (f < 0 || file < 0 || file >= names.size()) return {f, -1};
+        return {f, static_cast<int>(Library().FilesInFolder(f).indexOf(names.at(file)))};
+    };
+    TPlayedKeys played;
+    for (int f = 0; f < old.FolderCount(); ++f) {
+        if (PlayedKeys.CountInFolder(f) == 0) continue;
+        for (int i = 0; i < old.FileCountInFolder(f); ++i) {
+            if (!PlayedKeys.Contains(f, i)) continue;
+            const auto [nf, ni] = moved(f, i);
+            played.Insert(nf, ni);
+        }
+    }
+    PlayedKeys = std::move(played);
+    const auto [folder, file] = CurFileIndex >= 0
+                                    ? Library().Find(old.FilePath(CurFolderIndex, CurFileIndex))
+                                    : moved(CurFolderIndex, -1);
+    CurFolderIndex = folder;
+    CurFileIndex = file;
+    PlannedValid = false;
+    Dirty |= kLibrary | kFolder | kFile | kInfo;
 }
 
 void TSession::SetReplayGain(int mode) {
@@ -728,10 +771,11 @@ void TSession::BeginScan(const QString& root, TAfterScan after) {
     TScanJob* job = Scan.get();
     job->Root = root;
     job->Types = {.Wma = IncludeWmaOn, .Other = IncludeOtherOn};
+    job->NaturalOrder = NaturalOrderOn;
     job->After = after;
     job->Thread = std::thread([this, job] {
         try {
-            job->Result = TFormPlayer::Scan(job->Root, job->Types, job->Control);
+            job->Result = TFormPlayer::Scan(job->Root, job->Types, job->Control, job->NaturalOrder);
         } catch (const EVelodraError& e) {
             job->Error = e.Message;
         } catch (const EScanAborted&) {
@@ -763,6 +807,9 @@ void TSession::ScanDone(TScanJob* job) {
             return; // aborted before it found anything: the library stays
         }
         FormPlayer.Library = std::move(*done->Result);
+        // The order was switched while it scanned.
+        if (Library().NaturalOrder != NaturalOrderOn)
+            FormPlayer.Library = Library().Resorted(NaturalOrderOn);
         LibraryLoaded(target.isEmpty() ? done->After : TAfterScan::Default);
         if (target.isEmpty()) return;
         StartingUp = false;

@@ -63,6 +63,7 @@ public:
     bool IncludeWma() const { return IncludeWmaOn; }
     bool IncludeOther() const { return IncludeOtherOn; }
     int ReplayGain() const { return ReplayGainMode; }
+    bool NaturalOrder() const { return NaturalOrderOn; }
     const TPlayedKeys& Played() const { return PlayedKeys; }
     TCommandStates CommandStates() const { return States; }
     // The position of the open file in ms, as last known (never asks the device).
@@ -90,6 +91,9 @@ public:
     void SetRandom(bool on);
     void SetIncludeWma(bool on); // for the next scan
     void SetIncludeOther(bool on);
+    // Numbers in names by their value: the library is re-sorted at once, the selection kept by
+    // name and the open file playing on.
+    void SetNaturalOrder(bool on);
     // 0 off, 1 track gain, 2 album gain; from the next file that opens.
     void SetReplayGain(int mode);
     // Moves the open file's position (the position bar, the desktop); ignored with none open.
@@ -127,7 +131,7 @@ signals:
     void FolderChanged();  // the selected folder (and so the file list)
     void FileChanged();    // the selected file: its information follows with InfoChanged
     void InfoChanged();    // the selected file's information is in (or its open failed)
-    void OptionsChanged(); // Repeat, Random, Includes WMA and Other Formats, ReplayGain
+    void OptionsChanged(); // Repeat, Random, Includes WMA and Other Formats, ReplayGain, order
     void StateChanged();   // playing, paused, stopped
     void CommandStatesChanged();
     void PictureChanged();
@@ -152,6 +156,7 @@ private:
         TPlayState State = TPlayState::Stopped;
         bool Repeat = false, Random = false, IncludeWma = false, IncludeOther = false;
         int ReplayGain = 0;
+        bool NaturalOrder = false;
     };
     TShown Now() const;
     // Runs a command's body in a batch; its failure is reported once the batch is announced.
@@ -170,6 +175,7 @@ private:
     void ChangeFolder(int folder, bool openFile); // edFolderChange
     void ChangeFile(int file);                    // edFileChange
     void OpenSelected();
+    void Reorder(); // the library into the order NaturalOrderOn asks for
     void TakeOver(const TChangeResult& change);
     void OpenFailed(const QString& path, const QString& reason);
     void UserCommand();
@@ -215,6 +221,7 @@ private:
     bool IncludeWmaOn = false;
     bool IncludeOtherOn = false;
     int ReplayGainMode = 0;
+    bool NaturalOrderOn = false;
     TPlayedKeys PlayedKeys;
     std::mt19937 Rng;
     TCommandStates States;

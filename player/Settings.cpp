@@ -28,6 +28,9 @@ TSettings ReadSettings(const QString& path, const TSettings& d) {
     s.InclOther = ini.ReadBool(kConfig, QStringLiteral("InclOther"), d.InclOther);
     s.ReplayGain = ini.ReadInteger(kConfig, QStringLiteral("ReplayGain"), d.ReplayGain);
     if (s.ReplayGain < 0 || s.ReplayGain > 2) s.ReplayGain = d.ReplayGain;
+    s.NaturalOrder = ini.ReadBool(kConfig, QStringLiteral("NaturalOrder"), d.NaturalOrder);
+    s.Volume = ini.ReadInteger(kConfig, QStringLiteral("Volume"), d.Volume);
+    if (s.Volume < 0 || s.Volume > 100) s.Volume = d.Volume;
     s.Left = ini.ReadInteger(kWindow, QStringLiteral("Left"), d.Left);
     s.Top = ini.ReadInteger(kWindow, QStringLiteral("Top"), d.Top);
     s.Compact = ini.ReadBool(kWindow, QStringLiteral("Compact"), d.Compact);
@@ -56,6 +59,8 @@ void WriteSettings(const QString& path, const TSettings& s) {
     // The keys added since go after the older ones, so that older files read as before.
     ini.WriteBool(kConfig, QStringLiteral("InclOther"), s.InclOther);
     ini.WriteInteger(kConfig, QStringLiteral("ReplayGain"), s.ReplayGain);
+    ini.WriteBool(kConfig, QStringLiteral("NaturalOrder"), s.NaturalOrder);
+    ini.WriteInteger(kConfig, QStringLiteral("Volume"), s.Volume);
 
     ini.EraseSection(kWindow);
     if (s.HasCorner) {

@@ -25,6 +25,8 @@ struct TSettings {
     int Opaque = 0;
     bool InclOther = false;
     int ReplayGain = 0; // 0 off, 1 track, 2 album
+    bool NaturalOrder = false;
+    int Volume = 100; // percent
     // [Window]
     bool HasCorner = false; // Left and Top are written only for a window in its normal state
     int Left = 0;

@@ -41,14 +41,16 @@ public:
     bool IsOpen = false; // MediaInfo's file is open in the device
     TMediaInfo MediaInfo;
 
-    // The library below root, with the kinds beyond MP3 that types name; what was found before
+    // The library below root, with the kinds beyond MP3 that types name, numbers in names by
+    // their value when naturalOrder; what was found before
     // an abort counts. Throws EVelodraError when root is no folder or holds no audio file (and
     // says so when it holds files of the other formats), EScanAborted when aborted before any
     // was found.
     // Runs on any thread: it touches nothing of the player's.
-    static TLibrary Scan(const QString& root, TAudioTypes types, TScanControl& control);
+    static TLibrary Scan(const QString& root, TAudioTypes types, TScanControl& control,
+                         bool naturalOrder = false);
     // Scans root into Library, here and now (the tools).
-    void LoadFolder(const QString& root, TAudioTypes types);
+    void LoadFolder(const QString& root, TAudioTypes types, bool naturalOrder = false);
     // The folder's absolute path (the folder picture's folder).
     QString FolderPath(int folderIndex) const { return Library.FolderPath(folderIndex); }
 

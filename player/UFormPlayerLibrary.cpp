@@ -1,14 +1,13 @@
 // The scan of the root folder into the Library.
 #include "player/UFormPlayer.h"
 
-#include "platform/Collation.h"
 #include "platform/DirWalk.h"
 #include "platform/Error.h"
 #include "platform/FileName.h"
 
 #include <QCoreApplication>
-#include <algorithm>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 // The scan's accepted paths (below the root, each beginning with "/"). They are collected
@@ -26,23 +25,8 @@ public:
     }
     bool IsEmpty() const { return Paths.empty(); }
 
-    // Sorted under the collation; an exact duplicate is kept once.
-    QStringList Sorted(const TCollation& collation) {
-        std::vector<TCollation::TKey> keys;
-        keys.reserve(Paths.size());
-        for (QString& p : Paths)
-            keys.push_back(collation.Key(p));
-        Paths.clear();
-        Paths.shrink_to_fit();
-        std::sort(keys.begin(), keys.end(),
-                  [](const TCollation::TKey& a, const TCollation::TKey& b) {
-                      return TCollation::CompareKeys(a, b) < 0;
-                  });
-        QStringList out;
-        out.reserve(static_cast<qsizetype>(keys.size()));
-        for (TCollation::TKey& k : keys)
-            if (out.isEmpty() || out.constLast() != k.Text) out.append(std::move(k.Text));
-        return out;
+    QStringList Sorted(bool naturalOrder) {
+        return TLibrary::SortPaths(std::exchange(Paths, {}), naturalOrder);
     }
 
     // Links to directories, walked after the whole tree: a folder reached both directly and
@@ -84,12 +68,13 @@ struct TFormPlayer::TScanRun {
     bool OtherLeftOut = false; // audio files of the other formats that Types leaves out
 };
 
-void TFormPlayer::LoadFolder(const QString& root, TAudioTypes types) {
+void TFormPlayer::LoadFolder(const QString& root, TAudioTypes types, bool naturalOrder) {
     TScanControl control;
-    Library = Scan(root, types, control);
+    Library = Scan(root, types, control, naturalOrder);
 }
 
-TLibrary TFormPlayer::Scan(const QString& root, TAudioTypes types, TScanControl& control) {
+TLibrary TFormPlayer::Scan(const QString& root, TAudioTypes types, TScanControl& control,
+                           bool naturalOrder) {
     // Paths are built as prefix + "/" + name; the file-system root has the empty prefix.
     QString prefix = root;
     while (prefix.endsWith(QLatin1Char('/')))
@@ -112,8 +97,7 @@ TLibrary TFormPlayer::Scan(const QString& root, TAudioTypes types, TScanControl&
         if (control.Abort) throw EScanAborted();
         throw EVelodraError(NoAudioMessage(folder, run.OtherLeftOut));
     }
-    const TCollation collation;
-    return TLibrary(root, run.Paths.Sorted(collation));
+    return TLibrary(root, run.Paths.Sorted(naturalOrder), naturalOrder);
 }
 
 void TFormPlayer::ScanFolder(TScanRun& run, const QString& folder) {

@@ -1,6 +1,6 @@
-// velodra-scan ROOT [--include-wma] [--include-other] [--json]: scans ROOT exactly as the player
-// does and prints the library: each folder key followed by its files in library order, or one
-// JSON document.
+// velodra-scan ROOT [--include-wma] [--include-other] [--natural-order] [--json]: scans ROOT
+// exactly as the player does and prints the library: each folder key followed by its files in
+// library order, or one JSON document.
 #include "platform/Error.h"
 #include "platform/FileName.h"
 #include "platform/MediaDevice.h"
@@ -48,12 +48,14 @@ void PutJson(std::string& out, const QString& s) {
 
 // On stdout with 0 when asked for, on stderr with 2 after a usage error.
 int Usage(std::FILE* to = stderr) {
-    std::fputs("usage: velodra-scan ROOT [--include-wma] [--include-other] [--json]\n"
+    std::fputs("usage: velodra-scan ROOT [--include-wma] [--include-other] [--natural-order]\n"
+               "                    [--json]\n"
                "Scans ROOT as the player does and prints each folder that holds audio files,\n"
                "followed by its files, in the player's order.\n"
                "  --include-wma    WMA files too (\"Includes WMA\")\n"
                "  --include-other  FLAC, Ogg Vorbis, Opus, M4A and WAV files too\n"
                "                   (\"Includes Other Formats\")\n"
+               "  --natural-order  numbers in names by their value (\"Natural Order\")\n"
                "  --json           one JSON document instead\n"
                "  --help           this text\n"
                "Exit status: 0 when the scan found files, 1 when it did not or ROOT is not a\n"
@@ -65,13 +67,15 @@ int Usage(std::FILE* to = stderr) {
 
 int main(int argc, char** argv) {
     QString root;
-    bool haveRoot = false, json = false;
+    bool haveRoot = false, json = false, natural = false;
     TAudioTypes types;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--include-wma") == 0)
             types.Wma = true;
         else if (std::strcmp(argv[i], "--include-other") == 0)
             types.Other = true;
+        else if (std::strcmp(argv[i], "--natural-order") == 0)
+            natural = true;
         else if (std::strcmp(argv[i], "--json") == 0)
             json = true;
         else if (std::strcmp(argv[i], "--help") == 0)
@@ -92,7 +96,7 @@ int main(int argc, char** argv) {
     options.OwnThread = false;
     TFormPlayer player(CreateSilentMediaDevice(), nullptr, options);
     try {
-        player.LoadFolder(root, types);
+        player.LoadFolder(root, types, natural);
     } catch (const EVelodraError& e) {
         std::fprintf(stderr, "%s\n", EncodeFileName(e.Message).constData());
         return 1;

@@ -15,6 +15,14 @@ QString RateText(std::uint32_t sampleRateHz, std::uint32_t bitRateKbps) {
            QStringLiteral(" kbps");
 }
 
+QString ArtistLine(const QString& artist, const QString& album,
+                   const std::function<bool(const QString&)>& fits) {
+    if (artist.isEmpty()) return album;
+    if (album.isEmpty()) return artist;
+    const QString both = artist + QStringLiteral(" - ") + album;
+    return fits(both) ? both : artist;
+}
+
 QPoint KeepFrameOnArea(const QRect& frame, const QRect& area) {
     QRect r = frame;
     if (r.right() > area.right()) r.moveRight(area.right());

@@ -79,7 +79,9 @@ QString BuildAboutText(const TAboutInput& in) {
     lines << in.BaseCaption
           << translated(QT_TRANSLATE_NOOP("TAbout", "version %1")).arg(VersionText()) << QString()
           << translated(QT_TRANSLATE_NOOP(
-                 "TAbout", "Folder oriented audio files player. Supports MP3 and WMA."))
+                 "TAbout",
+                 "Folder oriented audio files player. Supports MP3, WMA, FLAC, Ogg Vorbis, "
+                 "Opus, M4A and WAV."))
           << QString() << translated(QT_TRANSLATE_NOOP("TAbout", "please, send donation."))
           << QString() << CopyrightText() << CountryText();
     if (in.IsOpen) {

@@ -4,6 +4,7 @@
 #include "ui/DesktopNotify.h"
 #include "ui/Fonts.h"
 #include "ui/Icons.h"
+#include "ui/Rules.h"
 #include "ui_UFormNotify.h"
 
 #include <QAccessible>
@@ -15,6 +16,12 @@
 
 TFormNotify* FormNotify = nullptr;
 
+namespace {
+// The form's heights without the artist's line.
+constexpr int kHeight = 58;
+constexpr int kGroupHeight = 50;
+} // namespace
+
 TFormNotify::TFormNotify(QWidget* parent)
     : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowDoesNotAcceptFocus),
@@ -25,6 +32,7 @@ TFormNotify::TFormNotify(QWidget* parent)
     Image1 = Ui->Image1;
     Label1 = Ui->Label1;
     Label2 = Ui->Label2;
+    Label3 = Ui->Label3;
 
     // A notification must not steal the keyboard from whatever the user is doing.
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -41,6 +49,8 @@ TFormNotify::TFormNotify(QWidget* parent)
     Label1->setFont(SerifFont(15));
     Label2->setFont(DisplayFont(9));
     Label2->setFixedSize(137, 11);
+    Label3->setFont(DisplayFont(9));
+    Label3->setFixedSize(137, 12);
     // The picture holds two states side by side; the left one is shown.
     const QPixmap notes = NotesPicture();
     if (!notes.isNull()) Image1->setPixmap(notes.copy(0, 0, 16, 16));
@@ -61,10 +71,24 @@ void TFormNotify::SetAlpha(bool blend, int alpha) {
     setWindowOpacity(blend ? alpha / 255.0 : 1.0);
 }
 
-void TFormNotify::Display(const QString& title, const QString& info) {
+void TFormNotify::Display(const QString& title, const QString& info, const QString& artist,
+                          const QString& album) {
     Timer1->stop();
     Timer1->setInterval(FadeInterval);
     SetAlpha(false, 255);
+
+    // The artist's line pushes the information line and the pop-up's bottom down by its height.
+    const QFontMetrics who = Label3->fontMetrics();
+    const QString line = ArtistLine(artist, album, [&](const QString& s) {
+        return who.horizontalAdvance(s) <= Label3->width();
+    });
+    const int extra = line.isEmpty() ? 0 : Label3->height();
+    Label3->setText(who.elidedText(line, Qt::ElideRight, Label3->width()));
+    Label3->setVisible(!line.isEmpty());
+    Label2->move(Label2->x(), Label3->y() + extra);
+    GroupBox1->resize(GroupBox1->width(), kGroupHeight + extra);
+    Panel1->resize(Panel1->width(), kHeight + extra);
+    setFixedSize(width(), kHeight + extra);
 
     Label2->setText(info);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -75,7 +99,7 @@ void TFormNotify::Display(const QString& title, const QString& info) {
         move(NotifyPosition(screen->availableGeometry(), size()));
     // Read as a notification: tool tips are not announced by Qt itself.
     setAccessibleName(title.trimmed());
-    setAccessibleDescription(info);
+    setAccessibleDescription(line.isEmpty() ? info : line + QLatin1Char('\n') + info);
     show();
     raise();
     QAccessibleEvent shown(this, QAccessible::ObjectShow);
@@ -100,15 +124,17 @@ void TFormNotify::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void ShowNotify(const QString& title, const QString& info, const QString& image) {
+void ShowNotify(const QString& title, const QString& info, const QString& artist,
+                const QString& album, const QString& image) {
     // Where a client can't place its windows the pop-up would land anywhere, or take the
     // keyboard as an ordinary window: the desktop's own notifications serve instead.
     if (!PlatformPlacesWindows()) {
-        DesktopNotify(title, info, image);
+        const QString who = ArtistLine(artist, album, [](const QString&) { return true; });
+        DesktopNotify(title, who.isEmpty() ? info : who + QLatin1Char('\n') + info, image);
         return;
     }
     if (!FormNotify) FormNotify = new TFormNotify(nullptr);
-    FormNotify->Display(title, info);
+    FormNotify->Display(title, info, artist, album);
 }
 
 void CloseNotify() {

@@ -26,8 +26,10 @@ public:
     explicit TFormNotify(QWidget* parent = nullptr);
     ~TFormNotify() override;
 
-    // Fills, fits, places and shows the pop-up, opaque, with the fade starting again.
-    void Display(const QString& title, const QString& info);
+    // Fills, fits, places and shows the pop-up, opaque, with the fade starting again. Who plays
+    // (artist and album) gets a line of its own when the file names them.
+    void Display(const QString& title, const QString& info, const QString& artist = {},
+                 const QString& album = {});
     // One fade step; Timer1 calls it once a second. Public so the timeline can be driven.
     void Timer1Timer();
 
@@ -39,6 +41,7 @@ public:
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr; // title line
     QLabel* Label2 = nullptr; // information line
+    QLabel* Label3 = nullptr; // who plays, above the information
     QTimer* Timer1 = nullptr;
 
 protected:
@@ -55,8 +58,9 @@ private:
 // The pop-up while one exists, else nullptr.
 extern TFormNotify* FormNotify;
 
-// Creates the pop-up when there is none, else reuses it, and displays the two lines.
-void ShowNotify(const QString& title, const QString& info, const QString& image = QString());
+// Creates the pop-up when there is none, else reuses it, and displays the lines.
+void ShowNotify(const QString& title, const QString& info, const QString& artist = {},
+                const QString& album = {}, const QString& image = {});
 // Closes the pop-up at once, if there is one (the main window does so when it closes).
 void CloseNotify();
 

@@ -7,6 +7,7 @@
 #include "platform/FileName.h"
 #include "platform/FolderPicture.h"
 #include "platform/IniFile.h"
+#include "platform/X11Window.h"
 #include "player/Session.h"
 #include "player/Settings.h"
 #include "player/UMediaInfo.h"
@@ -26,7 +27,10 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormVelodra) {
@@ -40,6 +44,11 @@ TFormVelodra::TFormVelodra(QWidget* parent) : QWidget(parent), ui(new Ui::TFormV
     TmrMain->setObjectName(QStringLiteral("TmrMain"));
     TmrMain->setInterval(100);
     connect(TmrMain, &QTimer::timeout, this, [this] { TmrMainTimer(); });
+    TmrVolume = new QTimer(this);
+    TmrVolume->setObjectName(QStringLiteral("TmrVolume"));
+    TmrVolume->setSingleShot(true);
+    TmrVolume->setInterval(1500);
+    connect(TmrVolume, &QTimer::timeout, this, &TFormVelodra::ShowRate);
     FolderPicture = new TFolderPicture(this, &ReadFilePicture);
     connect(FolderPicture, &TFolderPicture::Ready, this, &TFormVelodra::FolderPictureReady);
     // The desktop gets the file's picture whether or not the window shows it.
@@ -128,6 +137,16 @@ void TFormVelodra::PlaceBeforeFirstShow() {
         // After every resize of the first show: a resize makes the position the client's again.
         w->setFramePosition(RequestedFramePos);
         w->installEventFilter(this);
+        // Qt drops the window manager's close while a box is open: the box goes first, then
+        // the window, as the close does otherwise.
+        WatchCloseRequest(*w, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) return false;
+            for (int i = 0; modal && i < 8; ++i, modal = QApplication::activeModalWidget())
+                modal->close();
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+            return true;
+        });
     }
 }
 
@@ -210,22 +229,34 @@ void TFormVelodra::KeepOnScreen() {
 
 // ---- tray ----
 
+namespace {
+// The tip keeps to what a notification record holds: 127 units and the terminator.
+constexpr int kMaxTip = 127;
+} // namespace
+
 QString TFormVelodra::TrayTip(bool longForm) const {
     QString tip = BaseCaption;
     const QString title = Session ? Session->Info().Title : QString();
     if (longForm || !title.isEmpty()) {
-        tip += QLatin1Char('\r') + title + QLatin1Char('\r') + ui->LblPosition->text() +
-               QStringLiteral(" - ") + ui->LblDuration->text();
+        const QString time =
+            ui->LblPosition->text() + QStringLiteral(" - ") + ui->LblDuration->text();
+        tip += QLatin1Char('\r') + title;
+        // Who plays only where the time still fits after it.
+        const auto fits = [&](const QString& line) {
+            return tip.size() + line.size() + time.size() + 2 <= kMaxTip;
+        };
+        const QString who =
+            Session ? ArtistLine(Session->Info().Artist, Session->Info().Album, fits) : QString();
+        if (!who.isEmpty() && fits(who)) tip += QLatin1Char('\r') + who;
+        tip += QLatin1Char('\r') + time;
     }
     return tip;
 }
 
 namespace {
-// The tip keeps to what a notification record holds: 127 units and the terminator.
 QString FitTip(const QString& tip) {
-    constexpr int kMax = 127;
     QString shown = ForDisplay(tip);
-    if (shown.size() > kMax) shown = shown.left(kMax - 3) + QStringLiteral("...");
+    if (shown.size() > kMaxTip) shown = shown.left(kMaxTip - 3) + QStringLiteral("...");
     return shown;
 }
 } // namespace
@@ -236,7 +267,9 @@ void TFormVelodra::AddTrayIcon() {
     TrayIcon->setToolTip(FitTip(TrayTip(false)));
     connect(TrayIcon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::DoubleClick) {
+                // Trays that speak the StatusNotifierItem protocol send one "activate" for a
+                // click and never a double click: either brings the window back.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
                     ui->ActRestore->trigger();
                 } else if (reason == QSystemTrayIcon::Context) {
                     activateWindow();
@@ -263,7 +296,8 @@ void TFormVelodra::ShowStatus(const QString& text) {
 void TFormVelodra::RemoveTrayIcon() {
     if (!TrayIcon) return;
     TrayIcon->hide();
-    delete TrayIcon;
+    // Later: a click on the icon itself may be what removes it.
+    TrayIcon->deleteLater();
     TrayIcon = nullptr;
 }
 
@@ -336,6 +370,21 @@ void TFormVelodra::mousePressEvent(QMouseEvent* e) {
         return;
     }
     QWidget::mousePressEvent(e);
+}
+
+void TFormVelodra::wheelEvent(QWheelEvent* e) {
+    e->accept();
+    if (!Session) return;
+    // A notch is 120; a touchpad's small turns add up to one.
+    constexpr int kNotch = 120, kStep = 5;
+    const QPoint delta = e->angleDelta();
+    WheelRest += delta.y() != 0 ? delta.y() : -delta.x();
+    const int notches = WheelRest / kNotch;
+    if (notches == 0) return;
+    WheelRest -= notches * kNotch;
+    const int percent = static_cast<int>(std::lround(Session->Volume() * 100));
+    Session->SetVolume(std::clamp(percent + notches * kStep, 0, 100) / 100.0);
+    ShowVolume();
 }
 
 void TFormVelodra::contextMenuEvent(QContextMenuEvent* e) {

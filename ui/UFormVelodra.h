@@ -94,6 +94,7 @@ protected:
     void enterEvent(QEnterEvent* e) override;
     void leaveEvent(QEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -164,6 +165,10 @@ private:
     QPoint FramePosition() const;
     static constexpr QPoint DesignPosition{199, 124};
 
+    // The volume under the wheel, shown for a moment where the bit rate stands.
+    void ShowVolume();
+    void ShowRate();
+
     // Tray
     void RemoveTrayIcon();
     void ApplicationMinimize();
@@ -171,6 +176,8 @@ private:
 
     std::unique_ptr<Ui::TFormVelodra> ui;
     QTimer* TmrMain = nullptr;
+    QTimer* TmrVolume = nullptr; // ends the volume's moment in the display
+    int WheelRest = 0;           // wheel turn short of a step, in eighths of a degree
     QMenu* PopupMenu1 = nullptr;
     QMenu* PUTray = nullptr;
     QSystemTrayIcon* TrayIcon = nullptr;

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
 #include <optional>
@@ -59,6 +60,9 @@ void TFormVelodra::SetUpCommands() {
     });
     connect(ui->ActShuffle, &QAction::toggled, this, [this](bool on) {
         if (Session) Session->SetRandom(on);
+    });
+    connect(ui->ActNaturalOrder, &QAction::toggled, this, [this](bool on) {
+        if (Session) Session->SetNaturalOrder(on);
     });
     // The position label says what it shows.
     connect(ui->ActReversedElasped, &QAction::toggled, this, [this](bool on) {
@@ -120,6 +124,10 @@ void TFormVelodra::SetUpCommands() {
     }
 
     ui->ProgressBar1->installEventFilter(this);
+    // The wheel over a closed list is the window's (the volume): turned over a list it would
+    // change the folder or the file unasked.
+    ui->edFolder->installEventFilter(this);
+    ui->edFile->installEventFilter(this);
 }
 
 void TFormVelodra::SetUpMenus() {
@@ -136,8 +144,8 @@ void TFormVelodra::SetUpMenus() {
         m->addAction(ui->ActInclOther);
         m->addAction(ui->ActMixer);
         QMenu* options = m->addMenu(MenuIcon(11), optionsCaption);
-        for (QAction* a :
-             {ui->ActPlayNotification, ui->ActReversedElasped, ui->ActLoop, ui->ActShuffle})
+        for (QAction* a : {ui->ActPlayNotification, ui->ActReversedElasped, ui->ActLoop,
+                           ui->ActShuffle, ui->ActNaturalOrder})
             options->addAction(a);
         QMenu* gain = options->addMenu(tr("ReplayGain"));
         gain->addActions(ReplayGainChoices());
@@ -216,21 +224,26 @@ void TFormVelodra::ReachedEnd() {
 }
 
 void TFormVelodra::ShowPlayNotification() {
+    const TMediaInfo& info = Session->Info();
     ShowNotify(TitleText + QLatin1Char(' '),
-               ui->LblDuration->text() + QStringLiteral("  ") + ui->LblBitRate->text(),
-               Session->ShownPicture());
+               ui->LblDuration->text() + QStringLiteral("  ") +
+                   RateText(info.SampleRate, info.BitRate),
+               info.Artist, info.Album, Session->ShownPicture());
     raise();
 }
 
 void TFormVelodra::ActLoadExecute() {
     const QString& root = Session->Library().RootFolder;
     const QString start = IsDirectory(root) ? root : QString();
-    BrowseFolder(this, tr("Select folder containing MP3 and WMA files."), start,
-                 [this](const QString& chosen) {
-                     if (chosen.isEmpty() || !Session) return;
-                     setWindowTitle(BaseCaption);
-                     Session->OpenFolder(chosen);
-                 });
+    // The other formats named one by one would not fit a dialog's caption.
+    const QString text = ui->ActInclOther->isChecked()
+                             ? tr("Select folder containing music files.")
+                             : tr("Select folder containing MP3 and WMA files.");
+    BrowseFolder(this, text, start, [this](const QString& chosen) {
+        if (chosen.isEmpty() || !Session) return;
+        setWindowTitle(BaseCaption);
+        Session->OpenFolder(chosen);
+    });
 }
 
 void TFormVelodra::ActJumpToFileExecute() {
@@ -263,6 +276,10 @@ bool TFormVelodra::eventFilter(QObject* watched, QEvent* e) {
         Placed = true;
         KeepOnScreen();
         return false;
+    }
+    if ((watched == ui->edFolder || watched == ui->edFile) && e->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(e));
+        return true;
     }
     if (watched == ui->ProgressBar1 && e->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(e);
@@ -300,6 +317,7 @@ QList<QAction*> TFormVelodra::ReplayGainChoices() const {
 void TFormVelodra::OptionsChanged() {
     ui->ActLoop->setChecked(Session->Repeat());
     ui->ActShuffle->setChecked(Session->Random());
+    ui->ActNaturalOrder->setChecked(Session->NaturalOrder());
     ui->ActInclWMA->setChecked(Session->IncludeWma());
     ui->ActInclOther->setChecked(Session->IncludeOther());
     ReplayGainChoices().at(Session->ReplayGain())->setChecked(true);

@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <QtMath>
+#include <cmath>
 
 namespace {
 bool Shown(const QWidget* w) {
@@ -243,11 +244,24 @@ void TFormVelodra::ShowFileInfo() {
     SetLabelText(ui->LblMode, ChannelModeText(info.ChannelMode));
     CenterHorizontally(ui->LblMode);
     SetShadowText(ui->LblDuration, TFormPlayer::FormatTime(info.Duration));
-    if (info.BitRate != 0) {
-        SetLabelText(ui->LblBitRate, RateText(info.SampleRate, info.BitRate));
-        CenterHorizontally(ui->LblBitRate);
-    }
+    if (info.BitRate != 0 && !TmrVolume->isActive()) ShowRate();
     ShowValueTexts();
+}
+
+void TFormVelodra::ShowRate() {
+    const TMediaInfo& info = Session->Info();
+    SetLabelText(ui->LblBitRate,
+                 Session->InfoKnown() ? RateText(info.SampleRate, info.BitRate) : QString());
+    CenterHorizontally(ui->LblBitRate);
+    ShowValueTexts();
+}
+
+void TFormVelodra::ShowVolume() {
+    const int percent = static_cast<int>(std::lround(Session->Volume() * 100));
+    SetLabelText(ui->LblBitRate, tr("Volume %1 %").arg(percent));
+    CenterHorizontally(ui->LblBitRate);
+    ShowValueTexts();
+    TmrVolume->start();
 }
 
 void TFormVelodra::ScrollTitle() {

@@ -8,6 +8,7 @@
 #include "ui_UFormVelodra.h"
 
 #include <QSignalBlocker>
+#include <QTimer>
 
 void TFormVelodra::LibraryChanged() {
     ui->edFolder->setToolTip(QString());
@@ -53,7 +54,7 @@ void TFormVelodra::FileChanged() {
     LblModeTag = 0;
     SetLabelText(ui->LblMode, QString());
     SetShadowText(ui->LblTitle, QString());
-    SetLabelText(ui->LblBitRate, QString());
+    if (!TmrVolume->isActive()) SetLabelText(ui->LblBitRate, QString());
     SetShadowText(ui->LblDuration, QStringLiteral("00:00"));
     ui->edFile->setToolTip(ForDisplay(tr("File %1 of %2: \r%3")
                                           .arg(file + 1)

@@ -8,6 +8,8 @@
 #include "ui/Desktop.h"
 #include "ui_UFormVelodra.h"
 
+#include <cmath>
+
 TSettings TFormVelodra::LoadSettings() {
     TSettings defaults;
     defaults.PlayNotification = ui->ActPlayNotification->isChecked();
@@ -20,6 +22,8 @@ TSettings TFormVelodra::LoadSettings() {
     Session->SetIncludeWma(s.InclWMA);
     Session->SetIncludeOther(s.InclOther);
     Session->SetReplayGain(s.ReplayGain);
+    Session->SetNaturalOrder(s.NaturalOrder);
+    Session->SetVolume(s.Volume / 100.0);
     ui->ActPlayNotification->setChecked(s.PlayNotification);
     // Left and Top were applied at the first show (PlaceBeforeFirstShow); the opacity choices
     // are inert, so Opaque changes nothing.
@@ -40,6 +44,8 @@ TSettings TFormVelodra::CurrentSettings() const {
     s.ReplayGain = Session->ReplayGain();
     s.Loop = Session->Repeat();
     s.Shuffle = Session->Random();
+    s.NaturalOrder = Session->NaturalOrder();
+    s.Volume = static_cast<int>(std::lround(Session->Volume() * 100));
     s.PlayNotification = ui->ActPlayNotification->isChecked();
     s.Opaque = ui->Opacity25->isChecked()   ? 25
                : ui->Opacity50->isChecked() ? 50

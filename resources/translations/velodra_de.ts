@@ -16,10 +16,6 @@
         <translation>Version %1</translation>
     </message>
     <message>
-        <source>Folder oriented audio files player. Supports MP3 and WMA.</source>
-        <translation>Ordnerorientierter Player für Audiodateien. Unterstützt MP3 und WMA.</translation>
-    </message>
-    <message>
         <source>please, send donation.</source>
         <translation>Bitte unterstützen Sie uns mit einer Spende.</translation>
     </message>
@@ -95,9 +91,17 @@
         <source>Comment: </source>
         <translation>Kommentar: </translation>
     </message>
+    <message>
+        <source>Folder oriented audio files player. Supports MP3, WMA, FLAC, Ogg Vorbis, Opus, M4A and WAV.</source>
+        <translation>Ordnerorientierter Player für Audiodateien. Unterstützt MP3, WMA, FLAC, Ogg Vorbis, Opus, M4A und WAV.</translation>
+    </message>
 </context>
 <context>
     <name>TCommandLine</name>
+    <message>
+        <source>only the first argument is used; ignored: %1</source>
+        <translation>nur das erste Argument wird verwendet; übergangen: %1</translation>
+    </message>
     <message>
         <source>Usage: velodra [FOLDER | FILE]
        velodra --help | --version
@@ -118,7 +122,8 @@ Settings: $XDG_CONFIG_HOME/velodra.ini, else ~/.config/velodra.ini
 
 Tools:
   velodra-info [--json] FILE...     prints what Velodra reads from audio files
-  velodra-scan ROOT [--include-wma] [--include-other] [--json]
+  velodra-scan ROOT [--include-wma] [--include-other] [--natural-order]
+               [--json]
                                     lists the library Velodra makes of ROOT
 </source>
         <translation>Aufruf: velodra [ORDNER | DATEI]
@@ -142,13 +147,10 @@ Einstellungen: $XDG_CONFIG_HOME/velodra.ini, sonst ~/.config/velodra.ini
 
 Werkzeuge:
   velodra-info [--json] DATEI...    gibt aus, was Velodra aus Audiodateien liest
-  velodra-scan STAMM [--include-wma] [--include-other] [--json]
+  velodra-scan STAMM [--include-wma] [--include-other] [--natural-order]
+                     [--json]
                                     listet Velodras Bibliothek von STAMM
 </translation>
-    </message>
-    <message>
-        <source>only the first argument is used; ignored: %1</source>
-        <translation>nur das erste Argument wird verwendet; übergangen: %1</translation>
     </message>
 </context>
 <context>
@@ -416,6 +418,18 @@ Werkzeuge:
     <message>
         <source>Jump to File</source>
         <translation>Zu Datei springen</translation>
+    </message>
+    <message>
+        <source>Natural Order</source>
+        <translation>Natürliche Reihenfolge</translation>
+    </message>
+    <message>
+        <source>Select folder containing music files.</source>
+        <translation>Ordner mit Musikdateien wählen.</translation>
+    </message>
+    <message>
+        <source>Volume %1 %</source>
+        <translation>Lautstärke %1 %</translation>
     </message>
 </context>
 <context>

@@ -16,10 +16,6 @@
         <translation>version %1</translation>
     </message>
     <message>
-        <source>Folder oriented audio files player. Supports MP3 and WMA.</source>
-        <translation>Lecteur de fichiers audio organisé par dossiers. Prend en charge MP3 et WMA.</translation>
-    </message>
-    <message>
         <source>please, send donation.</source>
         <translation>Merci de nous soutenir par un don.</translation>
     </message>
@@ -95,9 +91,17 @@
         <source>Comment: </source>
         <translation>Commentaire&#xa0;: </translation>
     </message>
+    <message>
+        <source>Folder oriented audio files player. Supports MP3, WMA, FLAC, Ogg Vorbis, Opus, M4A and WAV.</source>
+        <translation>Lecteur de fichiers audio organisé par dossiers. Prend en charge MP3, WMA, FLAC, Ogg Vorbis, Opus, M4A et WAV.</translation>
+    </message>
 </context>
 <context>
     <name>TCommandLine</name>
+    <message>
+        <source>only the first argument is used; ignored: %1</source>
+        <translation>seul le premier argument est utilisé&#xa0;; ignoré&#xa0;: %1</translation>
+    </message>
     <message>
         <source>Usage: velodra [FOLDER | FILE]
        velodra --help | --version
@@ -118,7 +122,8 @@ Settings: $XDG_CONFIG_HOME/velodra.ini, else ~/.config/velodra.ini
 
 Tools:
   velodra-info [--json] FILE...     prints what Velodra reads from audio files
-  velodra-scan ROOT [--include-wma] [--include-other] [--json]
+  velodra-scan ROOT [--include-wma] [--include-other] [--natural-order]
+               [--json]
                                     lists the library Velodra makes of ROOT
 </source>
         <translation>Utilisation&#xa0;: velodra [DOSSIER | FICHIER]
@@ -143,13 +148,10 @@ Réglages&#xa0;: $XDG_CONFIG_HOME/velodra.ini, sinon ~/.config/velodra.ini
 
 Outils&#xa0;:
   velodra-info [--json] FICHIER...  montre ce que Velodra lit des fichiers audio
-  velodra-scan RACINE [--include-wma] [--include-other] [--json]
+  velodra-scan RACINE [--include-wma] [--include-other] [--natural-order]
+                      [--json]
                                     liste la bibliothèque tirée de RACINE
 </translation>
-    </message>
-    <message>
-        <source>only the first argument is used; ignored: %1</source>
-        <translation>seul le premier argument est utilisé&#xa0;; ignoré&#xa0;: %1</translation>
     </message>
 </context>
 <context>
@@ -417,6 +419,18 @@ Outils&#xa0;:
     <message>
         <source>Jump to File</source>
         <translation>Aller au fichier</translation>
+    </message>
+    <message>
+        <source>Natural Order</source>
+        <translation>Ordre naturel</translation>
+    </message>
+    <message>
+        <source>Select folder containing music files.</source>
+        <translation>Choisissez un dossier contenant des fichiers musicaux.</translation>
+    </message>
+    <message>
+        <source>Volume %1 %</source>
+        <translation>Volume %1 %</translation>
     </message>
 </context>
 <context>

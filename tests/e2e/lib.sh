@@ -72,12 +72,21 @@ client_geometry() {
   HEIGHT=$(awk '/^ *Height:/ { print $NF }' <<<"$info")
 }
 
+# named_windows NAME_REGEX: the visible windows of that name but the loading window (a utility
+# window titled as the program, there only while a scan runs)
+named_windows() {
+  local id
+  for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null || true); do
+    xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q UTILITY || echo "$id"
+  done
+}
+
 # first_window NAME_REGEX [TENTHS]: prints the first visible window of that name, of any type
 # (a message box, the pop-up), once there is one (5 s unless told)
 first_window() {
   local id
   for _ in $(seq "${2:-50}"); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    id=$(named_windows "$1" | head -n 1)
     [ -n "$id" ] && echo "$id" && return 0
     sleep 0.1
   done
@@ -87,7 +96,7 @@ first_window() {
 # wait_gone NAME_REGEX [TENTHS]: 0 once no visible window has that name (5 s unless told)
 wait_gone() {
   for _ in $(seq "${2:-50}"); do
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+    [ -z "$(named_windows "$1")" ] && return 0
     sleep 0.1
   done
   return 1

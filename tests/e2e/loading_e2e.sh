@@ -25,20 +25,25 @@ for d in range(folders):
         os.symlink(first, os.path.join(folder, "t%04d.mp3" % f))
 PY
 ini="$XDG_CONFIG_HOME/velodra.ini"
+# The loading window is titled as the program: the one of that name that is a utility window.
+loading_window() {
+  comm -23 <(xdotool search --onlyvisible --name '^Velodra$' 2>/dev/null | sort) \
+    <(named_windows '^Velodra$' | sort)
+}
 
 "$VELODRA" "$lib" >"$WORK/run.log" 2>&1 &
 app=$!
 PIDS+=($app)
 loading=""
 for _ in $(seq 2000); do
-  loading=$(xdotool search --onlyvisible --name '^FormPlayer$' 2>/dev/null | head -n 1 || true)
+  loading=$(loading_window)
   [ -n "$loading" ] && break
   sleep 0.005
 done
 [ -n "$loading" ] || fail "no loading window"
 kill -STOP "$app"
 trap 'kill -CONT "$app" 2>/dev/null || true; cleanup' EXIT
-win=$(xdotool search --onlyvisible --name "^Velodra" | head -n 1)
+win=$(xdotool search --onlyvisible --name "^Velodra" | grep -vx "$loading" | head -n 1)
 [ -n "$win" ] || fail "no main window"
 
 props=$(xprop -id "$loading")
@@ -54,10 +59,10 @@ grep -q 'input focus: False' <<<"$props" || fail "takes the input focus"
 xdotool key Escape
 kill -CONT "$app"
 for _ in $(seq 100); do
-  xdotool search --onlyvisible --name '^FormPlayer$' >/dev/null 2>&1 || break
+  [ -n "$(loading_window)" ] || break
   sleep 0.1
 done
-xdotool search --onlyvisible --name '^FormPlayer$' >/dev/null 2>&1 && fail "the loading window stays"
+[ -n "$(loading_window)" ] && fail "the loading window stays"
 wait_caption "$win" "Velodra :: First" 100 || fail "caption '$(window_name "$win")' after the scan"
 [ "$(active_window)" = "$win" ] || fail "after the scan the active window is $(active_window)"
 # The short title replaced the welcome text wholly: nothing yellow is left right of it (once,

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Resuming where the last run ended, with the real program under Xvfb: select the second
 # folder's third file, play, close; the next start without an argument has the same file
-# selected and playing, and the settings file holds exactly its three sections in order.
+# selected and playing, and the settings file holds exactly its three sections in order. The
+# wheel's volume is kept; a close while a box is open still ends the run.
 source "$(dirname "$0")/lib.sh"
 export VELODRA_AUDIO_SINK=fakesink
 start_xvfb
@@ -34,6 +35,9 @@ keys F7 F7
 wait_caption "$win" "Velodra :: B Three"
 keys F2
 sleep 1
+# Seven notches of the wheel down over the display: 65 %, kept for the next start.
+xdotool mousemove --window "$win" 100 100
+for _ in 1 2 3 4 5 6 7; do xdotool click 5; sleep 0.05; done
 close_window "$win"
 wait_exit "$app" 15
 [ "$EXIT_CODE" -eq 0 ] || { cat "$WORK/first.log"; fail "first run exited with $EXIT_CODE"; }
@@ -53,6 +57,8 @@ PlayNotification=1
 Opaque=0
 InclOther=0
 ReplayGain=0
+NaturalOrder=0
+Volume=65
 [Window]
 Left=199
 Top=124
@@ -74,6 +80,9 @@ PIDS+=($app)
 win=$(wait_window '^Velodra') || fail "no Velodra window at the second start"
 wait_caption "$win" "Velodra :: B Three"
 sleep 1.5
+# The window manager's close while the About box is open closes the box, then the window.
+keys F1
+wait_window '^About$' >/dev/null || fail "no About box"
 close_window "$win"
 wait_exit "$app" 15
 [ "$EXIT_CODE" -eq 0 ] || { cat "$WORK/second.log"; fail "second run exited with $EXIT_CODE"; }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # velodra-scan on generated trees: the plain listing, the JSON document checked against what
-# find sees, the include-WMA and include-other switches, errors and their exit codes.
+# find sees, the include-WMA, include-other and natural-order switches, errors and their exit
+# codes.
 set -uo pipefail
 build=${1:?usage: velodra_scan_e2e.sh BUILD_DIR}
 tool="$build/tools/velodra-scan"
@@ -87,6 +88,12 @@ other=${expected/$'./dir.mp3\n  in.mp3\n'/$'./dir.mp3\n  in.mp3\n./Only WMA\n  c
 other=${other/$'  a.MP3\n'/$'  a.MP3\n  b.m4a\n'}
 got=$(timeout 20 "$tool" --include-other "$lib")
 [ "$got" == "$other" ] || fail "--include-other listing:"$'\n'"$got"
+
+# --natural-order: numbers in folder and file names by value.
+mkdir -p "$work/nat/Disc 2" "$work/nat/Disc 10"
+touch "$work/nat/Disc 2/Track 10.mp3" "$work/nat/Disc 2/Track 9.mp3" "$work/nat/Disc 10/1.mp3"
+[ "$(timeout 20 "$tool" --natural-order "$work/nat" | tr '\n' '|')" == \
+  "./Disc 2|  Track 9.mp3|  Track 10.mp3|./Disc 10|  1.mp3|" ] || fail "--natural-order listing"
 
 # Errors: the message on stderr, nothing on stdout, exit 1; bad usage exits 2.
 err_case() { # root expected-message

@@ -31,7 +31,8 @@ for _ in $(seq 50); do grep -q ready "$WORK/notify.log" && break; sleep 0.1; don
 grep -q ready "$WORK/notify.log" || { cat "$WORK/notify.log"; fail "no notification server"; }
 
 lib="$WORK/Music"
-tone "$lib/A/01.mp3" 20 -c:a libmp3lame -b:a 128k -metadata title="First Song"
+tone "$lib/A/01.mp3" 20 -c:a libmp3lame -b:a 128k -metadata title="First Song" \
+  -metadata artist="Ann" -metadata album="Live"
 tone "$lib/A/02.mp3" 20 -c:a libmp3lame -b:a 128k -metadata title="Second Song"
 
 QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$WESTON_SOCKET" "$VELODRA" "$lib" >"$WORK/velodra.log" 2>&1 &
@@ -84,6 +85,9 @@ for n in notes:
     assert n["app"] == "Velodra" and n["icon"] == "org.velodra.Velodra", n
     assert n["desktop_entry"] == "org.velodra.Velodra" and n["timeout"] == 8000, n
     assert "kbps" in n["body"], n
+# Who plays on a line of its own above the time and rates, where the file names it.
+assert first["body"].startswith("Ann - Live\n"), first
+assert "\n" not in second["body"], second
 assert first["replaces"] == 0 and second["replaces"] == first["id"], notes
 EOF
 

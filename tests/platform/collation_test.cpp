@@ -21,6 +21,7 @@ struct TOrderCase {
     const char* A;
     const char* B;
     int Expected; // sign of Compare(A, B)
+    bool Natural = false;
 };
 
 class CollationOrderTest : public ::testing::TestWithParam<TOrderCase> {};
@@ -28,7 +29,7 @@ class CollationOrderTest : public ::testing::TestWithParam<TOrderCase> {};
 
 TEST_P(CollationOrderTest, ComparesAndKeysAgree) {
     const TOrderCase& c = GetParam();
-    const TCollation coll{QLocale(QString::fromLatin1(c.Locale))};
+    const TCollation coll{QLocale(QString::fromLatin1(c.Locale)), c.Natural};
     const QString a = QString::fromUtf8(c.A), b = QString::fromUtf8(c.B);
     EXPECT_EQ(Sign(coll.Compare(a, b)), c.Expected);
     EXPECT_EQ(Sign(coll.Compare(b, a)), -c.Expected);
@@ -47,7 +48,19 @@ INSTANTIATE_TEST_SUITE_P(
         TOrderCase{"de_DE", "\xc3\x96l", "Orange", -1},
         TOrderCase{"de_DE", "Zebra", "\xc3\xa4rger", 1},
         TOrderCase{"C", "rock/b", "Rock/c", -1}, // the C locale also ignores case
-        TOrderCase{"C", "Rock/b", "rock/a", 1}));
+        TOrderCase{"C", "Rock/b", "rock/a", 1},
+        // Natural order: numbers by value, in folder and file names alike.
+        TOrderCase{"en_US", "./Disc 10/01.mp3", "./Disc 2/01.mp3", 1, true},
+        TOrderCase{"de_DE", "./Track 9.mp3", "./track 10.mp3", -1, true},
+        TOrderCase{"C", "./Disc 10/a.mp3", "./Disc 2/a.mp3", 1, true},
+        TOrderCase{"C", "./Disc 10/a.mp3", "./Disc 2/a.mp3", -1}, // option off
+        // Leading zeros: the value counts, the exact text only between equal values.
+        TOrderCase{"en_US", "./007.mp3", "./8.mp3", -1, true},
+        TOrderCase{"en_US", "./007.mp3", "./7.mp3", -1, true},
+        // Mixed text: letters still decide before the number that follows them.
+        TOrderCase{"en_US", "./a10b.mp3", "./a9c.mp3", 1, true},
+        TOrderCase{"en_US", "./b1.mp3", "./a20.mp3", 1, true},
+        TOrderCase{"de_DE", "\xc3\x84pfel 10", "Apfel 9", 1, true}));
 
 TEST(CollationTest, NamesEqualButForCaseAreDistinctAndOrderedByExactText) {
     for (const char* locale : {"en_US", "de_DE", "C"}) {

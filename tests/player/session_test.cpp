@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <tuple>
 
 using testsupport::TSessionFixture;
 using testsupport::WriteFile;
@@ -359,6 +360,36 @@ TEST_F(TSessionFixture, SwitchingRandomOnWhilePlayingRecordsTheCurrentFile) {
     Run(TCommand::Stop);
     Session->SetRandom(true);
     EXPECT_EQ(Session->Played().Size(), 0);
+}
+
+// Switching the order re-sorts the library in place: the playing file stays selected by name and
+// plays on, its place in the history follows it, and what comes next follows the new order.
+TEST_F(TSessionFixture, NaturalOrderResortsKeepingTheSelectionTheHistoryAndPlaying) {
+    for (const char* name :
+         {"lib/Disc 2/Track 9.mp3", "lib/Disc 2/Track 10.mp3", "lib/Disc 10/1.mp3"})
+        WriteFile(Dir / name, "x");
+    LoadRoot(QString::fromStdString(Dir / "lib"));
+    SelectFolder(1); // "Disc 10" sorts first as text, "Track 10" before "Track 9"
+    SelectFile(1);
+    Run(TCommand::Play);
+    Session->SetRandom(true); // the history holds the playing file
+    Session->SetRandom(false);
+    const int opens = Opens();
+    // As text the playing file is the library's last: nothing is queued after it.
+    const std::tuple<bool, int, int, QString> steps[] = {{true, 0, 0, "/Disc 2/Track 10.mp3"},
+                                                         {false, 1, 1, {}},
+                                                         {true, 0, 0, "/Disc 2/Track 10.mp3"}};
+    for (const auto& [natural, folder, file, queued] : steps) {
+        Session->SetNaturalOrder(natural);
+        Tick();
+        EXPECT_EQ(std::pair(FolderIndex(), FileIndex()), std::pair(folder, file));
+        EXPECT_TRUE(Session->Played().Contains(folder, file));
+        EXPECT_EQ(Device->QueuedPath.isEmpty(), queued.isEmpty());
+        EXPECT_TRUE(Device->QueuedPath.endsWith(queued)) << qPrintable(Device->QueuedPath);
+    }
+    EXPECT_EQ(Opens(), opens) << "the playing file is not opened again";
+    EXPECT_TRUE(Session->IsPlaying());
+    EXPECT_EQ(Device->OpenPath, PathOf(0, 0));
 }
 
 TEST_F(TSessionFixture, PriorFileFromFirstFileWhilePlayingEndsOnPreviousFoldersLast) {

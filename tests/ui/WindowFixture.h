@@ -29,7 +29,8 @@ struct TFormControls {
     QAction *ActPlay, *ActPause, *ActStop, *ActLoad, *ActPrevFolder, *ActPrevFile, *ActNextFile,
         *ActNextFolder, *ActReversedElasped, *ActLoop, *ActShuffle, *ActCompact, *ActAbout,
         *FileExit1, *ActMixer, *ActInclWMA, *ActInclOther, *ActRestore, *ActMinimizeToTray,
-        *ActFolderImage, *ActPlayNotification, *OpacityNone, *Opacity25, *Opacity50, *Opacity75;
+        *ActFolderImage, *ActPlayNotification, *ActNaturalOrder, *OpacityNone, *Opacity25,
+        *Opacity50, *Opacity75;
     TDropDownList *edFolder, *edFile;
     QLabel *LblTitle, *LblTitle2, *LblTitleTest, *LblPosition, *LblPosition2, *LblDuration,
         *LblDuration2, *LblMode, *LblBitRate, *LblLoop, *LblShuffle, *LblCopyright, *LblCopyright2,
@@ -57,6 +58,7 @@ struct TFormControls {
             VELODRA_FIND(ActMinimizeToTray);
         VELODRA_FIND(ActFolderImage), VELODRA_FIND(ActPlayNotification), VELODRA_FIND(OpacityNone);
         VELODRA_FIND(Opacity25), VELODRA_FIND(Opacity50), VELODRA_FIND(Opacity75);
+        VELODRA_FIND(ActNaturalOrder);
         VELODRA_FIND(edFolder), VELODRA_FIND(edFile);
         VELODRA_FIND(LblTitle), VELODRA_FIND(LblTitle2), VELODRA_FIND(LblTitleTest);
         VELODRA_FIND(LblPosition), VELODRA_FIND(LblPosition2), VELODRA_FIND(LblDuration);

@@ -117,7 +117,8 @@ TEST_F(AboutTest, WithNoFileOpenTheTextEndsAfterTheCountryLine) {
         QStringLiteral("Velodra"),
         QStringLiteral("version 3.4"),
         QString(),
-        QStringLiteral("Folder oriented audio files player. Supports MP3 and WMA."),
+        QStringLiteral("Folder oriented audio files player. Supports MP3, WMA, FLAC, Ogg Vorbis, "
+                       "Opus, M4A and WAV."),
         QString(),
         QStringLiteral("please, send donation."),
         QString(),

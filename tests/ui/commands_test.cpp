@@ -146,7 +146,11 @@ TEST_F(TWindowFixture, KeysWorkWhateverHasTheFocus) {
     EXPECT_EQ(FolderIndex(), 0);
     NextBrowse.clear();
     QTest::keyClick(Window.get(), Qt::Key_F5);
-    EXPECT_EQ(Browsed, QStringList{QStringLiteral("Select folder containing MP3 and WMA files.")});
+    Form().ActInclOther->setChecked(true);
+    QTest::keyClick(Window.get(), Qt::Key_F5);
+    Form().ActInclOther->setChecked(false);
+    EXPECT_EQ(Browsed, QStringList({QStringLiteral("Select folder containing MP3 and WMA files."),
+                                    QStringLiteral("Select folder containing music files.")}));
     QTest::keyClick(Window.get(), Qt::Key_F9);
     EXPECT_TRUE(Form().ActCompact->isChecked());
 }

@@ -51,6 +51,7 @@ TEST_F(Loading, ShownDuringTheScanWithItsCountsInTheLocalesFormAndHiddenAfter) {
     EXPECT_FALSE(Window->isVisible());
     EXPECT_EQ(Label(), QStringLiteral("Loading... (2 folders, 2,200 files)"));
     EXPECT_EQ(Window->objectName(), QStringLiteral("FormPlayer"));
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Velodra")) << "as the task bar shows it";
 }
 
 // Abort (the button, or Escape, which goes to whichever window is active) keeps what was found.

@@ -8,7 +8,10 @@
 
 #include <QDBusObjectPath>
 #include <QImage>
+#include <QTimer>
+#include <QWheelEvent>
 #include <cmath>
+#include <tuple>
 
 using testsupport::TWindowFixture;
 
@@ -220,6 +223,21 @@ TEST_F(Mpris, LoopShuffleAndVolumeWrites) {
     volume(-3);
     EXPECT_EQ(Service->Volume(), 0.0);
     EXPECT_EQ(AnnouncedValues("Volume"), (QVariantList{0.25, 0.25, 0.0}));
+
+    // The wheel over the window, a closed list too, steps by 5 % (a touchpad's small turns add
+    // up) and shows it for a moment where the rate stands; the interface reads it.
+    const QString rate = Form().LblBitRate->text();
+    const std::tuple<QWidget*, int, int> turns[] = {
+        {Form().edFolder, 240, 10}, {Window.get(), 60, 10}, {Window.get(), 60, 15}};
+    for (const auto& [over, delta, want] : turns) {
+        QWheelEvent e({5, 5}, {5, 5}, {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &e);
+        EXPECT_EQ(Service->Volume(), want / 100.0) << delta;
+        EXPECT_EQ(Form().LblBitRate->text(), QStringLiteral("Volume %1 %").arg(want));
+    }
+    EXPECT_EQ(FolderIndex(), 0) << "a turn over a closed list is no choice in it";
+    QMetaObject::invokeMethod(Window->findChild<QTimer*>(QStringLiteral("TmrVolume")), "timeout");
+    EXPECT_EQ(Form().LblBitRate->text(), rate);
 }
 
 TEST_F(Mpris, OpenUriLoadsAFolderOrPlaysAFileAsADrop) {

@@ -45,6 +45,10 @@ TEST_F(NotifyTest, AnnouncedAsANotification) {
     EXPECT_EQ(read->role(), QAccessible::Notification);
     EXPECT_EQ(read->text(QAccessible::Name), QStringLiteral("Intro"));
     EXPECT_EQ(read->text(QAccessible::Description), QStringLiteral("03:25  44.1 kHz  128 kbps"));
+    // Who plays gets a line of its own; the pop-up grows by it.
+    ShowNotify(QStringLiteral("Intro "), QStringLiteral("03:25"), QStringLiteral("Ann"), "Live");
+    EXPECT_EQ(read->text(QAccessible::Description), QStringLiteral("Ann - Live\n03:25"));
+    EXPECT_EQ(FormNotify->height(), 58 + 12);
 }
 
 TEST_F(NotifyTest, StaysOpaqueThenFadesBy32AndClosesOnTheEighthTick) {

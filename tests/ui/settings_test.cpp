@@ -20,7 +20,7 @@ protected:
 };
 
 struct TOptions {
-    bool InclWma, Loop, Shuffle, Notify, Compact, ToTray, FolderImage, InclOther;
+    bool InclWma, Loop, Shuffle, Notify, Compact, ToTray, FolderImage, InclOther, Natural;
 };
 
 class RoundTrip : public Settings, public ::testing::WithParamInterface<TOptions> {};
@@ -43,6 +43,7 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     Form().ActPlayNotification->setChecked(o.Notify);
     Form().ActMinimizeToTray->setChecked(o.ToTray);
     Form().ActFolderImage->setChecked(o.FolderImage);
+    Form().ActNaturalOrder->setChecked(o.Natural);
     if (o.Compact) Run(Form().ActCompact);
     Window->move(150, 90);
     Run(Form().ActPlay);
@@ -64,6 +65,7 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
     EXPECT_EQ(Form().ActPlayNotification->isChecked(), o.Notify);
     EXPECT_EQ(Form().ActMinimizeToTray->isChecked(), o.ToTray);
     EXPECT_EQ(Form().ActFolderImage->isChecked(), o.FolderImage);
+    EXPECT_EQ(Form().ActNaturalOrder->isChecked(), o.Natural);
     EXPECT_EQ(Form().ActCompact->isChecked(), o.Compact);
     EXPECT_EQ(Window->height(), o.Compact ? 150 : 200);
     EXPECT_EQ(Window->pos(), QPoint(150, 90));
@@ -78,8 +80,8 @@ TEST_P(RoundTrip, EveryKeyComesBackAtTheNextStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, RoundTrip,
-    ::testing::Values(TOptions{true, true, false, true, true, true, false, true},
-                      TOptions{false, false, true, false, false, false, true, false}));
+    ::testing::Values(TOptions{true, true, false, true, true, true, false, true, true},
+                      TOptions{false, false, true, false, false, false, true, false, false}));
 
 TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
     ShowAndStart();
@@ -107,6 +109,8 @@ TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
                              "Opaque=0\n"
                              "InclOther=0\n"
                              "ReplayGain=2\n"
+                             "NaturalOrder=0\n"
+                             "Volume=100\n"
                              "[Window]\n"
                              "Left=210\n"
                              "Top=130\n"

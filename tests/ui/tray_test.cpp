@@ -5,6 +5,7 @@
 
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <tuple>
 
 using testsupport::TWindowFixture;
 
@@ -51,6 +52,21 @@ TEST_F(Tray, TipWithATitleTurnsCarriageReturnsIntoLineBreaks) {
     Window->AddTrayIcon();
     EXPECT_EQ(Tip(), QStringLiteral("Velodra\nSide A\nPart\nTwo\n00:00 - 00:06"));
     EXPECT_FALSE(Tip().contains(QLatin1Char('\r')));
+}
+
+TEST_F(Tray, TipGivesWhoPlaysALineWhereTheTimeStillFits) {
+    Load({2});
+    Player->MediaInfo.Title = QStringLiteral("Intro");
+    const QString many = QStringLiteral("x").repeated(100);
+    const std::tuple<QString, QString, QString> cases[] = {{"Ann", "Live", "Ann - Live\r"},
+                                                           {"", "Live", "Live\r"},
+                                                           {"Ann", many, "Ann\r"},
+                                                           {many, "", ""}};
+    for (const auto& [artist, album, who] : cases) {
+        Player->MediaInfo.Artist = artist;
+        Player->MediaInfo.Album = album;
+        EXPECT_EQ(Window->TrayTip(false), "Velodra\rIntro\r" + who + "00:00 - 00:06");
+    }
 }
 
 TEST_F(Tray, OverlongTipIsShortenedWithDots) {
@@ -131,7 +147,8 @@ TEST_P(Minimise, SetsMinimizedAndRestoreClearsIt) {
 INSTANTIATE_TEST_SUITE_P(ToTrayOnAndOff, Minimise, ::testing::Bool(),
                          [](const auto& p) { return p.param ? "ToTray" : "Plain"; });
 
-TEST_F(Tray, IconClicksSingleDoesNothingDoubleRestoresRightOpensTheMenu) {
+// A single click (all a StatusNotifierItem host sends) restores, as a double click does.
+TEST_F(Tray, IconClicksSingleAndDoubleRestoreRightOpensTheMenu) {
     Form().ActMinimizeToTray->setChecked(true);
     Window->showMinimized();
     // Stand in for the notification area: the icon and the hidden window.
@@ -140,11 +157,14 @@ TEST_F(Tray, IconClicksSingleDoesNothingDoubleRestoresRightOpensTheMenu) {
     QSystemTrayIcon* icon = Window->TrayIconObject();
     ASSERT_NE(icon, nullptr);
     emit icon->activated(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(Window->isHidden());
-    EXPECT_TRUE((Window->TrayIconObject() != nullptr));
-    EXPECT_TRUE(Window->State().Minimized);
+    EXPECT_FALSE(Window->isHidden());
+    EXPECT_FALSE((Window->TrayIconObject() != nullptr));
+    EXPECT_FALSE(Window->State().Minimized);
+    Window->showMinimized();
+    Window->AddTrayIcon();
+    Window->hide();
 
-    emit icon->activated(QSystemTrayIcon::Context);
+    emit Window->TrayIconObject()->activated(QSystemTrayIcon::Context);
     EXPECT_TRUE(Form().PUTray->isVisible());
     EXPECT_EQ(Form().PUTray->defaultAction(), Form().ActRestore);
     Form().PUTray->close();
