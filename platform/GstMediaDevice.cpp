@@ -697,10 +697,12 @@ private:
         StartMs = LastPositionMs = fromMs;
         LastPositionAtUs = g_get_monotonic_time();
         if (fromMs > 0) {
-            if (!Preroll(Options.CommandTimeoutMs, false).isEmpty()) {
-                // Gone or broken since it was opened: it ends here, as a stream that breaks.
-                StreamRanOut(false);
-                return;
+            if (const QString why = Preroll(Options.CommandTimeoutMs, false); !why.isEmpty()) {
+                // Gone or broken since it was opened: the play fails with the reason, where a
+                // stream that silently ran out would only be noticed seconds later.
+                ToReady();
+                CurrentMode = TMPModes::mpStopped;
+                throw EMediaDeviceError(why);
             }
             const auto flags =
                 static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);

@@ -228,6 +228,19 @@ TEST_F(GstDevice, OpeningAnotherFileReleasesThePreviousOne) {
     EXPECT_EQ(d->Mode(), TMPModes::mpNotReady);
 }
 
+// A file gone between its open and a play from within it: the play fails with the reason at
+// once, rather than ending silently where nothing could be read.
+TEST_F(GstDevice, APlayFromWithinAFileGoneSinceItsOpenFails) {
+    const std::string name = "gone.mp3";
+    std::filesystem::copy_file(*Dir / "long.mp3", *Dir / name);
+    auto d = NewDevice();
+    d->Open(Path(name));
+    std::filesystem::remove(*Dir / name);
+    d->Seek(3000);
+    EXPECT_THROW(d->Play(), EMediaDeviceError);
+    EXPECT_NE(d->Mode(), TMPModes::mpPlaying);
+}
+
 TEST_F(GstDevice, CommandsWithoutAFileSayNoDeviceIsOpen) {
     auto d = NewDevice();
     const std::function<void()> commands[] = {
