@@ -61,6 +61,7 @@ TEST(HandOverMessage, RefusesWhatIsNoMessage) {
         Frame("O/music") + "trailing", // bytes after the end
         Frame("O", 64 * 1024 + 1),     // longer than any folder name
         Frame("O", 0xFFFFFFFFu),       // a length that would make it wait forever
+        Frame(QByteArray("O/etc/hostname") + '\0' + ".mp3"), // cut at the NUL: another name
     };
     for (const QByteArray& b : broken) {
         bool complete = false;
@@ -102,6 +103,17 @@ protected:
     TTempDir Dir;
     QString Path = QString::fromStdString(Dir / "Velodra.socket");
 };
+
+// Closed, it takes nothing more and its socket is gone: the next start makes its own.
+TEST_F(HandOverSocket, AClosedServerLeavesThePathToTheNextStart) {
+    THandOverServer server(Path);
+    ASSERT_TRUE(server.Listening());
+    server.Close();
+    EXPECT_FALSE(server.Listening());
+    EXPECT_FALSE(QFileInfo::exists(Path));
+    THandOverServer next(Path);
+    EXPECT_TRUE(next.Listening());
+}
 
 TEST_F(HandOverSocket, DeliversRequestsAndAnswers) {
     // A stale socket of a copy that died is replaced.

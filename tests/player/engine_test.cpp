@@ -11,9 +11,11 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -192,6 +194,45 @@ TEST_F(Engine, FailuresComeBackWithTheirReason) {
     ASSERT_EQ(Seen->Opened.size(), 1u);
     EXPECT_EQ(Seen->Opened[0].Error, QStringLiteral("No."));
     EXPECT_EQ(Seen->Failures, QStringList{QStringLiteral("No MCI device open")});
+}
+
+// A device stuck in the kernel: the engine's end gives up on it within its bound, and the
+// worker that comes back later touches nothing of the engine.
+TEST(EngineEnd, AStuckDeviceNeitherHoldsTheEndNorOutlivesWhatItRefersTo) {
+    struct TStuckDevice final : TMediaDevice {
+        std::shared_ptr<std::atomic<int>> Stage; // 1: stuck in Open, 2: let go
+        void Open(const QString&) override {
+            *Stage = 1;
+            while (*Stage != 2)
+                std::this_thread::sleep_for(1ms);
+        }
+        void Close() override {}
+        bool DeviceOpen() const override { return true; }
+        void Play() override {}
+        void Pause() override {}
+        bool Resume() override { return true; }
+        void Stop() override {}
+        void Seek(std::int32_t) override {}
+        TMPModes Mode() override { return TMPModes::mpStopped; }
+        std::int32_t Position() override { return 0; }
+        std::int32_t Length() override { return 1000; }
+    };
+    auto stage = std::make_shared<std::atomic<int>>(0);
+    auto device = std::make_unique<TStuckDevice>();
+    device->Stage = stage;
+    auto engine = std::make_unique<TPlaybackEngine>(
+        std::move(device), std::make_shared<TFakeClock>(), TPlaybackEngine::TOptions{});
+    int opened = 0;
+    QObject::connect(engine.get(), &TPlaybackEngine::Opened, [&] { ++opened; });
+    engine->Open(1, A);
+    ASSERT_TRUE(WaitFor([&] { return *stage == 1; }, 3s));
+    const auto start = std::chrono::steady_clock::now();
+    engine.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    *stage = 2; // it comes back, publishes and answers: nobody is left to hear
+    std::this_thread::sleep_for(50ms);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, 0);
 }
 
 // The same on real files through GStreamer, the device on the engine's own thread.
