@@ -173,6 +173,22 @@ void TFormVelodra::TmrMainTimer() {
             ModifyTrayIcon(&icon, TrayTip(true));
         }
     }
+    RestartTimer();
+}
+
+// Ten times a second only while something on screen moves (a file playing, a title too long to
+// stand): idle, the window sleeps, waking once a minute for the copyright line over the picture
+// and not at all without one. What starts something moving wakes it again.
+void TFormVelodra::RestartTimer() {
+    if (Closing || !Session) return;
+    const bool moves = Session->State() == TPlayState::Playing || TitleScrollPos >= 0;
+    const int interval = moves ? 100 : 60000 - TmrMainTag;
+    if (!moves && !Shown(ui->ImgFolder1)) {
+        TmrMain->stop();
+        return;
+    }
+    if (TmrMain->isActive() && TmrMain->interval() == interval) return;
+    TmrMain->setInterval(interval);
     TmrMain->start();
 }
 

@@ -164,6 +164,21 @@ TEST_F(TWindowFixture, WithoutALibraryOnlyLoadAnswersTheKeys) {
     EXPECT_EQ(Browsed.size(), 1);
 }
 
+// Idle, the window sleeps: its timer runs ten times a second only while something moves.
+TEST_F(TWindowFixture, TheTimerRunsOnlyWhileTheDisplayMoves) {
+    Load({2});
+    const auto fast = [&] { return C.TmrMain->isActive() && C.TmrMain->interval() == 100; };
+    EXPECT_FALSE(C.TmrMain->isActive()) << "stopped, a short title, no picture";
+    Run(C.ActPlay);
+    EXPECT_TRUE(fast()) << "playing";
+    Run(C.ActPause);
+    EXPECT_FALSE(fast()) << "paused";
+    Run(C.ActPause);
+    EXPECT_TRUE(fast()) << "resumed";
+    Run(C.ActStop);
+    EXPECT_FALSE(C.TmrMain->isActive()) << "stopped again";
+}
+
 TEST_F(TWindowFixture, TimerSlotsCountFromPlayAndAllFireAtTheMinutesWrap) {
     // A title too wide for the display (the marquee runs) and a channel mode (it animates).
     WriteFile(Dir / "lib/F0/long.mp3", Mp3(std::string(60, 'W')));
