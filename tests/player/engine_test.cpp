@@ -199,27 +199,12 @@ TEST_F(Engine, FailuresComeBackWithTheirReason) {
 // A device stuck in the kernel: the engine's end gives up on it within its bound, and the
 // worker that comes back later touches nothing of the engine.
 TEST(EngineEnd, AStuckDeviceNeitherHoldsTheEndNorOutlivesWhatItRefersTo) {
-    struct TStuckDevice final : TMediaDevice {
-        std::shared_ptr<std::atomic<int>> Stage; // 1: stuck in Open, 2: let go
-        void Open(const QString&) override {
-            *Stage = 1;
-            while (*Stage != 2)
-                std::this_thread::sleep_for(1ms);
-        }
-        void Close() override {}
-        bool DeviceOpen() const override { return true; }
-        void Play() override {}
-        void Pause() override {}
-        bool Resume() override { return true; }
-        void Stop() override {}
-        void Seek(std::int32_t) override {}
-        TMPModes Mode() override { return TMPModes::mpStopped; }
-        std::int32_t Position() override { return 0; }
-        std::int32_t Length() override { return 1000; }
+    auto stage = std::make_shared<std::atomic<int>>(0); // 1: stuck in Open, 2: let go
+    auto device = std::make_unique<TScriptedMediaDevice>();
+    device->OnOpen = [stage] {
+        for (*stage = 1; *stage != 2;)
+            std::this_thread::sleep_for(1ms);
     };
-    auto stage = std::make_shared<std::atomic<int>>(0);
-    auto device = std::make_unique<TStuckDevice>();
-    device->Stage = stage;
     auto engine = std::make_unique<TPlaybackEngine>(
         std::move(device), std::make_shared<TFakeClock>(), TPlaybackEngine::TOptions{});
     int opened = 0;
