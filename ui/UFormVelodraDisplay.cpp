@@ -176,14 +176,16 @@ void TFormVelodra::TmrMainTimer() {
     RestartTimer();
 }
 
-// Ten times a second only while something on screen moves (a file playing, a title too long to
-// stand): idle, the window sleeps, waking once a minute for the copyright line over the picture
-// and not at all without one. What starts something moving wakes it again.
+// Ten times a second only while a file plays; otherwise once a second while a title too long to
+// stand scrolls, once a minute for the copyright line over the picture, and not at all without
+// either, each tick landing on its slot. What starts something moving wakes it again.
 void TFormVelodra::RestartTimer() {
     if (Closing || !Session) return;
-    const bool moves = Session->State() == TPlayState::Playing || TitleScrollPos >= 0;
-    const int interval = moves ? 100 : 60000 - TmrMainTag;
-    if (!moves && !Shown(ui->ImgFolder1)) {
+    const int interval = Session->State() == TPlayState::Playing ? 100
+                         : TitleScrollPos >= 0                   ? 1000 - TmrMainTag % 1000
+                         : Shown(ui->ImgFolder1)                 ? 60000 - TmrMainTag
+                                                                 : 0;
+    if (interval == 0) {
         TmrMain->stop();
         return;
     }

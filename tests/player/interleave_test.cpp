@@ -1,7 +1,6 @@
-// The session and the device's worker under random interleavings: a seeded generator of
-// commands, worker steps, deliveries of the worker's answers and the clock, the session's rules
-// checked after every step and the device's agreement whenever nothing is under way. A failing
-// seed prints the shortest sequence that still fails. VELODRA_INTERLEAVINGS=n runs n sequences.
+// Seeded random interleavings of commands, worker steps, deliveries of its answers and the clock:
+// the session's rules checked after every step, the device's agreement whenever nothing is under
+// way; a failing seed prints its shortest failing sequence. VELODRA_INTERLEAVINGS=n: n of them.
 #include "platform/ErrorReport.h"
 #include "player/Session.h"
 #include "player/UFormPlayer.h"
@@ -19,27 +18,31 @@ using namespace testsupport;
 
 namespace {
 
-using TRun = void (*)(TSession&, const QStringList&, int);
-// The commands, as keys, lists, the media-player interface and a second start give them; the
-// first ones, which act on the file playing, come most often.
-const std::pair<const char*, TRun> Commands[] = {
-    {"Play", [](TSession& s, const QStringList&, int) { s.Run(TCommand::Play); }},
-    {"Seek", [](TSession& s, const QStringList&, int a) { s.Seek(50 + 100 * (a % 80)); }},
-    {"Pause", [](TSession& s, const QStringList&, int) { s.Run(TCommand::Pause); }},
-    {"Stop", [](TSession& s, const QStringList&, int) { s.Run(TCommand::Stop); }},
-    {"Next", [](TSession& s, const QStringList&,
-                int a) { s.Run(a % 2 ? TCommand::NextFile : TCommand::NextFolder); }},
-    {"Prior", [](TSession& s, const QStringList&,
-                 int a) { s.Run(a % 2 ? TCommand::PrevFile : TCommand::PrevFolder); }},
-    {"Folder", [](TSession& s, const QStringList&, int a) { s.SelectFolder(a % 3); }},
-    {"File", [](TSession& s, const QStringList&, int a) { s.SelectFile(a % 3); }},
-    {"Open", [](TSession& s, const QStringList& f, int a) { s.OpenPath(f[a % f.size()]); }},
-    {"HandOver", [](TSession& s, const QStringList& f, int a) { s.HandOver(f[a % f.size()]); }},
-    {"Repeat", [](TSession& s, const QStringList&, int) { s.SetRepeat(!s.Repeat()); }},
+using L = const QStringList&;
+// The machinery's steps, then the commands as keys, lists, the media-player interface and a
+// second start give them; the first commands, which act on the file playing, come most often.
+const std::pair<const char*, void (*)(TSession&, L, int)> Steps[] = {
+    {"Worker", nullptr},
+    {"Deliver", nullptr},
+    {"Tick", nullptr},
+    {"Settle", nullptr},
+    {"Close", nullptr},
+    {"Play", [](TSession& s, L, int) { s.Run(TCommand::Play); }},
+    {"Seek", [](TSession& s, L, int a) { s.Seek(50 + 100 * (a % 80)); }},
+    {"Pause", [](TSession& s, L, int) { s.Run(TCommand::Pause); }},
+    {"Stop", [](TSession& s, L, int) { s.Run(TCommand::Stop); }},
+    {"Next",
+     [](TSession& s, L, int a) { s.Run(a % 2 ? TCommand::NextFile : TCommand::NextFolder); }},
+    {"Prior",
+     [](TSession& s, L, int a) { s.Run(a % 2 ? TCommand::PrevFile : TCommand::PrevFolder); }},
+    {"Folder", [](TSession& s, L, int a) { s.SelectFolder(a % 3); }},
+    {"File", [](TSession& s, L, int a) { s.SelectFile(a % 3); }},
+    {"Open", [](TSession& s, L f, int a) { s.OpenPath(f[a % f.size()]); }},
+    {"HandOver", [](TSession& s, L f, int a) { s.HandOver(f[a % f.size()]); }},
+    {"Repeat", [](TSession& s, L, int) { s.SetRepeat(!s.Repeat()); }},
 };
-constexpr int kCommands = static_cast<int>(std::size(Commands));
-enum { kWorker = kCommands, kDeliver, kTick, kSettle, kClose };
-const char* const MachineryNames[] = {"Worker", "Deliver", "Tick", "Settle", "Close"};
+enum { kWorker, kDeliver, kTick, kSettle, kClose, kCommand };
+constexpr unsigned kCommands = std::size(Steps) - kCommand;
 using TSteps = std::vector<std::pair<int, int>>; // (what, its argument)
 
 // The saved place of a resumed run: a position no seek of the generator makes.
@@ -58,9 +61,8 @@ public:
             Device->Lengths[f] =
                 static_cast<int>(rng() % 2 ? 800 + rng() % 2500 : 6500 + rng() % 2000);
         if (rng() % 3 == 0) Device->OpenFailures[files[rng() % files.size()]] = "broken";
-        TPlaybackEngine::TOptions options;
-        options.Steps = Steps;
-        Player = std::make_unique<TFormPlayer>(std::move(device), Clock, options);
+        Player = std::make_unique<TFormPlayer>(std::move(device), Clock,
+                                               TPlaybackEngine::TOptions{.Steps = Queues});
         Session = std::make_unique<TSession>(*Player);
         for (auto signal :
              {&TSession::FileChanged, &TSession::StateChanged, &TSession::PlayStarted})
@@ -77,10 +79,10 @@ public:
 
     // Runs a step; the first rule broken, else empty.
     std::string Run(int what, int arg) {
-        if (what < kCommands) {
-            Commands[what].second(*Session, Files, arg);
+        if (what >= kCommand) {
+            Steps[what].second(*Session, Files, arg);
         } else if (what == kWorker || what == kDeliver) {
-            RunOne(what == kWorker ? Steps->Worker : Steps->Answers);
+            RunOne(what == kWorker ? Queues->Worker : Queues->Answers);
         } else if (what == kTick) {
             Clock->Advance(50 + 50 * static_cast<std::uint32_t>(arg % 20));
             Looked = false;
@@ -92,9 +94,9 @@ public:
         // Settled: every request run and every answer delivered, the device looked at after.
         for (int round = 0; what == kSettle && round < 100 && (round == 0 || !Quiet()); ++round) {
             Player->Engine().PollNow();
-            while (!Steps->Worker.empty() || !Steps->Answers.empty()) {
-                RunOne(Steps->Worker);
-                RunOne(Steps->Answers);
+            while (!Queues->Worker.empty() || !Queues->Answers.empty()) {
+                RunOne(Queues->Worker);
+                RunOne(Queues->Answers);
                 if (std::string broken = Check(); !broken.empty()) return broken;
             }
         }
@@ -107,12 +109,9 @@ private:
         const auto fn = std::move(q.front());
         q.pop_front();
         fn();
-        if (&q == &Steps->Worker && q.empty()) Looked = true; // since the clock last moved
+        if (&q == &Queues->Worker && q.empty()) Looked = true; // since the clock last moved
     }
-    bool Quiet() const {
-        return Looked && Steps->Worker.empty() && Steps->Answers.empty() &&
-               !Player->Engine().Busy();
-    }
+    bool Quiet() const { return Looked && Queues->Answers.empty() && !Player->Engine().Busy(); }
 
     std::string Check() {
         if (Closed && Told != *Closed) return "the session changed after its close";
@@ -136,7 +135,7 @@ private:
     }
 
     QStringList Files;
-    std::shared_ptr<TEngineSteps> Steps = std::make_shared<TEngineSteps>();
+    std::shared_ptr<TEngineSteps> Queues = std::make_shared<TEngineSteps>();
     std::shared_ptr<TFakeClock> Clock = std::make_shared<TFakeClock>();
     TScriptedMediaDevice* Device = nullptr;
     std::unique_ptr<TFormPlayer> Player;
@@ -158,8 +157,9 @@ TSteps Generate(std::uint32_t seed) {
                          : r < 500 ? kDeliver
                          : r < 720 ? kTick
                          : r < 750 ? kSettle
-                         : r < 753 ? kClose
-                                   : static_cast<int>(std::min(rng() % 20, rng() % 20) % kCommands);
+                         : r < 753
+                             ? kClose
+                             : kCommand + static_cast<int>(std::min(rng(), rng()) % kCommands);
         steps.emplace_back(what, static_cast<int>(rng() % 1000));
     }
     steps.emplace_back(kSettle, 0);
@@ -183,9 +183,8 @@ TEST(Interleavings, TheRulesHoldWhateverComesFirst) {
                 return std::pair{static_cast<int>(i), broken};
         return std::pair{-1, std::string()};
     };
-    const int count = qEnvironmentVariableIsSet("VELODRA_INTERLEAVINGS")
-                          ? qEnvironmentVariableIntValue("VELODRA_INTERLEAVINGS")
-                          : 1000;
+    int count = qEnvironmentVariableIntValue("VELODRA_INTERLEAVINGS");
+    if (count <= 0) count = 1000;
     for (std::uint32_t seed = 1, failures = 0;
          seed <= static_cast<std::uint32_t>(count) && failures < 3; ++seed) {
         TSteps steps = Generate(seed);
@@ -201,9 +200,7 @@ TEST(Interleavings, TheRulesHoldWhateverComesFirst) {
         }
         std::string text;
         for (const auto& [what, arg] : steps)
-            text += std::string(what < kCommands ? Commands[what].first
-                                                 : MachineryNames[what - kCommands]) +
-                    "(" + std::to_string(arg) + ") ";
+            text += std::string(Steps[what].first) + "(" + std::to_string(arg) + ") ";
         ADD_FAILURE() << "seed " << seed << ": " << replay(seed, steps).second
                       << "\n  shortest: " << text;
     }
