@@ -4,6 +4,7 @@
 #include "platform/EndSignals.h"
 #include "platform/Error.h"
 #include "platform/FileName.h"
+#include "platform/HandOverSocket.h"
 #include "platform/IniFile.h"
 #include "platform/InstanceLock.h"
 #include "player/Session.h"
@@ -22,6 +23,25 @@
 #include <memory>
 
 namespace {
+// The window's close lets go of the single-instance lock and the hand-over socket before
+// anything in the close can wait: a copy held up on its way out (a device stuck in the kernel)
+// never keeps a later start from running.
+class TReleaseOnClose : public QObject {
+public:
+    explicit TReleaseOnClose(QObject* desktop) : Desktop(desktop) {}
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Close) {
+            if (auto* socket = Desktop ? Desktop->findChild<THandOverServer*>() : nullptr)
+                socket->Close();
+            ReleaseInstanceLock();
+        }
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    QObject* Desktop;
+};
+
 // The installed icon from the desktop's theme; our own sizes where it has none (a build tree).
 QIcon AppIcon() {
     QIcon bundled;
@@ -85,6 +105,8 @@ int main(int argc, char** argv) {
     formVelodra->SetSession(session.get());
     // Media controls and the hand-over; they go before the windows.
     auto desktop = StartDesktopServices(*session, TInstanceLock::DefaultPath());
+    TReleaseOnClose releaseOnClose(desktop.get());
+    formVelodra->installEventFilter(&releaseOnClose);
     // Log-out, shutdown and kill close the program as its window does; the session manager's
     // save request saves what the close would.
     TEndSignals endSignals([w = formVelodra.get()](int) { w->EndSession(); });

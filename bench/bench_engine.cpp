@@ -442,6 +442,17 @@ int main(int argc, char** argv) {
         else
             std::printf("%-34s %10.1f %12.1f\n", label.c_str(), w.Ui, w.All);
     }
+    // The target: the program's window wakes no more often than the reference's beside it.
+    const auto find = [&](const char* label) {
+        for (const auto& [l, w] : wakeups)
+            if (l == label && w.Ui >= 0) return w.All;
+        return -1.0;
+    };
+    if (const double mine = find("Velodra (xcb on Xvfb)"),
+        ref = find("audacious (its default window)");
+        mine >= 0 && ref > 0)
+        std::printf("%-34s %10s %11.2fx  (target: at most 1.0x)\n",
+                    "ratio, Velodra / audacious window", "", mine / ref);
     if (!xvfb.Ok())
         std::printf("(no Xvfb: the reference's window was not measured)\n");
     else if (!haveAudacious)

@@ -27,10 +27,11 @@ namespace {
 
 // One continuous tone cut into files of the given lengths (stem-1.ext, stem-2.ext...), each
 // encoded with the given ffmpeg output options, or with the lame program when they start with
-// "lame". Returns the files' paths, or none when a step failed.
+// "lame", each at its own sample rate where rates gives one. Returns the files' paths, or none
+// when a step failed.
 std::vector<std::string> CutTone(const std::string& dir, const std::string& stem,
                                  const std::string& ext, const std::vector<double>& seconds,
-                                 const std::string& encoder) {
+                                 const std::string& encoder, const std::vector<int>& rates) {
     double total = 0;
     for (double s : seconds)
         total += s;
@@ -49,7 +50,9 @@ std::vector<std::string> CutTone(const std::string& dir, const std::string& stem
             cmd += encoder + " --quiet \"" + part + "\" \"" + file + "\"";
         else
             cmd += "ffmpeg -nostdin -y -hide_banner -loglevel error -i \"" + part + "\" " +
-                   encoder + " \"" + file + "\"";
+                   encoder +
+                   (i < rates.size() ? " -af aresample=" + std::to_string(rates[i]) : "") + " \"" +
+                   file + "\"";
         if (std::system(cmd.c_str()) != 0) return {};
         files.push_back(file);
         from = to;
@@ -127,12 +130,15 @@ int main(int argc, char** argv) {
         std::vector<double> Seconds;
         const char* Encoder;
         double TargetMs;
+        std::vector<int> Rates = {}; // of each file; none: the tone's 44.1 kHz
     };
     const TCase cases[] = {
         {"MP3 by LAME, 4 s", "mp3", {4, 4, 4}, "lame -b 192", 5},
         {"MP3 by ffmpeg, 4 s", "mp3", {4, 4, 4}, "-c:a libmp3lame -b:a 192k", 5},
         {"MP3 by ffmpeg, 3 s", "mp3", {3, 3, 3}, "-c:a libmp3lame -b:a 128k", 5},
         {"WMA (wmav2), 4 s", "wma", {4, 4, 4}, "-c:a wmav2 -b:a 128k", 10},
+        // A change of sample rate within a play: the output keeps the first file's rate.
+        {"FLAC 44.1>48>44.1 kHz", "flac", {4, 4, 4}, "-c:a flac", 5, {44100, 48000, 44100}},
     };
     TGstDeviceOptions options;
     options.AudioSink = QStringLiteral("pulsesink");
@@ -142,8 +148,8 @@ int main(int argc, char** argv) {
     std::printf("  %-22s %10s %10s\n", "files", "dip (ms)", "target");
     int stem = 0;
     for (const TCase& c : cases) {
-        const auto files =
-            CutTone(dir.Path.string(), "t" + std::to_string(stem++), c.Ext, c.Seconds, c.Encoder);
+        const auto files = CutTone(dir.Path.string(), "t" + std::to_string(stem++), c.Ext,
+                                   c.Seconds, c.Encoder, c.Rates);
         if (files.empty()) {
             std::fprintf(stderr, "could not make the files of %s\n", c.Name);
             return 1;

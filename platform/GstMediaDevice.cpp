@@ -181,6 +181,7 @@ public:
         LengthMs = QueryLength();
         CurrentPath = path;
         CurrentUri = uri;
+        FixOutputRate();
         ToReady();
         CurrentMode = TMPModes::mpStopped;
     }
@@ -336,10 +337,11 @@ private:
     // The samples reach the output in one format whatever the file holds: a change of sample
     // format or channels between two files (integers from MP3, floats from AAC) made the output
     // start afresh at the change and drop what it still held of the file before. 16-bit stereo,
-    // which most files are already (they pass untouched). The rate is left alone: playbin
-    // converts before the filter with an element that can't resample.
+    // which most files are already (they pass untouched). The rate is the first file's, fixed
+    // once it is open (FixOutputRate): a next file of another rate is resampled to it, where
+    // the output renegotiating dropped most of a second at the junction.
     static GstElement* MakeOutputFormat() {
-        GstElement* caps = gst_element_factory_make("capsfilter", nullptr);
+        GstElement* caps = gst_element_factory_make("capsfilter", "velodra-output");
         if (!caps) return nullptr;
         GstCaps* format =
             gst_caps_from_string("audio/x-raw,format=S16LE,layout=interleaved,channels=2");
@@ -381,8 +383,32 @@ private:
     }
 
     static GstElement* MakeFormatFilter() {
-        return MakeFilterBin(
-            "format", {gst_element_factory_make("audioconvert", nullptr), MakeOutputFormat()});
+        return MakeFilterBin("format", {gst_element_factory_make("audioconvert", nullptr),
+                                        gst_element_factory_make("audioresample", nullptr),
+                                        MakeOutputFormat()});
+    }
+
+    // The output's rate from now on: the one the open file prerolled at.
+    void FixOutputRate() {
+        GstElement* filter = nullptr;
+        g_object_get(Pipeline.get(), "audio-filter", &filter, nullptr);
+        if (!filter) return;
+        TElementPtr bin(filter);
+        TElementPtr caps(GST_IS_BIN(filter) ? gst_bin_get_by_name(GST_BIN(filter), "velodra-output")
+                                            : nullptr);
+        if (!caps) return;
+        std::unique_ptr<GstPad, TObjectUnref> src(gst_element_get_static_pad(caps.get(), "src"));
+        GstCaps* now = src ? gst_pad_get_current_caps(src.get()) : nullptr;
+        if (!now) return;
+        gint rate = 0;
+        gst_structure_get_int(gst_caps_get_structure(now, 0), "rate", &rate);
+        gst_caps_unref(now);
+        if (rate <= 0) return;
+        GstCaps* fixed = gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE",
+                                             "layout", G_TYPE_STRING, "interleaved", "channels",
+                                             G_TYPE_INT, 2, "rate", G_TYPE_INT, rate, nullptr);
+        g_object_set(caps.get(), "caps", fixed, nullptr);
+        gst_caps_unref(fixed);
     }
 
     // audioconvert ! rgvolume ! rglimiter ! audioconvert ! the output format, for playbin's
@@ -396,7 +422,7 @@ private:
         GstElement* bin =
             MakeFilterBin("replaygain",
                           {in, volume, limiter, gst_element_factory_make("audioconvert", nullptr),
-                           MakeOutputFormat()},
+                           gst_element_factory_make("audioresample", nullptr), MakeOutputFormat()},
                           nullptr, &out);
         if (!bin) return MakeFormatFilter();
         std::unique_ptr<GstPad, TObjectUnref> src(gst_element_get_static_pad(out, "src"));
@@ -697,10 +723,12 @@ private:
         StartMs = LastPositionMs = fromMs;
         LastPositionAtUs = g_get_monotonic_time();
         if (fromMs > 0) {
-            if (!Preroll(Options.CommandTimeoutMs, false).isEmpty()) {
-                // Gone or broken since it was opened: it ends here, as a stream that breaks.
-                StreamRanOut(false);
-                return;
+            if (const QString why = Preroll(Options.CommandTimeoutMs, false); !why.isEmpty()) {
+                // Gone or broken since it was opened: the play fails with the reason, where a
+                // stream that silently ran out would only be noticed seconds later.
+                ToReady();
+                CurrentMode = TMPModes::mpStopped;
+                throw EMediaDeviceError(why);
             }
             const auto flags =
                 static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);

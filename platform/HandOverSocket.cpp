@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 constexpr qsizetype MaxPayload = 64 * 1024; // far above any folder name the system allows
@@ -57,7 +58,9 @@ std::optional<THandOverRequest> DecodeHandOver(const QByteArray& data, bool& com
     if (data.size() > HeaderSize + qsizetype{length}) return std::nullopt;
     const QByteArray payload = data.mid(HeaderSize);
     if (payload == "A") return THandOverRequest{};
-    if (payload.front() == 'O') return THandOverRequest{DecodeFileName(payload.mid(1))};
+    // A name holds no NUL: one cut there would name another place.
+    if (payload.front() == 'O' && !payload.contains('\0'))
+        return THandOverRequest{DecodeFileName(payload.mid(1))};
     return std::nullopt;
 }
 
@@ -76,9 +79,15 @@ THandOverServer::THandOverServer(const QString& path, QObject* parent)
 }
 
 THandOverServer::~THandOverServer() {
+    Close();
+}
+
+void THandOverServer::Close() {
+    Retry->stop();
     if (Fd < 0) return;
     delete Notifier;
-    ::close(Fd);
+    Notifier = nullptr;
+    ::close(std::exchange(Fd, -1));
     // Only our own socket: the path may have been taken over since.
     const QByteArray name = EncodeFileName(Path);
     struct stat st {};

@@ -37,6 +37,9 @@ public:
     explicit THandOverServer(const QString& path, QObject* parent = nullptr);
     ~THandOverServer() override;
     bool Listening() const;
+    // Stops listening and removes the socket: the closing copy takes no more requests, and the
+    // next start makes its own.
+    void Close();
 
 signals:
     void Received(const THandOverRequest& request);

@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 // A folder of the user's own that the lock can live in.
@@ -67,8 +68,18 @@ TInstanceLock::~TInstanceLock() {
     if (Fd >= 0) close(Fd);
 }
 
+namespace {
+TInstanceLock*& ProcessLock() {
+    static TInstanceLock* lock = nullptr;
+    return lock;
+}
+} // namespace
+
 bool AcquireInstanceLock() {
-    // Never released: the process holds it until it ends.
-    static TInstanceLock* lock = new TInstanceLock();
-    return lock->Acquired();
+    if (!ProcessLock()) ProcessLock() = new TInstanceLock();
+    return ProcessLock()->Acquired();
+}
+
+void ReleaseInstanceLock() {
+    delete std::exchange(ProcessLock(), nullptr);
 }

@@ -30,5 +30,8 @@ private:
     bool Ok = true;
 };
 
-// Takes the program's lock for the life of the process; false when another copy runs.
+// Takes the program's lock until it is released or the process ends; false when another copy
+// runs.
 bool AcquireInstanceLock();
+// Lets it go: a closing copy that something keeps from ending never holds a later start off.
+void ReleaseInstanceLock();

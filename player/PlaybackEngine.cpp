@@ -1,11 +1,22 @@
 #include "player/PlaybackEngine.h"
 
+#include "player/SessionRules.h"
+
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace {
+
+struct TReading {
+    TMPModes Mode = TMPModes::mpNotReady;
+    std::int32_t PositionMs = 0;
+    std::uint32_t ReadAt = 0; // clock tick of the reading
+    std::int32_t LengthMs = 0;
+    std::uint64_t Done = 0; // commands run when it was taken
+};
 
 // A track is never over by standing still within this long after its play command...
 constexpr std::uint32_t kPlayGuardMs = 5000;
@@ -21,41 +32,66 @@ QString DeviceText(const EMediaDeviceError& e) {
 
 } // namespace
 
+// What the engine and its worker share: it lives as long as either, so a worker left behind
+// by the engine's end never touches what has gone.
+struct TEngineShared {
+    std::mutex Mutex;                 // guards all below but Steps
+    TPlaybackEngine* Front = nullptr; // null once the engine has gone
+    TReading Reading;                 // the worker's
+    TReading Expected;                // the caller's, from the commands given
+    std::uint64_t Given = 0;          // commands given
+    std::uint64_t Done = 0;
+    std::shared_ptr<TEngineSteps> Steps; // the caller's thread only
+};
+
 // Lives on the engine's thread; every member function runs there.
 class TEngineWorker : public QObject {
 public:
-    TEngineWorker(TPlaybackEngine& front, std::unique_ptr<TMediaDevice> device,
+    TEngineWorker(std::shared_ptr<TEngineShared> shared, std::unique_ptr<TMediaDevice> device,
                   std::shared_ptr<TClock> clock, TPlaybackEngine::TOptions options)
-        : Front(front), Device(std::move(device)), Clock(std::move(clock)), Options(options),
-          Timer(new QTimer(this)) {
+        : Shared(std::move(shared)), Device(std::move(device)), Clock(std::move(clock)),
+          Options(std::move(options)), Timer(new QTimer(this)) {
         Timer->setSingleShot(true);
         connect(Timer, &QTimer::timeout, this, [this] { Poll(); });
     }
 
-    void Open(TTicket ticket, const QString& path) {
+    void Open(const TOpenRequest& q, TGeneration gen) {
+        Gen = gen;
         Forget();
-        TOpenResult r{ticket, {}, {}};
-        r.Info.FilePath = path;
+        TOpenResult r{q.Ticket, gen, false, 0, {}, {}};
+        r.Info.FilePath = q.Path;
         try {
-            Device->Open(path);
-            Current = ticket;
-            CurrentPath = path;
+            Device->Open(q.Path);
+            Current = q.Ticket;
+            CurrentPath = q.Path;
             ReadStreamInfo(r.Info);
             if (r.Info.Duration <= 0) r.Info.Duration = Device->Length();
             Duration = r.Info.Duration;
+            // Where the open was asked to start, this file's own open and no other's.
+            const int at = ResumePosition(q.StartMs, r.Info.Duration);
+            if (at > 0) Device->Seek(at);
+            r.StartMs = at;
+            if (q.Play) {
+                Device->Play();
+                Started();
+                r.Playing = true;
+            }
         } catch (const EMediaDeviceError& e) {
             r.Error = DeviceText(e);
+            if (Current != 0) Close();
         }
         Tell([r](TPlaybackEngine& f) { emit f.Opened(r); });
     }
 
-    void Close() {
-        Forget();
-        Device->Close();
+    void Close(TGeneration gen) {
+        Gen = gen;
+        Close();
     }
 
-    void Play(TTicket ticket, std::int32_t fromMs, TTicket next, const QString& nextPath) {
-        if (!Hold(ticket)) return Failed(ticket, NoDeviceOpenText());
+    void Play(TTicket ticket, std::int32_t fromMs, TTicket next, const QString& nextPath,
+              TGeneration gen) {
+        Gen = gen;
+        if (const QString why = Hold(ticket); !why.isEmpty()) return Failed(ticket, why);
         try {
             if (fromMs > 0) Device->Seek(fromMs);
             // Before the play: a short track is read to its end at once, too soon to queue later.
@@ -91,9 +127,10 @@ public:
         WatchEnd = true;
     }
 
-    void Stop(TTicket ticket) {
+    void Stop(TTicket ticket, TGeneration gen) {
+        Gen = gen;
         WatchEnd = false;
-        if (!Hold(ticket)) return;
+        if (!Hold(ticket).isEmpty()) return;
         try {
             Device->Stop();
             UndoHeardChange();
@@ -105,16 +142,25 @@ public:
         LastPosition = -1;
     }
 
-    void Seek(TTicket ticket, std::int32_t ms, bool play, bool pause) {
+    void Seek(TTicket ticket, std::int32_t ms, bool play, bool pause, TTicket next,
+              const QString& nextPath, TGeneration gen) {
+        Gen = gen;
         WatchEnd = false;
-        if (!Hold(ticket)) return;
+        if (const QString why = Hold(ticket); !why.isEmpty()) {
+            if (play) Failed(ticket, why);
+            return;
+        }
         try {
             Device->Seek(ms);
             if (UndoHeardChange()) Device->Seek(ms);
             // The seek dropped the queued file: it goes to the device again for the new play.
             ChangeExpected = false;
             if (!play) return;
-            QueueOnDevice(Next, NextPath);
+            if (next != 0) {
+                QueueOnDevice(next, nextPath);
+            } else {
+                QueueOnDevice(Next, NextPath);
+            }
             Device->Play();
             Started();
             if (pause) {
@@ -147,7 +193,7 @@ public:
         if (ChangeExpected) TakeChange();
         if (WatchEnd && TrackEnded()) {
             WatchEnd = false;
-            Tell([t = Current](TPlaybackEngine& f) { emit f.Ended(t); });
+            Tell([t = Current, g = Gen](TPlaybackEngine& f) { emit f.Ended(t, g); });
         }
         Publish();
     }
@@ -163,14 +209,33 @@ public:
     }
 
 private:
+    void Close() {
+        Forget();
+        Device->Close();
+    }
+
+    // To the caller's thread, unless the engine has gone meanwhile.
     template <typename F> void Tell(F&& fn) {
-        QMetaObject::invokeMethod(
-            &Front, [&f = Front, fn = std::forward<F>(fn)] { fn(f); }, Qt::QueuedConnection);
+        if (Options.Steps) {
+            Options.Steps->Answers.push_back([s = Shared, fn = std::forward<F>(fn)] {
+                TPlaybackEngine* f = nullptr;
+                {
+                    const std::lock_guard lock(s->Mutex);
+                    f = s->Front;
+                }
+                if (f) fn(*f);
+            });
+            return;
+        }
+        const std::lock_guard lock(Shared->Mutex);
+        if (TPlaybackEngine* f = Shared->Front)
+            QMetaObject::invokeMethod(
+                f, [f, fn = std::forward<F>(fn)] { fn(*f); }, Qt::QueuedConnection);
     }
 
     void Failed(TTicket ticket, const QString& error) {
         WatchEnd = false;
-        Tell([ticket, error](TPlaybackEngine& f) { emit f.PlayFailed(ticket, error); });
+        Tell([ticket, error, g = Gen](TPlaybackEngine& f) { emit f.PlayFailed(ticket, error, g); });
     }
 
     void Started() {
@@ -224,30 +289,30 @@ private:
         return true;
     }
 
-    // The device holds ticket's file: it may have gone on with the queued file a moment before
-    // the caller, who knows nothing of it yet, sent this command; then that file is opened
-    // again.
-    bool Hold(TTicket ticket) {
-        if (ticket != 0 && ticket == Current) return true;
-        if (ticket == 0 || ticket != Previous) return false;
+    // The device holds ticket's file (empty), else why not: it may have gone on with the
+    // queued file a moment before the caller, who knows nothing of it yet, sent this command;
+    // then that file is opened again, and a failure to is the open's own reason.
+    QString Hold(TTicket ticket) {
+        if (ticket != 0 && ticket == Current) return {};
+        if (ticket == 0 || ticket != Previous) return NoDeviceOpenText();
         const QString path = PreviousPath;
         const std::int32_t duration = PreviousDuration;
         Forget();
         try {
             Device->Open(path);
-        } catch (const EMediaDeviceError&) {
-            return false;
+        } catch (const EMediaDeviceError& e) {
+            return DeviceText(e);
         }
         Current = ticket;
         CurrentPath = path;
         Duration = duration;
-        return true;
+        return {};
     }
 
     void TakeChange() {
         const TTrackChange c = Device->TakeTrackChange();
         if (c.Kind == TTrackChange::None) return;
-        TChangeResult r{Current, Next, c.Kind == TTrackChange::Failed, c.Error, NextInfo};
+        TChangeResult r{Gen, Current, Next, c.Kind == TTrackChange::Failed, c.Error, NextInfo};
         if (r.Failed) {
             // The device stands at the end of the track that played out.
             ForgetNext();
@@ -266,44 +331,46 @@ private:
         Tell([r](TPlaybackEngine& f) { emit f.Changed(r); });
     }
 
-    // Over when the device stopped at its end, or (no file queued, a while after the play) when
-    // the position stands still within a second of the stated duration: a stated duration
-    // longer than the audio would otherwise leave it silent there.
+    // Over when the device stopped at its end (a track of any length), or (no file queued, a
+    // while after the play) when the position stands still within a second of the stated
+    // duration: a stated duration longer than the audio would otherwise leave it silent there.
     bool TrackEnded() {
+        if (Device->AtEnd()) return true;
+        if (ChangeExpected) return false;
         const bool guardOver =
             PlayStartTick != 0 &&
             static_cast<std::uint32_t>(Clock->TickCount() - PlayStartTick) > kPlayGuardMs;
-        if (ChangeExpected) return guardOver && Device->AtEnd();
         const std::int32_t p = Device->Position();
-        bool ended = false;
-        if (guardOver) {
-            const bool stalledNearEnd =
-                p == LastPosition && static_cast<std::int64_t>(Duration) - p < kEndSlackMs;
-            ended = stalledNearEnd || Device->AtEnd();
-        }
+        const bool ended =
+            guardOver && p == LastPosition && static_cast<std::int64_t>(Duration) - p < kEndSlackMs;
         if (!ended) LastPosition = p;
         return ended;
     }
 
     void Publish() {
-        TPlaybackEngine::TReading r;
+        TReading r;
         r.Mode = Device->Mode();
         r.PositionMs = Device->Position();
         r.LengthMs = Device->Length();
         r.ReadAt = Clock->TickCount();
         r.Done = Done;
         {
-            const std::lock_guard lock(Front.Mutex);
-            Front.Reading = r;
-            Front.Done = Done;
+            const std::lock_guard lock(Shared->Mutex);
+            Shared->Reading = r;
+            Shared->Done = Done;
         }
         Schedule(r);
     }
 
     // Often near the end (the end rule and the change to the next file), seldom elsewhere, not
-    // at all while nothing plays.
-    void Schedule(const TPlaybackEngine::TReading& r) {
+    // at all while nothing plays and no end is awaited: a device that stopped at its end by
+    // itself is looked at once more, which reports the end.
+    void Schedule(const TReading& r) {
         if (Options.NearEndPollMs <= 0) return;
+        if (WatchEnd && r.Mode != TMPModes::mpPlaying && r.Mode != TMPModes::mpPaused) {
+            if (!Timer->isActive()) Timer->start(Options.NearEndPollMs);
+            return;
+        }
         if (r.Mode != TMPModes::mpPlaying) {
             Timer->stop();
             return;
@@ -318,12 +385,13 @@ private:
         if (!Timer->isActive() || Timer->remainingTime() > ms) Timer->start(ms);
     }
 
-    TPlaybackEngine& Front;
+    std::shared_ptr<TEngineShared> Shared;
     std::unique_ptr<TMediaDevice> Device;
     std::shared_ptr<TClock> Clock;
     TPlaybackEngine::TOptions Options;
     QTimer* Timer;
     std::uint64_t Done = 0;
+    TGeneration Gen = 0; // of the last request that decided what plays
 
     TTicket Current = 0; // the file the device holds
     QString CurrentPath;
@@ -342,10 +410,14 @@ private:
 
 TPlaybackEngine::TPlaybackEngine(std::unique_ptr<TMediaDevice> device,
                                  std::shared_ptr<TClock> clock, TOptions options)
-    : Clock(clock ? clock : SystemClock()) {
+    : Clock(clock ? clock : SystemClock()), Shared(std::make_shared<TEngineShared>()),
+      Steps(options.Steps), EndWaitMs(options.EndWaitMs) {
+    if (Steps) options.OwnThread = false;
     if (!options.OwnThread) options.NearEndPollMs = 0;
-    Worker = new TEngineWorker(*this, std::move(device), Clock, options);
-    if (options.OwnThread) {
+    Shared->Front = this;
+    const bool ownThread = options.OwnThread;
+    Worker = new TEngineWorker(Shared, std::move(device), Clock, std::move(options));
+    if (ownThread) {
         Thread = new QThread;
         Thread->setObjectName(QStringLiteral("sound device"));
         Worker->moveToThread(Thread);
@@ -354,7 +426,13 @@ TPlaybackEngine::TPlaybackEngine(std::unique_ptr<TMediaDevice> device,
 }
 
 TPlaybackEngine::~TPlaybackEngine() {
+    {
+        // From here on the worker tells nobody.
+        const std::lock_guard lock(Shared->Mutex);
+        Shared->Front = nullptr;
+    }
     if (!Thread) {
+        if (Steps) Steps->Worker.clear();
         Worker->Shutdown();
         delete Worker;
         return;
@@ -362,49 +440,54 @@ TPlaybackEngine::~TPlaybackEngine() {
     QMetaObject::invokeMethod(
         Worker, [w = Worker] { w->Shutdown(); }, Qt::QueuedConnection);
     Thread->quit();
-    // A device stuck on a stalled disk must not keep the program from ending: it is left behind.
-    if (!Thread->wait(5000)) return;
+    // A device stuck on a stalled disk must not keep the program from ending: the worker is
+    // left behind with what it needs (the device, the shared readings), and the process ends
+    // under it.
+    if (!Thread->wait(EndWaitMs)) return;
     delete Worker;
     delete Thread;
 }
 
 template <typename F> void TPlaybackEngine::Post(F&& fn) {
     {
-        const std::lock_guard lock(Mutex);
-        ++Given;
+        const std::lock_guard lock(Shared->Mutex);
+        ++Shared->Given;
     }
-    QMetaObject::invokeMethod(
-        Worker,
-        [w = Worker, fn = std::forward<F>(fn)] {
-            fn(*w);
-            w->CommandDone();
-        },
-        Qt::QueuedConnection);
+    auto run = [w = Worker, fn = std::forward<F>(fn)] {
+        fn(*w);
+        w->CommandDone();
+    };
+    if (Steps) {
+        Steps->Worker.push_back(std::move(run));
+        return;
+    }
+    QMetaObject::invokeMethod(Worker, std::move(run), Qt::QueuedConnection);
 }
 
 void TPlaybackEngine::Expect(TMPModes mode, std::int32_t positionMs) {
-    const std::lock_guard lock(Mutex);
-    Expected.Mode = mode;
-    Expected.PositionMs = positionMs;
-    Expected.ReadAt = Clock->TickCount();
-    Expected.LengthMs = Reading.LengthMs;
-    Expected.Done = Given + 1; // the command about to be given
+    const std::lock_guard lock(Shared->Mutex);
+    Shared->Expected.Mode = mode;
+    Shared->Expected.PositionMs = positionMs;
+    Shared->Expected.ReadAt = Clock->TickCount();
+    Shared->Expected.LengthMs = Shared->Reading.LengthMs;
+    Shared->Expected.Done = Shared->Given + 1; // the command about to be given
 }
 
-void TPlaybackEngine::Open(TTicket ticket, const QString& path) {
-    Expect(TMPModes::mpStopped, 0);
-    Post([ticket, path](TEngineWorker& w) { w.Open(ticket, path); });
+void TPlaybackEngine::Open(const TOpenRequest& request) {
+    Expect(request.Play ? TMPModes::mpPlaying : TMPModes::mpStopped, 0);
+    Post([request, g = NextGeneration()](TEngineWorker& w) { w.Open(request, g); });
 }
 
 void TPlaybackEngine::Close() {
     Expect(TMPModes::mpNotReady, 0);
-    Post([](TEngineWorker& w) { w.Close(); });
+    Post([g = NextGeneration()](TEngineWorker& w) { w.Close(g); });
 }
 
 void TPlaybackEngine::Play(TTicket ticket, std::int32_t fromMs, TTicket next,
                            const QString& nextPath) {
     Expect(TMPModes::mpPlaying, std::max(fromMs, 0));
-    Post([=](TEngineWorker& w) { w.Play(ticket, fromMs, next, nextPath); });
+    Post(
+        [=, g = NextGeneration()](TEngineWorker& w) { w.Play(ticket, fromMs, next, nextPath, g); });
 }
 
 void TPlaybackEngine::Pause(TTicket ticket) {
@@ -419,15 +502,18 @@ void TPlaybackEngine::Resume(TTicket ticket) {
 
 void TPlaybackEngine::Stop(TTicket ticket) {
     Expect(TMPModes::mpStopped, 0);
-    Post([ticket](TEngineWorker& w) { w.Stop(ticket); });
+    Post([ticket, g = NextGeneration()](TEngineWorker& w) { w.Stop(ticket, g); });
 }
 
-void TPlaybackEngine::Seek(TTicket ticket, std::int32_t ms, bool play, bool pause) {
+void TPlaybackEngine::Seek(TTicket ticket, std::int32_t ms, bool play, bool pause, TTicket next,
+                           const QString& nextPath) {
     Expect(pause  ? TMPModes::mpPaused
            : play ? TMPModes::mpPlaying
                   : TMPModes::mpStopped,
            std::max(ms, 0));
-    Post([=](TEngineWorker& w) { w.Seek(ticket, ms, play, pause); });
+    Post([=, g = NextGeneration()](TEngineWorker& w) {
+        w.Seek(ticket, ms, play, pause, next, nextPath, g);
+    });
 }
 
 void TPlaybackEngine::Queue(TTicket ticket, TTicket next, const QString& path) {
@@ -452,18 +538,24 @@ double TPlaybackEngine::Volume() const {
 }
 
 void TPlaybackEngine::PollNow() {
+    if (Steps) {
+        Steps->Worker.push_back([w = Worker] { w->Poll(); });
+        return;
+    }
     QMetaObject::invokeMethod(
         Worker, [w = Worker] { w->Poll(); }, Qt::QueuedConnection);
 }
 
 TMPModes TPlaybackEngine::Mode() const {
-    const std::lock_guard lock(Mutex);
-    return Reading.Done >= Expected.Done ? Reading.Mode : Expected.Mode;
+    const std::lock_guard lock(Shared->Mutex);
+    return Shared->Reading.Done >= Shared->Expected.Done ? Shared->Reading.Mode
+                                                         : Shared->Expected.Mode;
 }
 
 std::int32_t TPlaybackEngine::Position() const {
-    const std::lock_guard lock(Mutex);
-    const TReading& r = Reading.Done >= Expected.Done ? Reading : Expected;
+    const std::lock_guard lock(Shared->Mutex);
+    const TReading& r =
+        Shared->Reading.Done >= Shared->Expected.Done ? Shared->Reading : Shared->Expected;
     if (r.Mode != TMPModes::mpPlaying) return r.PositionMs;
     // Played on since the reading at the clock's pace, up to the end.
     const std::int64_t since = static_cast<std::uint32_t>(Clock->TickCount() - r.ReadAt);
@@ -473,6 +565,6 @@ std::int32_t TPlaybackEngine::Position() const {
 }
 
 bool TPlaybackEngine::Busy() const {
-    const std::lock_guard lock(Mutex);
-    return Done < Given;
+    const std::lock_guard lock(Shared->Mutex);
+    return Shared->Done < Shared->Given;
 }

@@ -6,11 +6,15 @@
 // display asks many times a second (mode, position, length) comes from the last reading the
 // worker published, never from the device itself.
 //
-// Every file the device is given carries a ticket chosen by the caller. Results name their
-// ticket, so a caller that has moved on since can tell a late answer from a current one, and a
-// command for a ticket the device has just left (it went on with the queued file a moment before
-// the command came) opens that file again first, so the command acts on the file the caller
-// knows.
+// Every file the device is given carries a ticket chosen by the caller. Every request that
+// decides what the device plays (open, close, play, stop, seek) starts a new generation; every
+// answer names the generation it was made under, so a caller drops an answer that a later
+// request has overtaken (Current). A command for a ticket the device has just left (it went on
+// with the queued file a moment before the command came) opens that file again first, so the
+// command acts on the file the caller knows; the change it undid is then of an older generation.
+//
+// The engine's end never waits long: a worker stuck in the kernel is left behind, and what it
+// still refers to (the readings, the device) is its own or shared with it.
 #include "platform/Clock.h"
 #include "platform/MediaDevice.h"
 #include "player/UMediaInfo.h"
@@ -18,23 +22,45 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
-#include <mutex>
 
 class QThread;
 class TEngineWorker;
+struct TEngineShared;
 
-using TTicket = std::uint64_t; // 0: no file
+using TTicket = std::uint64_t;     // 0: no file
+using TGeneration = std::uint64_t; // the requests that decide what plays, counted
+
+// A whole open: the file, where it starts and whether it plays from there at once.
+struct TOpenRequest {
+    TTicket Ticket = 0;
+    QString Path;
+    std::int32_t StartMs = 0; // a saved position; ignored in the last seconds of the file
+    bool Play = false;
+};
+
+// The engine's two queues run by hand: the worker's requests and the answers for the caller,
+// each a step a test takes in an order of its choosing.
+struct TEngineSteps {
+    std::deque<std::function<void()>> Worker;
+    std::deque<std::function<void()>> Answers;
+};
 
 struct TOpenResult {
     TTicket Ticket = 0;
-    QString Error;   // empty: the file is open, stopped at its start
+    TGeneration Generation = 0;
+    bool Playing = false;     // the request asked to play, and it does
+    std::int32_t StartMs = 0; // where it stands (or plays from)
+    QString Error;            // empty: the file is open, stopped at its start
     TMediaInfo Info; // read from the file; the device's length where the stream states none
 };
 
 // The device went on with the queued file (Failed false: it plays now), or found it can't be
 // played once the previous one had played out (Failed: the device stands at the end of From).
 struct TChangeResult {
+    TGeneration Generation = 0;
     TTicket From = 0;
     TTicket Ticket = 0;
     bool Failed = false;
@@ -55,6 +81,10 @@ public:
         // PollNow is called (tests that drive a clock by hand).
         int NearEndPollMs = 100;
         int FarPollMs = 1000;
+        // Set: the worker's requests and the answers wait here until the test runs them.
+        std::shared_ptr<TEngineSteps> Steps;
+        // How long the engine's end waits for a worker busy with the device.
+        int EndWaitMs = 1500;
     };
     TPlaybackEngine(std::unique_ptr<TMediaDevice> device, std::shared_ptr<TClock> clock,
                     TOptions options);
@@ -63,8 +93,9 @@ public:
     TPlaybackEngine& operator=(const TPlaybackEngine&) = delete;
 
     // --- commands; none waits
-    // Closes what was open and opens path; the answer is Opened.
-    void Open(TTicket ticket, const QString& path);
+    // Closes what was open and opens the request's file; the answer is Opened.
+    void Open(const TOpenRequest& request);
+    void Open(TTicket ticket, const QString& path) { Open(TOpenRequest{ticket, path}); }
     void Close();
     // Plays the file from fromMs (0: its start), with next (when not 0) queued to follow it
     // without a gap. A failure is PlayFailed.
@@ -74,8 +105,10 @@ public:
     void Resume(TTicket ticket);
     // Stopped at the start of the file.
     void Stop(TTicket ticket);
-    // Moves to ms; plays on from there when play, and pauses there when pause.
-    void Seek(TTicket ticket, std::int32_t ms, bool play, bool pause);
+    // Moves to ms; plays on from there when play (with next queued), and pauses there when
+    // pause.
+    void Seek(TTicket ticket, std::int32_t ms, bool play, bool pause, TTicket next = 0,
+              const QString& nextPath = {});
     // Queues next to follow ticket, replacing what was queued; Drop forgets it.
     void Queue(TTicket ticket, TTicket next, const QString& path);
     void Drop(TTicket ticket);
@@ -91,36 +124,32 @@ public:
     std::int32_t Position() const;
     // True until the worker has run every command given so far.
     bool Busy() const;
+    // The generation of the last request that decided what plays; an answer of another is
+    // stale.
+    TGeneration Generation() const { return Gen; }
 
 signals:
     void Opened(const TOpenResult& result);
-    void PlayFailed(TTicket ticket, const QString& error);
+    void PlayFailed(TTicket ticket, const QString& error, TGeneration generation);
     // The file played out by itself (its end, or the point past which nothing plays); the
     // device stands there.
-    void Ended(TTicket ticket);
+    void Ended(TTicket ticket, TGeneration generation);
     void Changed(const TChangeResult& result);
 
 private:
     friend class TEngineWorker;
-    struct TReading {
-        TMPModes Mode = TMPModes::mpNotReady;
-        std::int32_t PositionMs = 0;
-        std::uint32_t ReadAt = 0; // clock tick of the reading
-        std::int32_t LengthMs = 0;
-        std::uint64_t Done = 0; // commands run when it was taken
-    };
     // What a command changes at once, before the worker has run it.
     void Expect(TMPModes mode, std::int32_t positionMs);
     template <typename F> void Post(F&& fn);
+    TGeneration NextGeneration() { return ++Gen; }
 
     std::shared_ptr<TClock> Clock;
+    std::shared_ptr<TEngineShared> Shared; // the readings, shared with the worker
+    std::shared_ptr<TEngineSteps> Steps;
     TEngineWorker* Worker = nullptr;
     QThread* Thread = nullptr;
-    mutable std::mutex Mutex; // guards Reading, Expected and Done
-    TReading Reading;         // the worker's
-    TReading Expected;        // the caller's, from the commands given
-    std::uint64_t Given = 0;  // commands given (caller's thread only)
-    std::uint64_t Done = 0;
+    int EndWaitMs = 1500;
+    TGeneration Gen = 0;
     double VolumeLevel = 1.0;
 };
 

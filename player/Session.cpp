@@ -55,12 +55,12 @@ struct TSession::TScanJob {
 };
 
 TSession::TSession(TFormPlayer& player, QObject* parent)
-    : QObject(parent), FormPlayer(player), Engine(player.Engine()) {
+    : QObject(parent), FormPlayer(player), Engine(player.Engine()), Control(player.Engine()) {
     Rng.seed(static_cast<std::mt19937::result_type>(QDateTime::currentMSecsSinceEpoch()));
-    connect(&Engine, &TPlaybackEngine::Opened, this, &TSession::Opened);
-    connect(&Engine, &TPlaybackEngine::PlayFailed, this, &TSession::PlayFailed);
-    connect(&Engine, &TPlaybackEngine::Ended, this, &TSession::Ended);
-    connect(&Engine, &TPlaybackEngine::Changed, this, &TSession::Changed);
+    connect(&Control, &TPlaybackControl::Opened, this, &TSession::Opened);
+    connect(&Control, &TPlaybackControl::PlayFailed, this, &TSession::PlayFailed);
+    connect(&Control, &TPlaybackControl::Ended, this, &TSession::Ended);
+    connect(&Control, &TPlaybackControl::Changed, this, &TSession::Changed);
     States = DecideStates();
     Shown = Now();
 }
@@ -77,6 +77,7 @@ TSession::TShown TSession::Now() const {
 }
 
 template <typename F> void TSession::Guard(F&& fn) {
+    if (Control.Closed()) return; // after the close nothing acts
     const TBatch batch(*this);
     try {
         fn();
@@ -147,7 +148,22 @@ int TSession::FileCount() const {
 }
 
 std::int32_t TSession::Position() const {
-    return FormPlayer.IsOpen ? Engine.Position() : 0;
+    return Control.IsOpen() ? Engine.Position() : 0;
+}
+
+QString TSession::BrokenRule() const {
+    if (Control.Closed()) return {};
+    const QString path = Library().FilePath(CurFolderIndex, CurFileIndex);
+    if (!Control.Agrees(IsPlaying(), IsPaused()))
+        return QStringLiteral("the session is %1, the device's state %2")
+            .arg(static_cast<int>(PlayState))
+            .arg(static_cast<int>(Control.State()));
+    if ((Control.IsOpen() || Control.Opening()) && Control.Path() != path)
+        return QStringLiteral("the device holds %1, the session %2").arg(Control.Path(), path);
+    if (IsPlaying() && path.isEmpty()) return QStringLiteral("plays with no file selected");
+    if (!path.isEmpty() && Info().FilePath != path)
+        return QStringLiteral("the information is of %1, the file %2").arg(Info().FilePath, path);
+    return {};
 }
 
 QString TSession::FileDisplayName(int folder, int file) const {
@@ -309,9 +325,9 @@ void TSession::SetShownPicture(const QString& path) {
 
 void TSession::Seek(std::int32_t ms) {
     Guard([&] {
-        if (!FormPlayer.IsOpen) return;
+        if (!Control.IsOpen()) return;
         // Playing or paused, it goes on (or waits) there.
-        Engine.Seek(Ticket, ms, IsPlaying(), IsPaused());
+        Control.Seek(ms);
         Events.push_back([this, at = Engine.Position()] { emit PositionMoved(at); });
     });
 }
@@ -427,7 +443,7 @@ void TSession::AbortScan() {
 void TSession::Shutdown() {
     PendingScan.reset();
     Scan.reset();
-    Engine.Close();
+    Control.Close();
 }
 
 // ---- the commands' bodies
@@ -435,14 +451,13 @@ void TSession::Shutdown() {
 void TSession::Play(std::int32_t fromMs) {
     if (IsPlaying()) Stop();
     if (CurFolderIndex < 0 || CurFileIndex < 0) return;
-    if (!InfoReady) {
+    if (Control.Opening()) {
         // Still opening: it plays once it is open.
-        PlayWhenOpen = true;
-        PlayFromMs = fromMs;
+        Control.PlayWhenOpen(fromMs);
         PlayState = TPlayState::Playing;
         return;
     }
-    if (!FormPlayer.IsOpen) {
+    if (!Control.IsOpen()) {
         throw EVelodraError(
             tr("Unable to play %1.\r\r%2").arg(QuotedStr(Info().FilePath), NoDeviceOpenText()));
     }
@@ -450,12 +465,10 @@ void TSession::Play(std::int32_t fromMs) {
 }
 
 void TSession::StartPlaying(std::int32_t fromMs) {
-    PlayWhenOpen = false;
     PlayState = TPlayState::Playing;
     // The next file goes to the device with the play: a short track is read to its end at once.
     PlayEffects(false);
-    Engine.Play(Ticket, fromMs, PlannedTicket,
-                PlannedTicket ? Library().FilePath(Planned.Folder, Planned.File) : QString());
+    Control.Play(fromMs);
 }
 
 void TSession::PlayEffects(bool queueNext) {
@@ -468,25 +481,22 @@ void TSession::PlayEffects(bool queueNext) {
 void TSession::PauseResume() {
     if (PlayState == TPlayState::Playing) {
         PlayState = TPlayState::Paused;
-        if (FormPlayer.IsOpen) Engine.Pause(Ticket);
+        Control.Pause();
     } else if (PlayState == TPlayState::Paused) {
-        if (PlayWhenOpen) {
+        PlayState = TPlayState::Playing;
+        if (Control.IsOpen() && Control.PlayPending()) {
             // Paused before it was open: it starts now, as a play does.
-            PlayState = TPlayState::Playing;
-            if (FormPlayer.IsOpen) StartPlaying(PlayFromMs);
+            StartPlaying(Control.PlayFromMs());
             return;
         }
-        PlayState = TPlayState::Playing;
-        if (FormPlayer.IsOpen) Engine.Resume(Ticket);
+        Control.Resume();
     }
 }
 
 void TSession::Stop() {
     PlayState = TPlayState::Stopped;
-    PlayWhenOpen = false;
     PlannedValid = false;
-    PlannedTicket = 0;
-    if (FormPlayer.IsOpen) Engine.Stop(Ticket);
+    Control.Stop();
 }
 
 void TSession::PrevFile() {
@@ -521,43 +531,31 @@ void TSession::ChangeFile(int file) {
     }
     const bool wasPlaying = IsPlaying();
     PlannedValid = false; // decided for a file, or a library, that is left now
-    PlannedTicket = 0;
     PlayState = TPlayState::Stopped;
     OpenSelected();
     if (wasPlaying) Play();
 }
 
-void TSession::OpenSelected() {
-    FormPlayer.IsOpen = false;
+void TSession::OpenSelected(std::int32_t startMs, bool play) {
     FormPlayer.MediaInfo = {};
-    InfoReady = false;
-    PlayWhenOpen = false;
     const QString path = Library().FilePath(CurFolderIndex, CurFileIndex);
     if (path.isEmpty()) {
         // Close what was open, so that no stale file plays on under an empty display.
-        Engine.Close();
-        Ticket = 0;
-        InfoReady = true;
+        Control.Unload();
         throw EVelodraError(tr("List index out of bounds (%1)").arg(CurFileIndex));
     }
     FormPlayer.MediaInfo.FilePath = path;
-    Ticket = ++LastTicket;
-    Engine.Open(Ticket, path);
+    Control.Open(path, startMs, play);
 }
 
 void TSession::TakeOver(const TChangeResult& change) {
-    Ticket = change.Ticket;
+    Control.TakeOver(change);
     FormPlayer.MediaInfo = change.Info;
-    InfoReady = true;
     Dirty |= kInfo;
-    PlayWhenOpen = false;
-    FormPlayer.IsOpen = !change.Failed;
-    // The device stands at the end of the track before: nothing of it is left to play.
-    if (change.Failed) Engine.Close();
 }
 
 void TSession::OpenFailed(const QString& path, const QString& reason) {
-    PlayWhenOpen = false;
+    Control.CancelPlayWhenOpen();
     // A file the advance came to is passed over, unless the advance has failed ten times in a
     // row or once for every file (a drive gone): then it ends with the report as a choice does.
     const int limit = std::min(kSkipLimit, Library().TotalFileCount());
@@ -572,7 +570,7 @@ void TSession::OpenFailed(const QString& path, const QString& reason) {
     Events.push_back([this, text] { emit Skipped(text); });
     // Counted as played, so that random order comes to the end of its cycle.
     if (RandomOn) PlayedKeys.Insert(CurFolderIndex, CurFileIndex);
-    const TTicket before = Ticket;
+    const TTicket before = Control.Ticket();
     EndOfTrack(MoveNext(), before);
 }
 
@@ -615,25 +613,21 @@ TNextFile TSession::TakePlannedMove() {
 }
 
 void TSession::PlanNextFile(bool queue) {
-    if (!FormPlayer.IsOpen || PlayCount == 0) return;
+    if (!Control.IsOpen() || PlayCount == 0) return;
     const TMoveBasis basis = MoveBasis();
     if (PlannedValid && PlannedBasis == basis) return;
     DropNext();
     Planned = DecideNextFile();
     PlannedBasis = basis;
     PlannedValid = true;
-    PlannedTicket = 0;
-    const QString path = Planned.Kind == TNextKind::None
-                             ? QString()
-                             : Library().FilePath(Planned.Folder, Planned.File);
-    if (path.isEmpty()) return;
-    PlannedTicket = ++LastTicket;
-    if (queue) Engine.Queue(Ticket, PlannedTicket, path);
+    Control.PlanNext(Planned.Kind == TNextKind::None
+                         ? QString()
+                         : Library().FilePath(Planned.Folder, Planned.File),
+                     queue);
 }
 
 void TSession::DropNext() {
-    if (PlannedTicket != 0 && FormPlayer.IsOpen) Engine.Drop(Ticket);
-    PlannedTicket = 0;
+    Control.DropNext();
 }
 
 bool TSession::MoveNext() {
@@ -671,7 +665,7 @@ void TSession::ApplyNextFile(const TNextFile& next) {
 void TSession::EndOfTrack(bool moved, TTicket before) {
     if (moved) {
         // The same file again (one file with Repeat): it starts over.
-        if (Ticket == before) Play();
+        if (Control.Ticket() == before) Play();
         return;
     }
     Stop();
@@ -682,46 +676,46 @@ void TSession::EndOfTrack(bool moved, TTicket before) {
 
 void TSession::Opened(const TOpenResult& r) {
     Guard([&] {
-        if (r.Ticket != Ticket || InfoReady) return;
-        InfoReady = true;
         Dirty |= kInfo;
-        const std::optional<int> resumeAt = std::exchange(ResumeAtMs, std::nullopt);
         if (!r.Error.isEmpty()) return OpenFailed(Info().FilePath, r.Error);
-        FormPlayer.IsOpen = true;
         FormPlayer.MediaInfo = r.Info;
         StartingUp = false;
         SkipRun = 0;
-        if (resumeAt) {
-            // The resumed file goes on where the last run left it.
-            const int at = ResumePosition(*resumeAt, Info().Duration);
-            if (ResumePlaying) {
-                StartPlaying(at);
-            } else if (at > 0) {
-                Engine.Seek(Ticket, at, false, false);
-                Events.push_back([this, at] { emit PositionMoved(at); });
-            }
+        if (r.Playing) {
+            // Asked to play with the open (the resumed file): set right when a Stop or a Pause
+            // came meanwhile.
+            if (PlayState == TPlayState::Stopped) return Control.Stop();
+            PlayEffects(true);
+            if (PlayState == TPlayState::Paused) Control.Pause();
             return;
         }
-        if (PlayWhenOpen && PlayState == TPlayState::Playing) StartPlaying(PlayFromMs);
+        if (r.StartMs > 0) Events.push_back([this, at = r.StartMs] { emit PositionMoved(at); });
+        if (Control.PlayPending() && PlayState == TPlayState::Playing)
+            StartPlaying(Control.PlayFromMs());
     });
 }
 
-void TSession::PlayFailed(TTicket ticket, const QString& error) {
+void TSession::PlayFailed(const QString& error) {
     Guard([&] {
-        if (ticket != Ticket || PlayState == TPlayState::Stopped) return;
-        PlayState = TPlayState::Stopped;
+        if (PlayState == TPlayState::Stopped) return;
         PlannedValid = false;
-        PlannedTicket = 0;
+        // Where the advance came to it, it is passed over as a file that can't be opened.
+        if (Advancing && PlayState == TPlayState::Playing)
+            return OpenFailed(Info().FilePath, error);
+        PlayState = TPlayState::Stopped;
         throw EVelodraError(tr("Unable to play %1.\r\r%2").arg(QuotedStr(Info().FilePath), error));
     });
 }
 
-void TSession::Ended(TTicket ticket) {
+void TSession::Ended() {
     Guard([&] {
-        if (ticket != Ticket || PlayState != TPlayState::Playing) return;
+        if (PlayState == TPlayState::Stopped) return;
+        // Paused a moment too late: it moves on all the same, and waits paused there.
+        const bool paused = IsPaused();
         Advancing = true;
-        const TTicket before = Ticket;
+        const TTicket before = Control.Ticket();
         EndOfTrack(MoveNext(), before);
+        if (paused && PlayState == TPlayState::Playing) PauseResume();
     });
 }
 
@@ -730,18 +724,17 @@ void TSession::Ended(TTicket ticket) {
 // already and is taken over instead of opened and started.
 void TSession::Changed(const TChangeResult& r) {
     Guard([&] {
-        if (r.From != Ticket || PlayState == TPlayState::Stopped) return;
+        if (PlayState == TPlayState::Stopped) return;
         Advancing = true;
-        const TTicket queued = PlannedTicket;
+        const TTicket queued = Control.QueuedTicket();
         const TNextFile next = TakePlannedMove();
         const bool planned = next.Kind != TNextKind::None && r.Ticket == queued &&
                              Library().FilePath(next.Folder, next.File) == r.Info.FilePath;
-        const TTicket before = Ticket;
         if (!planned) {
             // Queued by a decision that changed too late to be dropped: back to the track that
             // ended, and on as the decision now says.
             if (!r.Failed) OpenSelected();
-            EndOfTrack(MoveTo(next), before);
+            EndOfTrack(MoveTo(next), Control.Ticket());
             return;
         }
         TakingOver = &r;
@@ -829,10 +822,14 @@ void TSession::LibraryLoaded(TAfterScan after) {
                         Saved.Folder < folders &&
                         Saved.File < Library().FileCountInFolder(Saved.Folder);
     if (resume) {
+        // The saved place goes with the resumed file's own open, so that no other file's open
+        // takes it over.
         ChangeFolder(Saved.Folder, false);
-        ChangeFile(Saved.File);
-        ResumeAtMs = Saved.PositionMs;
-        ResumePlaying = Saved.Playing;
+        CurFileIndex = Saved.File;
+        Dirty |= kFile;
+        PlannedValid = false;
+        PlayState = Saved.Playing ? TPlayState::Playing : TPlayState::Stopped;
+        OpenSelected(Saved.PositionMs, Saved.Playing);
         return;
     }
     const bool wasPlaying = IsPlaying();

@@ -4,12 +4,14 @@
 // the random history, whether it plays, and the next file decided ahead and queued on the device.
 // Every way in (keys, menus, the tool bar, the lists, the media-player interface, a second start)
 // runs its commands; windows render what it announces. It draws nothing and never waits: the
-// scan runs on a worker, the device answers later (player/PlaybackEngine.h).
+// scan runs on a worker; what the device is asked and which of its answers count is the
+// protocol's (player/PlaybackControl.h).
 //
 // Each command runs to its end first; what it changed is announced after it, once, in a fixed
 // order, so a watcher never sees a state in the middle of a command (a move while playing never
 // reads "Stopped").
 #include "player/NextFile.h"
+#include "player/PlaybackControl.h"
 #include "player/PlaybackEngine.h"
 #include "player/SessionRules.h"
 #include "player/UFormPlayer.h"
@@ -55,9 +57,9 @@ public:
     bool IsPlaying() const { return PlayState != TPlayState::Stopped; } // playing or paused
     bool IsPaused() const { return PlayState == TPlayState::Paused; }
     // The selected file is open in the device (its information is in).
-    bool FileOpen() const { return FormPlayer.IsOpen; }
+    bool FileOpen() const { return Control.IsOpen(); }
     // The selected file's information has been read (or its open has failed).
-    bool InfoKnown() const { return InfoReady; }
+    bool InfoKnown() const { return !Control.Opening(); }
     bool Repeat() const { return RepeatOn; }
     bool Random() const { return RandomOn; }
     bool IncludeWma() const { return IncludeWmaOn; }
@@ -119,8 +121,15 @@ public:
     // The desktop asks the window to come to the front, or the program to end.
     void Raise() { emit RaiseRequested(); }
     void Quit() { emit QuitRequested(); }
-    // The close: the scan is stopped and the device closed.
+    // The close: the scan is stopped and the device closed. Closed, the session runs no
+    // command and takes no answer: nothing it holds changes after the close has saved it.
     void Shutdown();
+    bool Closed() const { return Control.Closed(); }
+    // The rules kept after every command and every answer, or the first one broken: the
+    // device's file is the selected file; "Playing" means the device plays or opens to play,
+    // "Paused" that it is paused (or has yet to start), "Stopped" that it does neither.
+    QString BrokenRule() const;
+    const TPlaybackControl& Device() const { return Control; }
 
     // --- the root as saved, before any scan (the settings set it)
     void SetRootFolder(const QString& root) { FormPlayer.Library.RootFolder = root; }
@@ -174,7 +183,7 @@ private:
     void PrevFile();
     void ChangeFolder(int folder, bool openFile); // edFolderChange
     void ChangeFile(int file);                    // edFileChange
-    void OpenSelected();
+    void OpenSelected(std::int32_t startMs = 0, bool play = false);
     void Reorder(); // the library into the order NaturalOrderOn asks for
     void TakeOver(const TChangeResult& change);
     void OpenFailed(const QString& path, const QString& reason);
@@ -199,10 +208,10 @@ private:
     void ApplyNextFile(const TNextFile& next);
     void EndOfTrack(bool moved, TTicket before);
 
-    // The device's answers.
+    // The device's answers that still count (the protocol drops the others).
     void Opened(const TOpenResult& r);
-    void PlayFailed(TTicket ticket, const QString& error);
-    void Ended(TTicket ticket);
+    void PlayFailed(const QString& error);
+    void Ended();
     void Changed(const TChangeResult& r);
 
     void BeginScan(const QString& root, TAfterScan after);
@@ -229,19 +238,12 @@ private:
     int FileListTag = 0;
     QString Picture;
 
-    // The open file: the ticket the device knows it by; its information is in once InfoReady.
-    TTicket Ticket = 0;
-    TTicket LastTicket = 0;
-    bool InfoReady = false;
-    bool PlayWhenOpen = false;     // a play was asked for while the file was opening
-    std::int32_t PlayFromMs = 0;   // ...from here
-    std::optional<int> ResumeAtMs; // the resumed file's saved position, until it is open
-    bool ResumePlaying = false;
+    // What the device holds and is asked: the selected file's open, its play, the next file.
+    TPlaybackControl Control;
     std::uint64_t PlayCount = 0; // plays started, the basis of a planned move
     bool PlannedValid = false;
     TMoveBasis PlannedBasis;
     TNextFile Planned;
-    TTicket PlannedTicket = 0;
     const TChangeResult* TakingOver = nullptr; // the change ChangeFile takes over, not opens
 
     std::unique_ptr<TScanJob> Scan;

@@ -38,7 +38,6 @@ public:
     TFormPlayer& operator=(const TFormPlayer&) = delete;
 
     TLibrary Library;
-    bool IsOpen = false; // MediaInfo's file is open in the device
     TMediaInfo MediaInfo;
 
     // The library below root, with the kinds beyond MP3 that types name, numbers in names by

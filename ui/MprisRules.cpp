@@ -98,8 +98,14 @@ TOpenUri PathFromUri(const QString& uri) {
                 QStringLiteral("org.freedesktop.DBus.Error.NotSupported"),
                 QCoreApplication::translate("TMpris", "%1 is not on this computer.").arg(shown)};
     // The path's bytes as the URL carries them: names need not be UTF-8.
-    const QString path =
-        DecodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+    const QByteArray bytes =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    // No name holds a NUL: cut there, it would name another place ("/etc/hostname%00.mp3").
+    if (bytes.contains('\0'))
+        return {{},
+                QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                QCoreApplication::translate("TMpris", "%1 is not a file name.").arg(shown)};
+    const QString path = DecodeFileName(bytes);
     // "file:Music" names no place of its own: the player's working folder is not the caller's.
     if (!path.startsWith(QLatin1Char('/')))
         return {

@@ -99,6 +99,10 @@ void TFormVelodra::SetSession(TSession* session) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(ForDisplay(text)));
         ShowStatus(text);
     });
+    // After the handlers above: what they showed decides whether the display moves.
+    for (auto changed : {&TSession::StateChanged, &TSession::InfoChanged, &TSession::FileChanged,
+                         &TSession::PictureChanged})
+        connect(session, changed, this, [this] { RestartTimer(); });
     CommandStatesChanged();
 }
 
@@ -175,8 +179,8 @@ void TFormVelodra::StartUp() {
     // Saved as given, "." would name another tree at a start from another folder.
     std::optional<QString> argument;
     if (!CommandLine.isEmpty()) argument = AbsoluteFileName(CommandLine.first());
-    TmrMain->start();
     Session->StartUp(resume, argument);
+    RestartTimer();
 }
 
 void TFormVelodra::closeEvent(QCloseEvent* e) {

@@ -74,6 +74,8 @@ public:
 
     // The main timer's tick: the display's refresh and animations.
     void TmrMainTimer();
+    // Runs the main timer as often as the display needs it now.
+    void RestartTimer();
     // True when a left press at this client point drags the window.
     bool DragsWindow(const QPoint& clientPos) const;
 

@@ -174,6 +174,24 @@ void TFormVelodra::TmrMainTimer() {
             ModifyTrayIcon(&icon, TrayTip(true));
         }
     }
+    RestartTimer();
+}
+
+// Ten times a second only while a file plays; otherwise once a second while a title too long to
+// stand scrolls, once a minute for the copyright line over the picture, and not at all without
+// either, each tick landing on its slot. What starts something moving wakes it again.
+void TFormVelodra::RestartTimer() {
+    if (Closing || !Session) return;
+    const int interval = Session->State() == TPlayState::Playing ? 100
+                         : TitleScrollPos >= 0                   ? 1000 - TmrMainTag % 1000
+                         : Shown(ui->ImgFolder1)                 ? 60000 - TmrMainTag
+                                                                 : 0;
+    if (interval == 0) {
+        TmrMain->stop();
+        return;
+    }
+    if (TmrMain->isActive() && TmrMain->interval() == interval) return;
+    TmrMain->setInterval(interval);
     TmrMain->start();
 }
 

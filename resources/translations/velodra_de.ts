@@ -551,6 +551,10 @@ Werkzeuge:
         <source>%1 doesn&apos;t exist.</source>
         <translation>%1 existiert nicht.</translation>
     </message>
+    <message>
+        <source>%1 is not a file name.</source>
+        <translation>%1 ist kein Dateiname.</translation>
+    </message>
 </context>
 <context>
     <name>TSession</name>

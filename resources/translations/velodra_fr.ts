@@ -552,6 +552,10 @@ Outils&#xa0;:
         <source>%1 doesn&apos;t exist.</source>
         <translation>%1 n’existe pas.</translation>
     </message>
+    <message>
+        <source>%1 is not a file name.</source>
+        <translation>%1 n’est pas un nom de fichier.</translation>
+    </message>
 </context>
 <context>
     <name>TSession</name>

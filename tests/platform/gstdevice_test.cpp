@@ -228,6 +228,17 @@ TEST_F(GstDevice, OpeningAnotherFileReleasesThePreviousOne) {
     EXPECT_EQ(d->Mode(), TMPModes::mpNotReady);
 }
 
+// Not a silent end where nothing could be read: the play fails with the reason.
+TEST_F(GstDevice, APlayFromWithinAFileGoneSinceItsOpenFails) {
+    std::filesystem::copy_file(*Dir / "long.mp3", *Dir / "gone.mp3");
+    auto d = NewDevice();
+    d->Open(Path("gone.mp3"));
+    std::filesystem::remove(*Dir / "gone.mp3");
+    d->Seek(3000);
+    EXPECT_THROW(d->Play(), EMediaDeviceError);
+    EXPECT_NE(d->Mode(), TMPModes::mpPlaying);
+}
+
 TEST_F(GstDevice, CommandsWithoutAFileSayNoDeviceIsOpen) {
     auto d = NewDevice();
     const std::function<void()> commands[] = {

@@ -61,6 +61,7 @@ TEST(HandOverMessage, RefusesWhatIsNoMessage) {
         Frame("O/music") + "trailing", // bytes after the end
         Frame("O", 64 * 1024 + 1),     // longer than any folder name
         Frame("O", 0xFFFFFFFFu),       // a length that would make it wait forever
+        Frame(QByteArray("O/etc/hostname") + '\0' + ".mp3"), // cut at the NUL: another name
     };
     for (const QByteArray& b : broken) {
         bool complete = false;
@@ -117,6 +118,9 @@ TEST_F(HandOverSocket, DeliversRequestsAndAnswers) {
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0], folder);
     EXPECT_EQ(got[1], THandOverRequest{});
+    server.Close(); // closed, its socket goes: the next start makes its own
+    EXPECT_FALSE(QFileInfo::exists(Path));
+    EXPECT_TRUE(THandOverServer(Path).Listening());
 }
 
 TEST_F(HandOverSocket, AFloodIsAnsweredOnceDescriptorsAreFreeAgain) {

@@ -47,6 +47,15 @@ TEST(InstanceLockTest, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
     EXPECT_TRUE(third.Acquired());
 }
 
+TEST(InstanceLockTest, TheProcessLockReleasedLetsAnotherStartTakeIt) {
+    TTempDir dir;
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path.string()));
+    ASSERT_TRUE(AcquireInstanceLock());
+    EXPECT_EQ(InChild([&] { return TInstanceLock(LockIn(dir)).Acquired() ? 1 : 0; }), 0);
+    ReleaseInstanceLock();
+    EXPECT_EQ(InChild([&] { return TInstanceLock(LockIn(dir)).Acquired() ? 1 : 0; }), 1);
+}
+
 TEST(InstanceLockTest, TheLockEndsWithAProcessThatDies) {
     TTempDir dir;
     int ready[2];

@@ -11,9 +11,11 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -87,9 +89,9 @@ protected:
     std::uint32_t PlayAt = 0;
 };
 
-// The end rule: never within five seconds of the play (a short file waits), across the tick
-// count's wrap too; a device that runs out before the stated end; a device that stands still
-// within a second of the end; and none after a stop.
+// The end rule: a device stopped at its end has ended, however short the track (across the tick
+// count's wrap too); a device that runs out before the stated end; a device that stands still
+// within a second of the end (not within five seconds of the play); and none after a stop.
 TEST_F(Engine, TheEndOfATrack) {
     struct TCase {
         const char* Name;
@@ -100,8 +102,8 @@ TEST_F(Engine, TheEndOfATrack) {
         int EndsAt; // ms after the play, -1: not within 12 s of it
     };
     const TCase cases[] = {
-        {"a 2 s file waits for the guard", 1000, 2000, -1, -1, false, 5100},
-        {"across the tick wrap", 0xFFFFF000u, 2000, -1, -1, false, 5100},
+        {"a 2 s file ends at its end", 1000, 2000, -1, -1, false, 2000},
+        {"across the tick wrap", 0xFFFFF000u, 2000, -1, -1, false, 2000},
         {"runs out before its length", 1000, 300000, 8000, -1, false, 8000},
         {"stands still within a second", 1000, 10000, -1, 9001, false, 6200},
         {"stands still at its length", 1000, 10000, -1, 10000, false, 6200},
@@ -194,6 +196,30 @@ TEST_F(Engine, FailuresComeBackWithTheirReason) {
     EXPECT_EQ(Seen->Failures, QStringList{QStringLiteral("No MCI device open")});
 }
 
+// A device stuck in the kernel: the engine's end gives up on it within its bound, and the
+// worker that comes back later touches nothing of the engine.
+TEST(EngineEnd, AStuckDeviceNeitherHoldsTheEndNorOutlivesWhatItRefersTo) {
+    auto stage = std::make_shared<std::atomic<int>>(0); // 1: stuck in Open, 2: let go
+    auto device = std::make_unique<TScriptedMediaDevice>();
+    device->OnOpen = [stage] {
+        for (*stage = 1; *stage != 2;)
+            std::this_thread::sleep_for(1ms);
+    };
+    auto engine = std::make_unique<TPlaybackEngine>(
+        std::move(device), std::make_shared<TFakeClock>(), TPlaybackEngine::TOptions{});
+    int opened = 0;
+    QObject::connect(engine.get(), &TPlaybackEngine::Opened, [&] { ++opened; });
+    engine->Open(1, A);
+    ASSERT_TRUE(WaitFor([&] { return *stage == 1; }, 3s));
+    const auto start = std::chrono::steady_clock::now();
+    engine.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    *stage = 2; // it comes back, publishes and answers: nobody is left to hear
+    std::this_thread::sleep_for(50ms);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, 0);
+}
+
 // The same on real files through GStreamer, the device on the engine's own thread.
 class RealEngine : public ::testing::Test {
 protected:
@@ -269,9 +295,7 @@ TEST_F(RealEngine, PlaysToTheEndWhichTheWorkerReports) {
     ASSERT_TRUE(WaitFor([&] { return E->Position() > 100; }, 3s));
     ASSERT_TRUE(WaitFor([&] { return E->Mode() == TMPModes::mpStopped; }, 8s))
         << "never stopped at the end";
-    EXPECT_TRUE(Seen->Ended.empty()) << "within the guard";
-    Clock->Advance(5001);
-    E->PollNow();
+    // A 3 s track, its clock standing: the worker looks again by itself and tells the end.
     EXPECT_TRUE(WaitFor([&] { return !Seen->Ended.empty(); }, 3s));
     E->Seek(1, 1500, false, false);
     EXPECT_TRUE(WaitFor([&] { return !E->Busy(); }, 3s));

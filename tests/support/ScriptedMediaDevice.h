@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -28,6 +29,7 @@ public:
     std::shared_ptr<TClock> Clock; // set: the position follows its ticks
     bool RefuseQueue = false;      // a device that can't go on to a queued file
     bool RefuseDrop = false;       // the queued file was taken over already: DropNext keeps it
+    std::function<void()> OnOpen;  // runs first in every Open (a device stuck there)
 
     // --- what happened
     // "Open <path>", "Close", "Play", "Pause", "Resume", "Stop", "Seek <ms>", "QueueNext <path>",
@@ -50,6 +52,7 @@ public:
 
     // --- the device
     void Open(const QString& path) override {
+        if (OnOpen) OnOpen();
         Log << QStringLiteral("Open ") + path;
         Close(false);
         if (!FailEveryOpen.isEmpty()) throw EMediaDeviceError(FailEveryOpen);

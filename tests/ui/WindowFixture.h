@@ -142,6 +142,7 @@ protected:
             Clock->Advance(100);
             Player->Engine().PollNow();
             Settle();
+            C.TmrMain->setInterval(100);
             Window->TmrMainTimer();
             C.TmrMain->stop();
         }

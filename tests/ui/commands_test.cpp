@@ -173,7 +173,10 @@ TEST_F(TWindowFixture, TimerSlotsCountFromPlayAndAllFireAtTheMinutesWrap) {
     WriteFile(Dir / "lib/F0/long.mp3", Mp3(std::string(60, 'W')));
     Device->DefaultLength = 600000;
     LoadRoot(QString::fromStdString(Dir / "lib"));
+    const auto fast = [&] { return C.TmrMain->isActive() && C.TmrMain->interval() == 100; };
+    EXPECT_FALSE(fast()) << "stopped, only the title moves";
     Run(Form().ActPlay);
+    EXPECT_TRUE(fast()) << "playing";
     Tick(2);
     EXPECT_EQ(Form().LblPosition->text(), QStringLiteral("00:00")) << "first refresh after 300 ms";
     Clock->Advance(900);
@@ -191,6 +194,8 @@ TEST_F(TWindowFixture, TimerSlotsCountFromPlayAndAllFireAtTheMinutesWrap) {
     EXPECT_NE(after.TitleScrollPos, before.TitleScrollPos) << "marquee stepped";
     EXPECT_EQ(after.LblModeTag, (before.LblModeTag + 1) % 12) << "channel-mode animation stepped";
     EXPECT_EQ(after.LblPositionTag, before.LblPositionTag + 300) << "position refreshed";
+    Run(Form().ActPause);
+    EXPECT_EQ(C.TmrMain->interval(), 1000) << "paused, the title still scrolls once a second";
 }
 
 // A screen reader reads the label by what it shows, and the bar's value as the time played.

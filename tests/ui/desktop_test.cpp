@@ -158,6 +158,10 @@ TEST(MprisRules, OpenUriTakesOnlyLocalAbsolutePaths) {
         {QStringLiteral("not a uri at all"), "org.freedesktop.DBus.Error.NotSupported"},
         {QStringLiteral("file:My%20Music"), "org.freedesktop.DBus.Error.InvalidArgs"},
         {FileUrl(root + QStringLiteral("/gone")), "org.freedesktop.DBus.Error.FileNotFound"},
+        // Cut at the NUL it would name the folder above.
+        {FileUrl(root) + QStringLiteral("/song.mp3%00.mp3"),
+         "org.freedesktop.DBus.Error.InvalidArgs"},
+        {FileUrl(root) + QStringLiteral("%00/x.mp3"), "org.freedesktop.DBus.Error.InvalidArgs"},
     };
     for (const auto& [uri, name] : refused) {
         const TOpenUri r = PathFromUri(uri);
