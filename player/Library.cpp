@@ -87,3 +87,13 @@ std::pair<int, int> TLibrary::Find(const QString& path) const {
     }
     return {-1, -1};
 }
+
+int TLibrary::IndexOfFolder(const QString& key) const {
+    return static_cast<int>(FolderKeys.indexOf(key));
+}
+
+std::pair<int, int> TLibrary::FindByName(const QString& folderKey, const QString& fileName) const {
+    const int folder = IndexOfFolder(folderKey);
+    if (folder < 0) return {-1, -1};
+    return {folder, static_cast<int>(FilesInFolder(folder).indexOf(fileName))};
+}

@@ -8,6 +8,13 @@
 #include <utility>
 #include <vector>
 
+// A directory the scan read (holding audio files or not) and its modification time in ns as it
+// was read: the check reads a directory again only when this time changed.
+struct TDirStamp {
+    QString Key; // "." or "./Rock/Band"
+    std::int64_t MTime = 0;
+};
+
 class TLibrary {
 public:
     TLibrary() = default;
@@ -36,10 +43,25 @@ public:
     // Where an absolute path is in the library: (folder, file), or (-1, -1).
     std::pair<int, int> Find(const QString& path) const;
 
+    // The folder with this key, or -1.
+    int IndexOfFolder(const QString& key) const;
+    QString FolderKey(int folderIndex) const {
+        return folderIndex < 0 || folderIndex >= FolderKeys.size() ? QString()
+                                                                   : FolderKeys.at(folderIndex);
+    }
+    // A place carried across a change of the library: the same folder and file by name. A file
+    // gone leaves the folder alone ((folder, -1)); a folder gone gives (-1, -1).
+    std::pair<int, int> FindByName(const QString& folderKey, const QString& fileName) const;
+
+    // Every directory the scan read, in the order it read them.
+    const std::vector<TDirStamp>& Tree() const { return Dirs; }
+    void SetTree(std::vector<TDirStamp> tree) { Dirs = std::move(tree); }
+
 private:
     QStringList FileKeys;
     QStringList FolderKeys;
     // Per folder its files' names. A folder's files need not be neighbours in FileKeys: under
     // the collation "./A/a.mp3", "./A/B/y.mp3", "./A/z.mp3" interleave.
     std::vector<QStringList> Names;
+    std::vector<TDirStamp> Dirs;
 };
