@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QHash>
 
+#include "platform/Collation.h"
+
+#include <algorithm>
+
 namespace {
 QString WithSlash(const QString& s) {
     return s.endsWith(QLatin1Char('/')) ? s : s + QLatin1Char('/');
@@ -96,4 +100,28 @@ std::pair<int, int> TLibrary::FindByName(const QString& folderKey, const QString
     const int folder = IndexOfFolder(folderKey);
     if (folder < 0) return {-1, -1};
     return {folder, static_cast<int>(FilesInFolder(folder).indexOf(fileName))};
+}
+
+TLibrary TLibrary::WithFile(const QString& key) const {
+    const TCollation collation;
+    const auto at = std::lower_bound(
+        FileKeys.cbegin(), FileKeys.cend(), key,
+        [&](const QString& a, const QString& b) { return collation.Compare(a, b) < 0; });
+    QStringList paths;
+    paths.reserve(FileKeys.size() + 1);
+    for (auto it = FileKeys.cbegin(); it != FileKeys.cend(); ++it) {
+        if (it == at) paths.append(key.mid(1));
+        paths.append(it->mid(1));
+    }
+    if (at == FileKeys.cend()) paths.append(key.mid(1));
+    TLibrary out(RootFolder, paths);
+    out.Dirs = Dirs;
+    const QString folder = key.left(key.lastIndexOf(QLatin1Char('/')));
+    const auto dir = std::find_if(out.Dirs.begin(), out.Dirs.end(),
+                                  [&](const TDirStamp& d) { return d.Key == folder; });
+    if (dir != out.Dirs.end())
+        dir->MTime = 0;
+    else
+        out.Dirs.push_back({folder, 0});
+    return out;
 }

@@ -53,6 +53,10 @@ public:
     // gone leaves the folder alone ((folder, -1)); a folder gone gives (-1, -1).
     std::pair<int, int> FindByName(const QString& folderKey, const QString& fileName) const;
 
+    // This library with one more file (a key as Files() has them) in its place in the order.
+    // Its folder's time is cleared, so that the next check reads that folder again.
+    TLibrary WithFile(const QString& key) const;
+
     // Every directory the scan read, in the order it read them.
     const std::vector<TDirStamp>& Tree() const { return Dirs; }
     void SetTree(std::vector<TDirStamp> tree) { Dirs = std::move(tree); }

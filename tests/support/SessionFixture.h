@@ -22,6 +22,7 @@ protected:
     void SetUp() override {
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Dir / "config"));
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(Dir / "run"));
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(Dir / "cache"));
         OldHandler = SetMessageHandler([this](const TMessage& m) { Messages.push_back(m); });
         MakeSession();
     }
