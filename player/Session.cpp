@@ -293,7 +293,7 @@ void TSession::SetIncludeOther(bool on) {
 
 void TSession::RescanForOptions() {
     // Before the start the options only say what the first scan takes.
-    if (!StartedUp || !Loaded || Home) return;
+    if (!Loaded || Home) return;
     BeginScan(Library().RootFolder, TAfterScan::Keep);
 }
 
@@ -876,9 +876,11 @@ void TSession::ScanDone(std::uint64_t id) {
         if (done->After == TAfterScan::Visit) {
             LibKeeper->Unwatch();
         } else {
-            // A scan by hand replaces the library, and ends a visit.
+            // A scan by hand replaces the library, ends a visit and the wait for a root.
             Home.reset();
             Loaded = true;
+            ToldMissing = false;
+            LibKeeper->StopWaiting();
         }
         FormPlayer.Library = std::move(*work.Result);
         if (done->After != TAfterScan::Visit) {
@@ -992,7 +994,7 @@ void TSession::FoldLibrary(TLibrary library) {
     const QString folderKey = Library().FolderKey(CurFolderIndex);
     const QString fileName = Library().FilesInFolder(CurFolderIndex).value(CurFileIndex);
     auto [folder, file] = library.FindByName(folderKey, fileName);
-    if (file < 0 && !fileName.isEmpty() && (FormPlayer.IsOpen || !InfoReady)) {
+    if (file < 0 && !fileName.isEmpty() && IsPlaying()) {
         Ghost = folderKey + QLatin1Char('/') + fileName;
         library = library.WithFile(Ghost);
         std::tie(folder, file) = library.FindByName(folderKey, fileName);
