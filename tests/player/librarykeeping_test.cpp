@@ -230,12 +230,14 @@ TEST_F(LibraryKeeping, AMissingRootOrAStuckScanLosesNothingAndHoldsNothingUp) {
     // Shared with the scan's thread, which the close leaves behind.
     auto inside = std::make_shared<std::atomic<bool>>(false);
     auto release = std::make_shared<std::atomic<bool>>(false);
+    auto left = std::make_shared<std::atomic<bool>>(false);
     Session.reset();
     MakeSession();
-    Session->SetScanHook([inside, release](std::int32_t) {
+    Session->SetScanHook([inside, release, left](std::int32_t) {
         *inside = true;
         for (int i = 0; i < 1000 && !*release; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        *left = true;
     });
     fs::remove_all(Dir / "cache");
     Session->SetRootFolder(Root());
@@ -244,7 +246,7 @@ TEST_F(LibraryKeeping, AMissingRootOrAStuckScanLosesNothingAndHoldsNothingUp) {
     EXPECT_EQ(Session->Place().FileName, place.FileName);
     EXPECT_TRUE(Session->Place().Playing);
     Session->Shutdown();
-    EXPECT_FALSE(release->load()) << "the close came back while the scan was stuck";
+    EXPECT_FALSE(left->load()) << "the close came back while the scan was stuck";
     *release = true;
 }
 
