@@ -32,6 +32,7 @@ struct TLibraryKeeper::TCheckData {
 };
 
 TLibraryKeeper::TLibraryKeeper(QObject* parent) : QObject(parent), Budget(SystemWatchBudget()) {
+    connect(&Watcher, &TDirWatch::Changed, this, [this] { Debounce.start(); });
     Debounce.setSingleShot(true);
     Debounce.setInterval(kDebounceMs);
     Recheck.setInterval(kRecheckMs);
@@ -58,36 +59,33 @@ int TLibraryKeeper::SystemWatchBudget() {
 }
 
 void TLibraryKeeper::Watch(const TLibrary& library, const QString& currentKey) {
-    Unwatch();
-    Watcher = new QFileSystemWatcher(this);
-    connect(Watcher, &QFileSystemWatcher::directoryChanged, this, [this] { Debounce.start(); });
     const std::vector<TDirStamp>& tree = library.Tree();
-    QStringList paths;
+    QByteArrayList paths;
     Over = static_cast<qsizetype>(tree.size()) > Budget;
     if (!Over) {
         paths.reserve(static_cast<qsizetype>(tree.size()));
         for (const TDirStamp& d : tree)
-            paths.append(FolderOf(library.RootFolder, d.Key));
+            paths.append(EncodeFileName(FolderOf(library.RootFolder, d.Key)));
+        Recheck.stop();
     } else {
         // The root, and the current folder with each folder above it.
-        paths.append(FolderOf(library.RootFolder, QStringLiteral(".")));
+        paths.append(EncodeFileName(FolderOf(library.RootFolder, QStringLiteral("."))));
         for (QString key = currentKey; key.startsWith(QLatin1String("./"));
              key.truncate(key.lastIndexOf(QLatin1Char('/'))))
-            paths.append(FolderOf(library.RootFolder, key));
+            paths.append(EncodeFileName(FolderOf(library.RootFolder, key)));
         Recheck.start();
     }
-    if (!paths.isEmpty()) Watcher->addPaths(paths);
+    Watcher.Watch(std::move(paths));
 }
 
 void TLibraryKeeper::Unwatch() {
-    delete Watcher;
-    Watcher = nullptr;
+    Watcher.Clear();
     Recheck.stop();
     Over = false;
 }
 
 int TLibraryKeeper::WatchedCount() const {
-    return Watcher ? static_cast<int>(Watcher->directories().size()) : 0;
+    return Watcher.Count();
 }
 
 void TLibraryKeeper::Check(const TLibrary& library, TAudioTypes types, const QStringList& forceKeys,

@@ -3,12 +3,12 @@
 // its folders (within a share of the system's inotify limit), rechecks what it can't watch every
 // few minutes, and waits for a root that is not there. It decides nothing: the session folds
 // what it finds into the library.
+#include "platform/DirWatch.h"
 #include "player/AudioTypes.h"
 #include "player/BackgroundJob.h"
 #include "player/Library.h"
 #include "player/UFormPlayer.h"
 
-#include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -22,6 +22,7 @@ public:
     ~TLibraryKeeper() override;
 
     // A quarter of /proc/sys/fs/inotify/max_user_watches: the rest is left to other programs.
+    // Beyond a hung mount's reach: the watches are added on a worker.
     static int SystemWatchBudget();
     void SetWatchBudget(int budget) { Budget = budget; }
     // Every folder of the tree when they fit in the budget; else only the root, the current
@@ -54,7 +55,7 @@ signals:
 
 private:
     struct TCheckData;
-    QFileSystemWatcher* Watcher = nullptr;
+    TDirWatch Watcher;
     QTimer Debounce;
     QTimer Recheck;
     QTimer RootPoll;
