@@ -13,8 +13,22 @@ QString WithSlash(const QString& s) {
 }
 } // namespace
 
+TLibrary::TLibrary(QString root, QStringList folderKeys, std::vector<QStringList> names,
+                   std::vector<std::uint32_t> order)
+    : RootFolder(std::move(root)), FolderKeys(std::move(folderKeys)), Order(std::move(order)),
+      Names(std::move(names)) {}
+
+QStringList TLibrary::Files() const {
+    QStringList keys;
+    keys.reserve(static_cast<qsizetype>(Order.size()));
+    std::vector<qsizetype> next(Names.size(), 0);
+    for (const std::uint32_t f : Order)
+        keys.append(FolderKeys.at(f) + QLatin1Char('/') + Names[f].at(next[f]++));
+    return keys;
+}
+
 TLibrary::TLibrary(QString root, const QStringList& sortedPaths) : RootFolder(std::move(root)) {
-    FileKeys.reserve(sortedPaths.size());
+    Order.reserve(static_cast<size_t>(sortedPaths.size()));
     // Folder keys are told apart by their exact text: "./Rock" and "./rock" are two folders on
     // this file system.
     QHash<QString, qsizetype> index;
@@ -40,7 +54,7 @@ TLibrary::TLibrary(QString root, const QStringList& sortedPaths) : RootFolder(st
             }
         }
         Names[static_cast<size_t>(last)].append(key.mid(slash + 1));
-        FileKeys.append(std::move(key));
+        Order.push_back(static_cast<std::uint32_t>(last));
     }
 }
 
@@ -104,16 +118,17 @@ std::pair<int, int> TLibrary::FindByName(const QString& folderKey, const QString
 
 TLibrary TLibrary::WithFile(const QString& key) const {
     const TCollation collation;
+    const QStringList fileKeys = Files();
     const auto at = std::lower_bound(
-        FileKeys.cbegin(), FileKeys.cend(), key,
+        fileKeys.cbegin(), fileKeys.cend(), key,
         [&](const QString& a, const QString& b) { return collation.Compare(a, b) < 0; });
     QStringList paths;
-    paths.reserve(FileKeys.size() + 1);
-    for (auto it = FileKeys.cbegin(); it != FileKeys.cend(); ++it) {
+    paths.reserve(fileKeys.size() + 1);
+    for (auto it = fileKeys.cbegin(); it != fileKeys.cend(); ++it) {
         if (it == at) paths.append(key.mid(1));
         paths.append(it->mid(1));
     }
-    if (at == FileKeys.cend()) paths.append(key.mid(1));
+    if (at == fileKeys.cend()) paths.append(key.mid(1));
     TLibrary out(RootFolder, paths);
     out.Dirs = Dirs;
     const QString folder = key.left(key.lastIndexOf(QLatin1Char('/')));

@@ -20,15 +20,21 @@ public:
     TLibrary() = default;
     // From the scan's paths below the root (each beginning with "/"), already in library order.
     TLibrary(QString root, const QStringList& sortedPaths);
+    // From its parts as Order() and the folders give them (a snapshot): nothing is parsed.
+    TLibrary(QString root, QStringList folderKeys, std::vector<QStringList> names,
+             std::vector<std::uint32_t> order);
 
     // The root exactly as it was given (with or without a trailing "/"). The settings set it
     // before the first scan, so it may name a root that was never scanned.
     QString RootFolder;
 
-    const QStringList& Files() const { return FileKeys; }
+    // Every file's key ("./Rock/Band/01 Intro.mp3") in library order, made when asked.
+    QStringList Files() const;
     const QStringList& Folders() const { return FolderKeys; }
     std::int32_t FolderCount() const { return static_cast<std::int32_t>(FolderKeys.size()); }
-    std::int32_t TotalFileCount() const { return static_cast<std::int32_t>(FileKeys.size()); }
+    std::int32_t TotalFileCount() const { return static_cast<std::int32_t>(Order.size()); }
+    // The library order as the folder of each file: the n-th time a folder comes, its n-th file.
+    const std::vector<std::uint32_t>& FileOrder() const { return Order; }
 
     // The names (with extension, no path) of the files directly in a folder, in library order;
     // an empty list for an index outside the library.
@@ -62,9 +68,9 @@ public:
     void SetTree(std::vector<TDirStamp> tree) { Dirs = std::move(tree); }
 
 private:
-    QStringList FileKeys;
     QStringList FolderKeys;
-    // Per folder its files' names. A folder's files need not be neighbours in FileKeys: under
+    std::vector<std::uint32_t> Order;
+    // Per folder its files' names. A folder's files need not be neighbours in the order: under
     // the collation "./A/a.mp3", "./A/B/y.mp3", "./A/z.mp3" interleave.
     std::vector<QStringList> Names;
     std::vector<TDirStamp> Dirs;

@@ -7,7 +7,7 @@
 namespace {
 // Raised whenever the layout changes: an older file is then ignored, never misread.
 constexpr char kMagic[8] = {'V', 'L', 'D', 'R', 'S', 'N', 'A', 'P'};
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;
 // A library of millions of files stays far below this.
 constexpr qint64 kMaxSize = qint64(1) << 30;
 
@@ -106,10 +106,18 @@ QByteArray EncodeSnapshot(const TLibrary& library, TAudioTypes types) {
         w.Put(d.Key);
         w.Put(d.MTime);
     }
-    // The files as the library's constructor takes them: below the root, beginning with "/".
+    // Each folder with its names, then the order as folder indices: loading parses nothing.
+    w.Put(static_cast<std::uint32_t>(library.FolderCount()));
+    for (int f = 0; f < library.FolderCount(); ++f) {
+        w.Put(library.Folders().at(f));
+        const QStringList& names = library.FilesInFolder(f);
+        w.Put(static_cast<std::uint32_t>(names.size()));
+        for (const QString& name : names)
+            w.Put(name);
+    }
     w.Put(static_cast<std::uint32_t>(library.TotalFileCount()));
-    for (const QString& key : library.Files())
-        w.Put(key.mid(1));
+    w.Out.append(reinterpret_cast<const char*>(library.FileOrder().data()),
+                 static_cast<qsizetype>(library.FileOrder().size() * sizeof(std::uint32_t)));
     const std::uint64_t sum =
         Fnv1a(w.Out.constData() + sizeof kMagic, w.Out.size() - qsizetype(sizeof kMagic));
     w.Put(sum);
@@ -140,14 +148,31 @@ std::optional<TLibrary> DecodeSnapshot(const QByteArray& bytes, const std::optio
         d.MTime = r->Get<std::int64_t>();
         tree.push_back(std::move(d));
     }
+    const auto folderCount = r->Get<std::uint32_t>();
+    if (!r->Ok || qsizetype(folderCount) * 8 > r->Left()) return std::nullopt;
+    QStringList keys;
+    keys.reserve(folderCount);
+    std::vector<QStringList> names(folderCount);
+    for (std::uint32_t f = 0; f < folderCount && r->Ok; ++f) {
+        keys.append(r->GetString());
+        const auto n = r->Get<std::uint32_t>();
+        if (!r->Ok || qsizetype(n) * 4 > r->Left()) return std::nullopt;
+        names[f].reserve(n);
+        for (std::uint32_t i = 0; i < n && r->Ok; ++i)
+            names[f].append(r->GetString());
+    }
     const auto fileCount = r->Get<std::uint32_t>();
-    if (!r->Ok || qsizetype(fileCount) * 4 > r->Left()) return std::nullopt;
-    QStringList paths;
-    paths.reserve(fileCount);
-    for (std::uint32_t i = 0; i < fileCount && r->Ok; ++i)
-        paths.append(r->GetString());
-    if (!r->Ok || r->Left() != 0) return std::nullopt;
-    TLibrary library(head->Root, paths);
+    if (!r->Ok || r->Left() != qsizetype(fileCount) * 4) return std::nullopt;
+    std::vector<std::uint32_t> order(fileCount);
+    std::vector<qsizetype> counts(folderCount, 0);
+    for (std::uint32_t& f : order) {
+        f = r->Get<std::uint32_t>();
+        // Each file named once: a folder comes as often as it has files.
+        if (f >= folderCount || ++counts[f] > names[f].size()) return std::nullopt;
+    }
+    for (std::uint32_t f = 0; f < folderCount; ++f)
+        if (counts[f] != names[f].size()) return std::nullopt;
+    TLibrary library(head->Root, std::move(keys), std::move(names), std::move(order));
     library.SetTree(std::move(tree));
     return library;
 }

@@ -433,7 +433,9 @@ void TSession::StartUp(const TResume& resume, const std::optional<QString>& argu
         if (argument) {
             if (IsDirectory(*argument)) {
                 SetRootFolder(*argument);
-                Saved = {};
+                // Another library: the place is not its; whether it played still counts.
+                Saved.Folder = -1;
+                Saved.FolderKey.clear();
             } else if (IsExistingFile(*argument) && RefusalOf(*argument).isEmpty()) {
                 // A file in the saved root is found there once it is in; a file elsewhere is
                 // visited, and the library stays for the next start. Without a library its
@@ -463,7 +465,7 @@ void TSession::StartUp(const TResume& resume, const std::optional<QString>& argu
             return;
         }
         StartingUp = true;
-        if (StartFromSnapshot(root, std::exchange(PlayAfterScan, QString()))) return;
+        if (StartFromSnapshot(root, PlayAfterScan)) return;
         BeginScan(root, TAfterScan::Resume);
     });
 }
@@ -936,6 +938,7 @@ void TSession::LibraryLoaded(TAfterScan after) {
 bool TSession::StartFromSnapshot(const QString& root, const QString& target) {
     std::optional<TLibrary> library = LoadSnapshot(SnapshotPath, root, Types());
     if (!library) return false;
+    PlayAfterScan.clear();
     ++LibraryGeneration;
     FormPlayer.Library = std::move(*library);
     Loaded = true;
