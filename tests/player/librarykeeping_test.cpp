@@ -251,3 +251,28 @@ TEST_F(LibraryKeeping, AMissingRootOrAStuckScanLosesNothingAndHoldsNothingUp) {
 }
 
 } // namespace
+
+namespace {
+// Beyond the watch budget only the root and the way to the current folder are watched; the rest
+// is checked when the window comes to the front. Within it a change arrives by itself.
+TEST_F(LibraryKeeping, TheWatchKeepsToItsBudget) {
+    for (const int budget : {2, 1000}) {
+        SCOPED_TRACE(budget);
+        fs::remove_all(Dir / "lib");
+        Restart({}, Root());
+        Session->Keeper().SetWatchBudget(budget);
+        Load({1, 1, 1});
+        const int want = budget == 2 ? 2 : 4; // the root and ./F0, or all four folders
+        EXPECT_TRUE(WaitFor([&] { return Session->Keeper().WatchedCount() == want; },
+                            std::chrono::seconds(5)));
+        EXPECT_EQ(Session->Keeper().OverBudget(), budget == 2);
+        WriteFile(Dir / "lib/F2/new.mp3", "x");
+        const auto found = [&] { return Player->Library.TotalFileCount() == 4; };
+        if (budget == 2) {
+            EXPECT_FALSE(WaitFor(found, std::chrono::seconds(3))) << "not watched";
+            Session->WindowActivated();
+        }
+        EXPECT_TRUE(WaitFor(found, std::chrono::seconds(10)));
+    }
+}
+} // namespace
