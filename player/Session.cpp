@@ -10,10 +10,16 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
 
 namespace {
+
+// After a start from the snapshot: the watches and the check follow the resumed file's open by
+// this much, or the start by the longer time when nothing opens.
+constexpr int kKeepAfterOpenMs = 500;
+constexpr int kKeepAfterStartMs = 3000;
 
 // Files the advance passes over in a row before it gives up.
 constexpr int kSkipLimit = 10;
@@ -80,6 +86,9 @@ TSession::TSession(TFormPlayer& player, QObject* parent)
     SnapshotPath = LibrarySnapshotPath();
     connect(LibKeeper.get(), &TLibraryKeeper::DiskChanged, this, [this] { CheckLibrary(); });
     connect(LibKeeper.get(), &TLibraryKeeper::RootAppeared, this, &TSession::RootAppeared);
+    connect(this, &TSession::InfoChanged, this, [this] {
+        if (KeepPending) QTimer::singleShot(kKeepAfterOpenMs, this, &TSession::KeepLibrary);
+    });
     // Beyond the watch budget only the way to the current folder is watched.
     connect(this, &TSession::FolderChanged, this, [this] {
         if (LibKeeper->OverBudget()) Rewatch();
@@ -944,13 +953,22 @@ bool TSession::StartFromSnapshot(const QString& root, const QString& target) {
     Loaded = true;
     LastScanCounts = {Library().FolderCount(), Library().TotalFileCount()};
     LibraryLoaded(target.isEmpty() ? TAfterScan::Resume : TAfterScan::Default);
-    Rewatch();
-    CheckLibrary();
+    // The watches and the check wait until the resumed file is open (or a few seconds): the
+    // title and the sound come first.
+    KeepPending = true;
+    QTimer::singleShot(kKeepAfterStartMs, this, &TSession::KeepLibrary);
     if (!target.isEmpty()) {
         StartingUp = false;
         PlayFile(target);
     }
     return true;
+}
+
+void TSession::KeepLibrary() {
+    if (!std::exchange(KeepPending, false)) return;
+    Rewatch();
+    // A check already asked for (a file to fold in) covers the start's.
+    if (!LibKeeper->Checking()) CheckLibrary();
 }
 
 void TSession::CheckLibrary(const QStringList& forceKeys) {

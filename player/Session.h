@@ -243,6 +243,7 @@ private:
     void RootMissing();
     void RootAppeared();
     void RescanForOptions();
+    void KeepLibrary();
     void VisitFolderOf(const QString& path);
     TAudioTypes Types() const { return {.Wma = IncludeWmaOn, .Other = IncludeOtherOn}; }
 
@@ -287,6 +288,7 @@ private:
     std::uint64_t LibraryGeneration = 0; // each replacement of the library counts
     bool Loaded = false;                 // the library (not a visit) is in
     bool SnapshotDirty = false;
+    bool KeepPending = false; // the start's watches and check are still to come
     bool ToldMissing = false;
     std::optional<THome> Home; // set during a visit
     QString Ghost;             // a file gone from disk, listed while it plays on
