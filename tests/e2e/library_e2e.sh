@@ -43,11 +43,12 @@ wait_caption "$win" "Velodra :: A One"
 keys F2
 cp -r "$WORK/new/C" "$lib/C"
 copied=$EPOCHREALTIME
+# reached TITLE: Next Folder until the caption reads "Velodra :: TITLE"
 reached() {
-  [ "$(window_name "$win")" = "Velodra :: C One" ] || keys ctrl+F7
-  [ "$(window_name "$win")" = "Velodra :: C One" ]
+  [ "$(window_name "$win")" = "Velodra :: $1" ] || keys ctrl+F7
+  [ "$(window_name "$win")" = "Velodra :: $1" ]
 }
-wait_for 10 reached || fail "the copied album was not reached: $(window_name "$win")"
+wait_for 10 reached "C One" || fail "the copied album was not reached: $(window_name "$win")"
 echo "copied album reached after $(ms_since "$copied") ms"
 stop
 
@@ -55,8 +56,7 @@ stop
 cp -r "$WORK/new/D" "$lib/D"
 start
 wait_caption "$win" "Velodra :: C One"
-keys ctrl+F7
-wait_caption "$win" "Velodra :: D One"
+wait_for 10 reached "D One" || fail "the folder added while closed is missing"
 stop
 diff <("$BUILD_DIR/tools/velodra-scan" "$lib") \
   <("$BUILD_DIR/tools/velodra-scan" --snapshot "$XDG_CACHE_HOME/velodra/library.snapshot" \
