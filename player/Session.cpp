@@ -995,7 +995,14 @@ void TSession::LibraryChecked(std::uint64_t generation, TFormPlayer::TCheckRepor
             PlayAfterScan = target;
             return BeginScan(Library().RootFolder, TAfterScan::Keep);
         }
-        if (report.Library) {
+        if (report.Library && report.SameFiles) {
+            // Nothing to show: the new times are kept, and saved at the close. (A root that
+            // holds the cache would otherwise write, see and check again without end.)
+            const bool newDirs = report.Library->Tree().size() != Library().Tree().size();
+            FormPlayer.Library.SetTree(report.Library->Tree());
+            SnapshotDirty = true;
+            if (newDirs) Rewatch();
+        } else if (report.Library) {
             ++LibraryGeneration;
             FoldLibrary(std::move(*report.Library));
             SaveLibrary();

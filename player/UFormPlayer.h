@@ -53,6 +53,7 @@ public:
     // directory); with the stats and directory reads it took.
     struct TCheckReport {
         std::optional<TLibrary> Library;
+        bool SameFiles = false; // only times or folders without audio changed
         bool NeedsScan = false;
         std::int64_t Stats = 0;
         std::int64_t Reads = 0;

@@ -188,6 +188,10 @@ TFormPlayer::TCheckReport TFormPlayer::Check(const TLibrary& old, TAudioTypes ty
     const TCollation collation;
     report.Library = TLibrary(old.RootFolder, run.Paths.Sorted(collation));
     report.Library->SetTree(std::move(run.Tree));
+    const TLibrary& now = *report.Library;
+    report.SameFiles = now.Folders() == old.Folders() && now.FileOrder() == old.FileOrder();
+    for (int f = 0; report.SameFiles && f < now.FolderCount(); ++f)
+        report.SameFiles = now.FilesInFolder(f) == old.FilesInFolder(f);
     return report;
 }
 

@@ -103,6 +103,7 @@ TEST_F(LibraryKeeping, TheCheckFindsWhatChangedWhileClosedAndTheStartResumesByNa
         std::function<void(const TTempDir&)> Change;
         const char* Resumed;
         int MaxReads; // directories the check reads
+        bool SameFiles = false;
     };
     const std::vector<TCase> cases = {
         {"unchanged", [](const TTempDir&) {}, "./F1/t01.mp3", 0},
@@ -112,6 +113,9 @@ TEST_F(LibraryKeeping, TheCheckFindsWhatChangedWhileClosedAndTheStartResumesByNa
          1},
         {"subfolder added below a known one",
          [](const TTempDir& d) { WriteFile(d / "lib/F2/Sub/s.mp3", "x"); }, "./F1/t01.mp3", 2},
+        {"folder without audio added",
+         [](const TTempDir& d) { fs::create_directories(d / "lib/F1/Scans"); }, "./F1/t01.mp3", 2,
+         true},
         {"file renamed",
          [](const TTempDir& d) { fs::rename(d / "lib/F1/t01.mp3", d / "lib/F1/zz.mp3"); },
          "./F1/t02.mp3", 1},
@@ -138,6 +142,7 @@ TEST_F(LibraryKeeping, TheCheckFindsWhatChangedWhileClosedAndTheStartResumesByNa
         EXPECT_EQ(report.Stats, static_cast<qint64>(before.Tree().size()));
         EXPECT_LE(report.Reads, c.MaxReads);
         EXPECT_EQ(report.Library.has_value(), c.MaxReads > 0);
+        EXPECT_EQ(report.SameFiles, c.SameFiles);
         Restart(place, Root());
         // The check follows the resumed file's open.
         EXPECT_TRUE(WaitFor([&] { return Player->Library.Files() == Disk(); }, 10s));
