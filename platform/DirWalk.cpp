@@ -21,10 +21,14 @@ TKind KindOfMode(mode_t mode) {
     if (S_ISDIR(mode)) return TKind::Dir;
     return TKind::Other;
 }
+std::int64_t MTimeOf(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
 } // namespace
 
 bool TDirWalker::Read(const QByteArray& dir, std::vector<QString>& files,
-                      std::vector<QString>& dirs, std::vector<QString>* linkedDirs) {
+                      std::vector<QString>& dirs, std::vector<QString>* linkedDirs,
+                      std::int64_t* mtimeNs) {
     DIR* d = opendir(dir.constData());
     if (!d) return false;
     TDirCloser closer{d};
@@ -36,6 +40,8 @@ bool TDirWalker::Read(const QByteArray& dir, std::vector<QString>& files,
                  {static_cast<std::uint64_t>(self.st_dev), static_cast<std::uint64_t>(self.st_ino)})
              .second)
         return false;
+    ++ReadCount;
+    if (mtimeNs) *mtimeNs = MTimeOf(self);
 
     while (const dirent* e = readdir(d)) {
         const char* name = e->d_name;
@@ -71,4 +77,10 @@ bool TDirWalker::Read(const QByteArray& dir, std::vector<QString>& files,
             (link && linkedDirs ? *linkedDirs : dirs).push_back(std::move(decoded));
     }
     return true;
+}
+
+std::int64_t DirectoryMTime(const QByteArray& dir) {
+    struct stat st {};
+    if (stat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return -1;
+    return MTimeOf(st);
 }

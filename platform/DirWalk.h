@@ -14,14 +14,19 @@ public:
     // linkedDirs when given, else to dirs. Hidden entries count like any other; pipes, sockets,
     // devices and broken links are left out. A directory already read by this walker (same
     // device and inode, as through a link back into the tree) and one that cannot be opened
-    // yield nothing; the result then is false.
+    // yield nothing; the result then is false. mtimeNs, when given, gets the directory's
+    // modification time as it was before its entries were read.
     bool Read(const QByteArray& dir, std::vector<QString>& files, std::vector<QString>& dirs,
-              std::vector<QString>* linkedDirs = nullptr);
+              std::vector<QString>* linkedDirs = nullptr, std::int64_t* mtimeNs = nullptr);
 
     // Forgets the directories read so far.
     void Reset() { Visited.clear(); }
 
+    // How many directories this walker has read (the check's figure).
+    std::int64_t Reads() const { return ReadCount; }
+
 private:
+    std::int64_t ReadCount = 0;
     struct TDirId {
         std::uint64_t Device;
         std::uint64_t Inode;
@@ -34,3 +39,6 @@ private:
     };
     std::unordered_set<TDirId, TDirIdHash> Visited;
 };
+
+// A directory's modification time in ns, or -1 when it is no directory (or not there).
+std::int64_t DirectoryMTime(const QByteArray& dir);

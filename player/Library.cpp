@@ -12,9 +12,23 @@ QString WithSlash(const QString& s) {
 }
 } // namespace
 
+TLibrary::TLibrary(QString root, QStringList folderKeys, std::vector<QStringList> names,
+                   std::vector<std::uint32_t> order)
+    : RootFolder(std::move(root)), FolderKeys(std::move(folderKeys)), Order(std::move(order)),
+      Names(std::move(names)) {}
+
+QStringList TLibrary::Files() const {
+    QStringList keys;
+    keys.reserve(static_cast<qsizetype>(Order.size()));
+    std::vector<qsizetype> next(Names.size(), 0);
+    for (const std::uint32_t f : Order)
+        keys.append(FolderKeys.at(f) + QLatin1Char('/') + Names[f].at(next[f]++));
+    return keys;
+}
+
 TLibrary::TLibrary(QString root, const QStringList& sortedPaths, bool naturalOrder)
     : RootFolder(std::move(root)), NaturalOrder(naturalOrder) {
-    FileKeys.reserve(sortedPaths.size());
+    Order.reserve(static_cast<size_t>(sortedPaths.size()));
     // Folder keys are told apart by their exact text: "./Rock" and "./rock" are two folders on
     // this file system.
     QHash<QString, qsizetype> index;
@@ -40,7 +54,7 @@ TLibrary::TLibrary(QString root, const QStringList& sortedPaths, bool naturalOrd
             }
         }
         Names[static_cast<size_t>(last)].append(key.mid(slash + 1));
-        FileKeys.append(std::move(key));
+        Order.push_back(static_cast<std::uint32_t>(last));
     }
 }
 
@@ -65,10 +79,13 @@ QStringList TLibrary::SortPaths(std::vector<QString> paths, bool naturalOrder) {
 
 TLibrary TLibrary::Resorted(bool naturalOrder) const {
     std::vector<QString> paths;
-    paths.reserve(static_cast<size_t>(FileKeys.size()));
-    for (const QString& key : FileKeys)
+    const QStringList keys = Files();
+    paths.reserve(static_cast<size_t>(keys.size()));
+    for (const QString& key : keys)
         paths.push_back(key.mid(1)); // without the leading "."
-    return TLibrary(RootFolder, SortPaths(std::move(paths), naturalOrder), naturalOrder);
+    TLibrary out(RootFolder, SortPaths(std::move(paths), naturalOrder), naturalOrder);
+    out.Dirs = Dirs;
+    return out;
 }
 
 const QStringList& TLibrary::FilesInFolder(int folderIndex) const {
@@ -117,4 +134,39 @@ std::pair<int, int> TLibrary::Find(const QString& path) const {
         return i < 0 ? std::pair{-1, -1} : std::pair{f, static_cast<int>(i)};
     }
     return {-1, -1};
+}
+
+int TLibrary::IndexOfFolder(const QString& key) const {
+    return static_cast<int>(FolderKeys.indexOf(key));
+}
+
+std::pair<int, int> TLibrary::FindByName(const QString& folderKey, const QString& fileName) const {
+    const int folder = IndexOfFolder(folderKey);
+    if (folder < 0) return {-1, -1};
+    return {folder, static_cast<int>(FilesInFolder(folder).indexOf(fileName))};
+}
+
+TLibrary TLibrary::WithFile(const QString& key) const {
+    const TCollation collation(QLocale(), NaturalOrder);
+    const QStringList fileKeys = Files();
+    const auto at = std::lower_bound(
+        fileKeys.cbegin(), fileKeys.cend(), key,
+        [&](const QString& a, const QString& b) { return collation.Compare(a, b) < 0; });
+    QStringList paths;
+    paths.reserve(fileKeys.size() + 1);
+    for (auto it = fileKeys.cbegin(); it != fileKeys.cend(); ++it) {
+        if (it == at) paths.append(key.mid(1));
+        paths.append(it->mid(1));
+    }
+    if (at == fileKeys.cend()) paths.append(key.mid(1));
+    TLibrary out(RootFolder, paths, NaturalOrder);
+    out.Dirs = Dirs;
+    const QString folder = key.left(key.lastIndexOf(QLatin1Char('/')));
+    const auto dir = std::find_if(out.Dirs.begin(), out.Dirs.end(),
+                                  [&](const TDirStamp& d) { return d.Key == folder; });
+    if (dir != out.Dirs.end())
+        dir->MTime = 0;
+    else
+        out.Dirs.push_back({folder, 0});
+    return out;
 }

@@ -8,12 +8,22 @@
 #include <utility>
 #include <vector>
 
+// A directory the scan read (holding audio files or not) and its modification time in ns as it
+// was read: the check reads a directory again only when this time changed.
+struct TDirStamp {
+    QString Key; // "." or "./Rock/Band"
+    std::int64_t MTime = 0;
+};
+
 class TLibrary {
 public:
     TLibrary() = default;
     // From the scan's paths below the root (each beginning with "/"), already in library order
     // (natural order when naturalOrder).
     TLibrary(QString root, const QStringList& sortedPaths, bool naturalOrder = false);
+    // From its parts as Order() and the folders give them (a snapshot): nothing is parsed.
+    TLibrary(QString root, QStringList folderKeys, std::vector<QStringList> names,
+             std::vector<std::uint32_t> order);
 
     // Paths in library order, each exact duplicate kept once.
     static QStringList SortPaths(std::vector<QString> paths, bool naturalOrder);
@@ -26,10 +36,13 @@ public:
     // Numbers in names were compared by their value.
     bool NaturalOrder = false;
 
-    const QStringList& Files() const { return FileKeys; }
+    // Every file's key ("./Rock/Band/01 Intro.mp3") in library order, made when asked.
+    QStringList Files() const;
     const QStringList& Folders() const { return FolderKeys; }
     std::int32_t FolderCount() const { return static_cast<std::int32_t>(FolderKeys.size()); }
-    std::int32_t TotalFileCount() const { return static_cast<std::int32_t>(FileKeys.size()); }
+    std::int32_t TotalFileCount() const { return static_cast<std::int32_t>(Order.size()); }
+    // The library order as the folder of each file: the n-th time a folder comes, its n-th file.
+    const std::vector<std::uint32_t>& FileOrder() const { return Order; }
 
     // The names (with extension, no path) of the files directly in a folder, in library order;
     // an empty list for an index outside the library.
@@ -44,10 +57,29 @@ public:
     // Where an absolute path is in the library: (folder, file), or (-1, -1).
     std::pair<int, int> Find(const QString& path) const;
 
+    // The folder with this key, or -1.
+    int IndexOfFolder(const QString& key) const;
+    QString FolderKey(int folderIndex) const {
+        return folderIndex < 0 || folderIndex >= FolderKeys.size() ? QString()
+                                                                   : FolderKeys.at(folderIndex);
+    }
+    // A place carried across a change of the library: the same folder and file by name. A file
+    // gone leaves the folder alone ((folder, -1)); a folder gone gives (-1, -1).
+    std::pair<int, int> FindByName(const QString& folderKey, const QString& fileName) const;
+
+    // This library with one more file (a key as Files() has them) in its place in the order.
+    // Its folder's time is cleared, so that the next check reads that folder again.
+    TLibrary WithFile(const QString& key) const;
+
+    // Every directory the scan read, in the order it read them.
+    const std::vector<TDirStamp>& Tree() const { return Dirs; }
+    void SetTree(std::vector<TDirStamp> tree) { Dirs = std::move(tree); }
+
 private:
-    QStringList FileKeys;
     QStringList FolderKeys;
-    // Per folder its files' names. A folder's files need not be neighbours in FileKeys: under
+    std::vector<std::uint32_t> Order;
+    // Per folder its files' names. A folder's files need not be neighbours in the order: under
     // the collation "./A/a.mp3", "./A/B/y.mp3", "./A/z.mp3" interleave.
     std::vector<QStringList> Names;
+    std::vector<TDirStamp> Dirs;
 };

@@ -3,16 +3,24 @@
 #include "platform/Error.h"
 #include "platform/ErrorReport.h"
 #include "platform/FileName.h"
+#include "player/LibraryKeeper.h"
+#include "player/LibrarySnapshot.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
 
 namespace {
+
+// After a start from the snapshot: the watches and the check follow the resumed file's open by
+// this much, or the start by the longer time when nothing opens.
+constexpr int kKeepAfterOpenMs = 500;
+constexpr int kKeepAfterStartMs = 3000;
 
 // Files the advance passes over in a row before it gives up.
 constexpr int kSkipLimit = 10;
@@ -23,6 +31,14 @@ QString OpenError(const QString& path, const QString& reason) {
 }
 
 enum : unsigned { kLibrary = 1, kFolder = 2, kFile = 4, kInfo = 8, kPicture = 16 };
+
+// Whether folder is root or below it.
+bool IsUnder(const QString& folder, const QString& root) {
+    if (root.isEmpty()) return false;
+    const QString r = QDir::cleanPath(root);
+    return (QDir::cleanPath(folder) + QLatin1Char('/'))
+        .startsWith(r.endsWith(QLatin1Char('/')) ? r : r + QLatin1Char('/'));
+}
 
 } // namespace
 
@@ -39,19 +55,26 @@ struct TSession::TBatch {
     TBatch& operator=(const TBatch&) = delete;
 };
 
+// A scan, known by its id. What its thread works on is shared with the thread, so that a close
+// can leave a scan stuck in a hung mount behind.
 struct TSession::TScanJob {
-    QString Root;
-    TAudioTypes Types;
-    bool NaturalOrder = false;
+    struct TWork {
+        QString Root;
+        TAudioTypes Types;
+        bool NaturalOrder = false;
+        TScanControl Control;
+        std::optional<TLibrary> Result;
+        QString Error;
+    };
+    std::uint64_t Id = 0;
     TAfterScan After = TAfterScan::Default;
-    TScanControl Control;
-    std::optional<TLibrary> Result;
-    QString Error;
-    std::thread Thread;
+    std::shared_ptr<TWork> Work = std::make_shared<TWork>();
+    std::unique_ptr<TBackgroundJob> Thread;
     ~TScanJob() {
-        Control.Abort = true;
-        if (Thread.joinable()) Thread.join();
+        Work->Control.Abort = true;
+        Thread.reset();
     }
+    bool Quiet() const { return After == TAfterScan::Keep; }
 };
 
 TSession::TSession(TFormPlayer& player, QObject* parent)
@@ -61,12 +84,32 @@ TSession::TSession(TFormPlayer& player, QObject* parent)
     connect(&Control, &TPlaybackControl::PlayFailed, this, &TSession::PlayFailed);
     connect(&Control, &TPlaybackControl::Ended, this, &TSession::Ended);
     connect(&Control, &TPlaybackControl::Changed, this, &TSession::Changed);
+    LibKeeper = std::make_unique<TLibraryKeeper>();
+    SnapshotPath = LibrarySnapshotPath();
+    connect(LibKeeper.get(), &TLibraryKeeper::DiskChanged, this, [this] { CheckLibrary(); });
+    connect(LibKeeper.get(), &TLibraryKeeper::RootAppeared, this, &TSession::RootAppeared);
+    connect(this, &TSession::InfoChanged, this, [this] {
+        if (KeepPending) QTimer::singleShot(kKeepAfterOpenMs, this, &TSession::KeepLibrary);
+    });
+    // Beyond the watch budget only the way to the current folder is watched.
+    connect(this, &TSession::FolderChanged, this, [this] {
+        if (LibKeeper->OverBudget()) Rewatch();
+    });
+    // A file gone from disk stays listed while it plays; once left, the check takes it out.
+    connect(this, &TSession::FileChanged, this, [this] {
+        const QString now = Library().FolderKey(CurFolderIndex) + QLatin1Char('/') +
+                            Library().FilesInFolder(CurFolderIndex).value(CurFileIndex);
+        if (Ghost.isEmpty() || now == Ghost) return;
+        Ghost.clear();
+        CheckLibrary();
+    });
     States = DecideStates();
     Shown = Now();
 }
 
 TSession::~TSession() {
-    Scan.reset(); // stops and joins a running scan
+    Scan.reset(); // stops a running scan, leaving it behind when it does not stop at once
+    LibKeeper.reset();
 }
 
 // ---- announcing
@@ -181,7 +224,24 @@ QString TSession::TitleText() const {
 
 std::pair<std::int32_t, std::int32_t> TSession::ScanCounts() const {
     if (!Scan) return LastScanCounts;
-    return {Scan->Control.Folders.load(), Scan->Control.Files.load()};
+    return {Scan->Work->Control.Folders.load(), Scan->Work->Control.Files.load()};
+}
+
+TResume TSession::Place() const {
+    if (Home) return Home->Place;
+    if (!Loaded || StartingUp) return Saved;
+    TResume p;
+    p.Folder = CurFolderIndex;
+    p.File = CurFileIndex;
+    p.FolderKey = Library().FolderKey(CurFolderIndex);
+    p.FileName = Library().FilesInFolder(CurFolderIndex).value(CurFileIndex);
+    p.PositionMs = FileOpen() ? Position() : 0;
+    p.Playing = IsPlaying();
+    return p;
+}
+
+QString TSession::PlaceRoot() const {
+    return Home ? Home->Root : Library().RootFolder;
 }
 
 // ---- commands
@@ -248,11 +308,21 @@ void TSession::SetRandom(bool on) {
 }
 
 void TSession::SetIncludeWma(bool on) {
-    Guard([&] { IncludeWmaOn = on; });
+    Guard([&] {
+        if (std::exchange(IncludeWmaOn, on) != on) RescanForOptions();
+    });
 }
 
 void TSession::SetIncludeOther(bool on) {
-    Guard([&] { IncludeOtherOn = on; });
+    Guard([&] {
+        if (std::exchange(IncludeOtherOn, on) != on) RescanForOptions();
+    });
+}
+
+void TSession::RescanForOptions() {
+    // Before the start the options only say what the first scan takes.
+    if (!Loaded || Home) return;
+    BeginScan(Library().RootFolder, TAfterScan::Keep);
 }
 
 void TSession::SetNaturalOrder(bool on) {
@@ -292,6 +362,7 @@ void TSession::Reorder() {
     CurFolderIndex = folder;
     CurFileIndex = file;
     PlannedValid = false;
+    SnapshotDirty = true;
     Dirty |= kLibrary | kFolder | kFile | kInfo;
 }
 
@@ -370,9 +441,31 @@ void TSession::OpenPath(const QString& path) {
 void TSession::PlayFile(const QString& path) {
     const auto [folder, file] = Library().Find(path);
     if (folder < 0) {
-        // Not in the library: its folder becomes the root, and it plays once that is scanned.
-        PlayAfterScan = path;
-        BeginScan(QFileInfo(path).absolutePath(), TAfterScan::Default);
+        const QString dir = QFileInfo(path).absolutePath();
+        if (Home && IsUnder(dir, Home->Root) && IsDirectory(Home->Root)) {
+            // Back from a visit into the library.
+            SetRootFolder(Home->Root);
+            Saved = Home->Place;
+            Home.reset();
+            if (StartFromSnapshot(Library().RootFolder, path)) return;
+            PlayAfterScan = path;
+            BeginScan(Library().RootFolder, TAfterScan::Default);
+            return;
+        }
+        if (Loaded && !Home && IsUnder(dir, Library().RootFolder)) {
+            // A folder new to the library: the check reads it and the folders above it.
+            QStringList keys;
+            QString prefix = Library().RootFolder;
+            while (prefix.endsWith(QLatin1Char('/')))
+                prefix.chop(1);
+            for (QString key = QLatin1Char('.') + QDir::cleanPath(dir).mid(prefix.size());
+                 !key.isEmpty(); key.truncate(std::max<qsizetype>(key.lastIndexOf('/'), 0)))
+                keys.append(key);
+            CheckLibrary(keys);
+            PlayAfterCheck = path;
+            return;
+        }
+        VisitFolderOf(path);
         return;
     }
     ChangeFolder(folder, false);
@@ -409,17 +502,23 @@ void TSession::StartUp(const TResume& resume, const std::optional<QString>& argu
         if (argument) {
             if (IsDirectory(*argument)) {
                 SetRootFolder(*argument);
+                // Another library: the place is not its; whether it played still counts.
                 Saved.Folder = -1;
+                Saved.FolderKey.clear();
             } else if (IsExistingFile(*argument) && RefusalOf(*argument).isEmpty()) {
-                // A file in the saved root is found there once it is scanned; any other's
+                // A file in the saved root is found there once it is in; a file elsewhere is
+                // visited, and the library stays for the next start. Without a library its
                 // folder becomes the root.
-                PlayAfterScan = *argument;
-                Saved = {};
                 const QString root = Library().RootFolder;
                 const QString folder = QFileInfo(*argument).absolutePath();
-                if (root.isEmpty() || !(QDir::cleanPath(folder) + QLatin1Char('/'))
-                                           .startsWith(QDir::cleanPath(root) + QLatin1Char('/')))
+                if (root.isEmpty()) {
                     SetRootFolder(folder);
+                } else if (!IsUnder(folder, root)) {
+                    VisitFolderOf(*argument);
+                    return;
+                }
+                PlayAfterScan = *argument;
+                Saved = {};
             } else {
                 Events.push_back([this] { emit Beep(); });
                 const QString refusal =
@@ -430,19 +529,29 @@ void TSession::StartUp(const TResume& resume, const std::optional<QString>& argu
             }
         }
         const QString root = Library().RootFolder;
-        if (!IsDirectory(root)) return;
+        if (!IsDirectory(root)) {
+            if (!root.isEmpty()) RootMissing();
+            return;
+        }
         StartingUp = true;
+        if (StartFromSnapshot(root, PlayAfterScan)) return;
         BeginScan(root, TAfterScan::Resume);
     });
 }
 
 void TSession::AbortScan() {
-    if (Scan) Scan->Control.Abort = true;
+    if (Scan) Scan->Work->Control.Abort = true;
+}
+
+void TSession::WindowActivated() {
+    if (LibKeeper->OverBudget()) CheckLibrary();
 }
 
 void TSession::Shutdown() {
     PendingScan.reset();
     Scan.reset();
+    LibKeeper->Shutdown();
+    if (SnapshotDirty) SaveLibrary();
     Control.Close();
 }
 
@@ -756,53 +865,81 @@ void TSession::Changed(const TChangeResult& r) {
 void TSession::BeginScan(const QString& root, TAfterScan after) {
     if (Scan) {
         // The running scan gives way; its result is not used.
-        Scan->Control.Abort = true;
+        Scan->Work->Control.Abort = true;
         PendingScan = {root, after};
         return;
     }
     Scan = std::make_unique<TScanJob>();
-    TScanJob* job = Scan.get();
-    job->Root = root;
-    job->Types = {.Wma = IncludeWmaOn, .Other = IncludeOtherOn};
-    job->NaturalOrder = NaturalOrderOn;
-    job->After = after;
-    job->Thread = std::thread([this, job] {
-        try {
-            job->Result = TFormPlayer::Scan(job->Root, job->Types, job->Control, job->NaturalOrder);
-        } catch (const EVelodraError& e) {
-            job->Error = e.Message;
-        } catch (const EScanAborted&) {
-        } catch (...) {
-            job->Error = UnexpectedErrorText();
-        }
-        QMetaObject::invokeMethod(
-            this, [this, job] { ScanDone(job); }, Qt::QueuedConnection);
-    });
-    Events.push_back([this] { emit ScanStarted(); });
+    TScanJob& job = *Scan;
+    job.Id = ++LastScanId;
+    job.After = after;
+    job.Work->Root = root;
+    job.Work->Types = Types();
+    job.Work->NaturalOrder = NaturalOrderOn;
+    job.Work->Control.FileAccepted = ScanHook;
+    job.Thread = std::make_unique<TBackgroundJob>(
+        this,
+        [work = job.Work] {
+            try {
+                work->Result =
+                    TFormPlayer::Scan(work->Root, work->Types, work->Control, work->NaturalOrder);
+            } catch (const EVelodraError& e) {
+                work->Error = e.Message;
+            } catch (const EScanAborted&) {
+            } catch (...) {
+                work->Error = UnexpectedErrorText();
+            }
+        },
+        [this, id = job.Id] { ScanDone(id); });
+    if (!job.Quiet()) Events.push_back([this] { emit ScanStarted(); });
 }
 
-void TSession::ScanDone(TScanJob* job) {
+void TSession::ScanDone(std::uint64_t id) {
     Guard([&] {
-        if (job != Scan.get()) return;
+        if (!Scan || Scan->Id != id) return;
         const std::unique_ptr<TScanJob> done = std::move(Scan);
-        done->Thread.join();
-        LastScanCounts = {done->Control.Folders.load(), done->Control.Files.load()};
-        Events.push_back([this] { emit ScanEnded(); });
+        done->Thread.reset(); // it has ended: joined
+        TScanJob::TWork& work = *done->Work;
+        LastScanCounts = {work.Control.Folders.load(), work.Control.Files.load()};
+        if (!done->Quiet()) Events.push_back([this] { emit ScanEnded(); });
         if (PendingScan) {
             const auto [root, after] = *std::exchange(PendingScan, std::nullopt);
             BeginScan(root, after);
             return;
         }
         const QString target = std::exchange(PlayAfterScan, QString());
-        if (!done->Error.isEmpty()) throw EVelodraError(done->Error);
-        if (!done->Result) {
+        if (!work.Error.isEmpty()) {
+            if (done->After == TAfterScan::Keep && !IsDirectory(work.Root)) return RootMissing();
+            throw EVelodraError(work.Error);
+        }
+        if (!work.Result) {
             StartingUp = false;
             return; // aborted before it found anything: the library stays
         }
-        FormPlayer.Library = std::move(*done->Result);
+        ++LibraryGeneration;
         // The order was switched while it scanned.
-        if (Library().NaturalOrder != NaturalOrderOn)
-            FormPlayer.Library = Library().Resorted(NaturalOrderOn);
+        if (work.Result->NaturalOrder != NaturalOrderOn)
+            *work.Result = work.Result->Resorted(NaturalOrderOn);
+        if (done->After == TAfterScan::Keep) {
+            FoldLibrary(std::move(*work.Result));
+            SaveLibrary();
+            Rewatch();
+            return;
+        }
+        if (done->After == TAfterScan::Visit) {
+            LibKeeper->Unwatch();
+        } else {
+            // A scan by hand replaces the library, ends a visit and the wait for a root.
+            Home.reset();
+            Loaded = true;
+            ToldMissing = false;
+            LibKeeper->StopWaiting();
+        }
+        FormPlayer.Library = std::move(*work.Result);
+        if (done->After != TAfterScan::Visit) {
+            SaveLibrary();
+            Rewatch();
+        }
         LibraryLoaded(target.isEmpty() ? done->After : TAfterScan::Default);
         if (target.isEmpty()) return;
         StartingUp = false;
@@ -812,20 +949,31 @@ void TSession::ScanDone(TScanJob* job) {
     });
 }
 
+// The saved place in the library now in: by name, else by the indices.
+std::pair<int, int> TSession::ResumedPlace() const {
+    if (!Saved.FolderKey.isEmpty()) {
+        const auto [folder, file] = Library().FindByName(Saved.FolderKey, Saved.FileName);
+        if (file >= 0) return {folder, file};
+    }
+    if (Saved.Folder >= 0 && Saved.File >= 0 && Saved.Folder < Library().FolderCount() &&
+        Saved.File < Library().FileCountInFolder(Saved.Folder))
+        return {Saved.Folder, Saved.File};
+    return {-1, -1};
+}
+
 void TSession::LibraryLoaded(TAfterScan after) {
     PlayedKeys.Clear();
     CurFolderIndex = -1;
     CurFileIndex = -1;
     Dirty |= kLibrary | kFolder | kFile;
     const int folders = Library().FolderCount();
-    const bool resume = after == TAfterScan::Resume && Saved.Folder >= 0 && Saved.File >= 0 &&
-                        Saved.Folder < folders &&
-                        Saved.File < Library().FileCountInFolder(Saved.Folder);
+    const auto [savedFolder, savedFile] = ResumedPlace();
+    const bool resume = after == TAfterScan::Resume && savedFolder >= 0;
     if (resume) {
         // The saved place goes with the resumed file's own open, so that no other file's open
         // takes it over.
-        ChangeFolder(Saved.Folder, false);
-        CurFileIndex = Saved.File;
+        ChangeFolder(savedFolder, false);
+        CurFileIndex = savedFile;
         Dirty |= kFile;
         PlannedValid = false;
         PlayState = Saved.Playing ? TPlayState::Playing : TPlayState::Stopped;
@@ -838,4 +986,160 @@ void TSession::LibraryLoaded(TAfterScan after) {
         StartingUp = false;
         if (Saved.Playing && !wasPlaying) Play();
     }
+}
+
+// ---- the library kept in step with the disk
+
+bool TSession::StartFromSnapshot(const QString& root, const QString& target) {
+    std::optional<TLibrary> library = LoadSnapshot(SnapshotPath, root, Types());
+    if (!library) return false;
+    // The order was switched since it was written.
+    if (library->NaturalOrder != NaturalOrderOn) *library = library->Resorted(NaturalOrderOn);
+    PlayAfterScan.clear();
+    ++LibraryGeneration;
+    FormPlayer.Library = std::move(*library);
+    Loaded = true;
+    LastScanCounts = {Library().FolderCount(), Library().TotalFileCount()};
+    LibraryLoaded(target.isEmpty() ? TAfterScan::Resume : TAfterScan::Default);
+    // The watches and the check wait until the resumed file is open (or a few seconds): the
+    // title and the sound come first.
+    KeepPending = true;
+    QTimer::singleShot(kKeepAfterStartMs, this, &TSession::KeepLibrary);
+    if (!target.isEmpty()) {
+        StartingUp = false;
+        PlayFile(target);
+    }
+    return true;
+}
+
+void TSession::KeepLibrary() {
+    if (!std::exchange(KeepPending, false)) return;
+    Rewatch();
+    // A check already asked for (a file to fold in) covers the start's.
+    if (!LibKeeper->Checking()) CheckLibrary();
+}
+
+void TSession::CheckLibrary(const QStringList& forceKeys) {
+    // A scan running settles everything; a visit is not kept.
+    if (!Loaded || Home || Scan) return;
+    LibKeeper->Check(Library(), Types(), forceKeys,
+                     [this, generation = LibraryGeneration](TFormPlayer::TCheckReport report,
+                                                            const QString& error) {
+                         LibraryChecked(generation, std::move(report), error);
+                     });
+}
+
+void TSession::LibraryChecked(std::uint64_t generation, TFormPlayer::TCheckReport report,
+                              const QString& error) {
+    Guard([&] {
+        const QString target = std::exchange(PlayAfterCheck, QString());
+        // Made for a library that has been replaced since.
+        if (generation != LibraryGeneration || Home) return;
+        if (!error.isEmpty()) {
+            if (!IsDirectory(Library().RootFolder)) return RootMissing();
+            throw EVelodraError(error);
+        }
+        if (report.NeedsScan) {
+            PlayAfterScan = target;
+            return BeginScan(Library().RootFolder, TAfterScan::Keep);
+        }
+        if (report.Library && report.SameFiles) {
+            // Nothing to show: the new times are kept, and saved at the close. (A root that
+            // holds the cache would otherwise write, see and check again without end.)
+            const bool newDirs = report.Library->Tree().size() != Library().Tree().size();
+            FormPlayer.Library.SetTree(report.Library->Tree());
+            SnapshotDirty = true;
+            if (newDirs) Rewatch();
+        } else if (report.Library) {
+            ++LibraryGeneration;
+            FoldLibrary(std::move(*report.Library));
+            SaveLibrary();
+            Rewatch();
+        }
+        if (target.isEmpty()) return;
+        if (Library().Find(target).first < 0)
+            throw EVelodraError(tr("%1 doesn't exist.").arg(QuotedStr(target)));
+        PlayFile(target);
+    });
+}
+
+// The library as the disk has it now, the selection carried by name. A file that plays (or
+// opens) but is gone from disk stays listed until it is left, so it plays to its end and the
+// advance goes on from it.
+void TSession::FoldLibrary(TLibrary library) {
+    const QString folderKey = Library().FolderKey(CurFolderIndex);
+    const QString fileName = Library().FilesInFolder(CurFolderIndex).value(CurFileIndex);
+    auto [folder, file] = library.FindByName(folderKey, fileName);
+    if (file < 0 && !fileName.isEmpty() && IsPlaying()) {
+        Ghost = folderKey + QLatin1Char('/') + fileName;
+        library = library.WithFile(Ghost);
+        std::tie(folder, file) = library.FindByName(folderKey, fileName);
+    }
+    const int oldFolder = CurFolderIndex, oldFile = CurFileIndex;
+    FormPlayer.Library = std::move(library);
+    SnapshotDirty = true;
+    // The history and the decided next file name places of the library before.
+    PlayedKeys.Clear();
+    if (RandomOn && IsPlaying() && file >= 0) PlayedKeys.Insert(folder, file);
+    PlannedValid = false;
+    Dirty |= kLibrary | kFolder | kFile;
+    if (folder >= 0 && (file >= 0 || fileName.isEmpty())) {
+        CurFolderIndex = folder;
+        CurFileIndex = file;
+        return;
+    }
+    // What was chosen is gone and was not open: the place nearest to it.
+    CurFolderIndex = -1;
+    CurFileIndex = -1;
+    const int folders = Library().FolderCount();
+    if (folder >= 0) {
+        CurFolderIndex = folder;
+        const int count = FileCount();
+        if (count > 0) ChangeFile(std::min(oldFile, count - 1));
+    } else if (folders > 0) {
+        ChangeFolder(std::clamp(oldFolder, 0, folders - 1), true);
+    }
+}
+
+void TSession::SaveLibrary() {
+    if (!Loaded || Home) return;
+    SnapshotDirty = !SaveSnapshot(SnapshotPath, Library(), Types());
+}
+
+void TSession::Rewatch() {
+    if (!Loaded || Home) return LibKeeper->Unwatch();
+    LibKeeper->Watch(Library(), Library().FolderKey(CurFolderIndex));
+}
+
+void TSession::RootMissing() {
+    LibKeeper->Unwatch();
+    if (!LibKeeper->Waiting()) LibKeeper->WaitForRoot(PlaceRoot());
+    // At the start nothing is in yet: the saved place stays what the close saves.
+    if (std::exchange(ToldMissing, true)) return;
+    const QString text = tr("The music folder %1 is not available. Velodra goes on when it is "
+                            "back.")
+                             .arg(QuotedStr(PlaceRoot()));
+    Events.push_back([this, text] { emit Told(text); });
+}
+
+void TSession::RootAppeared() {
+    Guard([&] {
+        ToldMissing = false;
+        if (Loaded) {
+            Rewatch();
+            return CheckLibrary();
+        }
+        const QString root = Library().RootFolder;
+        StartingUp = true;
+        if (StartFromSnapshot(root, QString())) return;
+        BeginScan(root, TAfterScan::Resume);
+    });
+}
+
+void TSession::VisitFolderOf(const QString& path) {
+    // The library's place is what a close saves while the visit lasts.
+    if (!Home && (Loaded || !Library().RootFolder.isEmpty())) Home = THome{PlaceRoot(), Place()};
+    StartingUp = false;
+    PlayAfterScan = path;
+    BeginScan(QFileInfo(path).absolutePath(), TAfterScan::Visit);
 }

@@ -32,12 +32,17 @@ enum class TPlayState { Stopped, Playing, Paused };
 enum class TCommand { Play, Pause, Stop, PrevFolder, PrevFile, NextFile, NextFolder };
 
 // What the last run left to resume, read from the settings at start-up.
+// The folder and file are found by name first, by index when the names are not there.
 struct TResume {
     int Folder = -1;
     int File = -1;
     int PositionMs = 0;
     bool Playing = false;
+    QString FolderKey; // "./Rock/Band"
+    QString FileName;  // "01 Intro.mp3"
 };
+
+class TLibraryKeeper;
 
 class TSession : public QObject {
     Q_OBJECT
@@ -80,6 +85,18 @@ public:
     double Volume() const { return FormPlayer.Engine().Volume(); }
     // What the start-up was given to resume.
     const TResume& Resumed() const { return Saved; }
+    // The place to save: where the user is in the library, or, while the library is not in yet
+    // (the start, a root that is not there) or a visit shows another folder, the place the
+    // library had.
+    TResume Place() const;
+    // The root to save: the library's, also during a visit.
+    QString PlaceRoot() const;
+    // The library's folders are watched and checked by this.
+    TLibraryKeeper& Keeper() { return *LibKeeper; }
+    // The snapshot file (the cache's, unless a test says otherwise).
+    void SetSnapshotPath(const QString& path) { SnapshotPath = path; }
+    // Called on the scanning thread after each file each scan accepts (a test's hand in it).
+    void SetScanHook(std::function<void(std::int32_t)> hook) { ScanHook = std::move(hook); }
     // The file of the current file's picture for the desktop, shown or not; else empty.
     const QString& ShownPicture() const { return Picture; }
 
@@ -91,7 +108,8 @@ public:
     void SelectFile(int file);
     void SetRepeat(bool on);
     void SetRandom(bool on);
-    void SetIncludeWma(bool on); // for the next scan
+    // Either rescans behind the window, keeping the selection by name.
+    void SetIncludeWma(bool on);
     void SetIncludeOther(bool on);
     // Numbers in names by their value: the library is re-sorted at once, the selection kept by
     // name and the open file playing on.
@@ -121,8 +139,13 @@ public:
     // The desktop asks the window to come to the front, or the program to end.
     void Raise() { emit RaiseRequested(); }
     void Quit() { emit QuitRequested(); }
-    // The close: the scan is stopped and the device closed. Closed, the session runs no
-    // command and takes no answer: nothing it holds changes after the close has saved it.
+    // The window came to the front: folders that are not watched are checked.
+    void WindowActivated();
+    // Checks the library against the disk behind the window.
+    void CheckLibrary(const QStringList& forceKeys = {});
+    // The close: the scan is stopped (and left behind when it does not stop at once), the
+    // snapshot written and the device closed. Closed, the session runs no command and takes no
+    // answer: nothing it holds changes after the close has saved it.
     void Shutdown();
     bool Closed() const { return Control.Closed(); }
     // The rules kept after every command and every answer, or the first one broken: the
@@ -155,11 +178,18 @@ signals:
     void QuitRequested();
     void Beep();
     void VolumeChanged();
+    void Told(const QString& text); // a word for the status line
 
 private:
     struct TBatch;
     struct TScanJob;
-    enum class TAfterScan { Default, Resume };
+    // Keep: folded in keeping the selection by name, without the loading window. Visit: a
+    // folder outside the library is shown; the library stays the one to come back to.
+    enum class TAfterScan { Default, Resume, Keep, Visit };
+    struct THome {
+        QString Root;
+        TResume Place;
+    };
     // What watchers were last told of.
     struct TShown {
         TPlayState State = TPlayState::Stopped;
@@ -216,8 +246,21 @@ private:
 
     void BeginScan(const QString& root, TAfterScan after);
     void PlayFile(const QString& path);
-    void ScanDone(TScanJob* job);
+    void ScanDone(std::uint64_t id);
     void LibraryLoaded(TAfterScan after);
+    std::pair<int, int> ResumedPlace() const;
+    bool StartFromSnapshot(const QString& root, const QString& target);
+    void LibraryChecked(std::uint64_t generation, TFormPlayer::TCheckReport report,
+                        const QString& error);
+    void FoldLibrary(TLibrary library);
+    void SaveLibrary();
+    void Rewatch();
+    void RootMissing();
+    void RootAppeared();
+    void RescanForOptions();
+    void KeepLibrary();
+    void VisitFolderOf(const QString& path);
+    TAudioTypes Types() const { return {.Wma = IncludeWmaOn, .Other = IncludeOtherOn}; }
 
     TFormPlayer& FormPlayer;
     TPlaybackEngine& Engine;
@@ -247,6 +290,18 @@ private:
     const TChangeResult* TakingOver = nullptr; // the change ChangeFile takes over, not opens
 
     std::unique_ptr<TScanJob> Scan;
+    std::uint64_t LastScanId = 0;
+    std::function<void(std::int32_t)> ScanHook;
+    std::unique_ptr<TLibraryKeeper> LibKeeper;
+    QString SnapshotPath;
+    std::uint64_t LibraryGeneration = 0; // each replacement of the library counts
+    bool Loaded = false;                 // the library (not a visit) is in
+    bool SnapshotDirty = false;
+    bool KeepPending = false; // the start's watches and check are still to come
+    bool ToldMissing = false;
+    std::optional<THome> Home; // set during a visit
+    QString Ghost;             // a file gone from disk, listed while it plays on
+    QString PlayAfterCheck;    // a file under the root to play once the check has found it
     std::optional<std::pair<QString, TAfterScan>> PendingScan; // asked while one ran
     std::pair<std::int32_t, std::int32_t> LastScanCounts{0, 0};
     TResume Saved;

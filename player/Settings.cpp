@@ -19,6 +19,8 @@ TSettings ReadSettings(const QString& path, const TSettings& d) {
     s.File = ini.ReadInteger(kLast, QStringLiteral("File"), d.File);
     s.Playing = ini.ReadBool(kLast, QStringLiteral("Playing"), d.Playing);
     s.Position = ini.ReadInteger(kLast, QStringLiteral("Position"), d.Position);
+    s.FolderKey = ini.ReadString(kLast, QStringLiteral("FolderKey"), d.FolderKey);
+    s.FileName = ini.ReadString(kLast, QStringLiteral("FileName"), d.FileName);
     s.InclWMA = ini.ReadBool(kConfig, QStringLiteral("InclWMA"), d.InclWMA);
     s.Loop = ini.ReadBool(kConfig, QStringLiteral("Loop"), d.Loop);
     s.Shuffle = ini.ReadBool(kConfig, QStringLiteral("Shuffle"), d.Shuffle);
@@ -49,6 +51,10 @@ void WriteSettings(const QString& path, const TSettings& s) {
     ini.WriteBool(kLast, QStringLiteral("Playing"), s.Playing);
     // After the older keys, so that files without it read as before.
     ini.WriteInteger(kLast, QStringLiteral("Position"), s.Position);
+    if (!s.FolderKey.isEmpty()) {
+        ini.WriteString(kLast, QStringLiteral("FolderKey"), s.FolderKey);
+        ini.WriteString(kLast, QStringLiteral("FileName"), s.FileName);
+    }
 
     ini.EraseSection(kConfig);
     ini.WriteBool(kConfig, QStringLiteral("InclWMA"), s.InclWMA);

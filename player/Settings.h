@@ -16,7 +16,9 @@ struct TSettings {
     int Folder = -1;
     int File = -1;
     bool Playing = false;
-    int Position = 0; // ms into the file
+    int Position = 0;  // ms into the file
+    QString FolderKey; // the place by name, found again after the library changed
+    QString FileName;
     // [Config]
     bool InclWMA = false;
     bool Loop = false;

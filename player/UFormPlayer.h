@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // A running scan's counts (for the loading window) and its Abort, shared with the thread that
 // scans.
@@ -48,6 +49,21 @@ public:
     // Runs on any thread: it touches nothing of the player's.
     static TLibrary Scan(const QString& root, TAudioTypes types, TScanControl& control,
                          bool naturalOrder = false);
+    // What a check of a library against the disk found: the library as the disk has it now
+    // when anything changed, or NeedsScan when only a whole scan can say (a new link to a
+    // directory); with the stats and directory reads it took.
+    struct TCheckReport {
+        std::optional<TLibrary> Library;
+        bool SameFiles = false; // only times or folders without audio changed
+        bool NeedsScan = false;
+        std::int64_t Stats = 0;
+        std::int64_t Reads = 0;
+    };
+    // One stat per directory of old's tree; only a directory whose time changed (or whose key
+    // forceKeys names) is read again, and a new subdirectory found there is walked. Throws as
+    // Scan does when the root is gone, EScanAborted when aborted. Runs on any thread.
+    static TCheckReport Check(const TLibrary& old, TAudioTypes types, TScanControl& control,
+                              const QStringList& forceKeys = {});
     // Scans root into Library, here and now (the tools).
     void LoadFolder(const QString& root, TAudioTypes types, bool naturalOrder = false);
     // The folder's absolute path (the folder picture's folder).

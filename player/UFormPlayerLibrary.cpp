@@ -6,6 +6,9 @@
 #include "platform/FileName.h"
 
 #include <QCoreApplication>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
@@ -65,7 +68,23 @@ struct TFormPlayer::TScanRun {
     TDirWalker Walker;
     TSortedPaths Paths;
     TAudioTypes Types;
+    qsizetype PrefixLength = 0;
+    std::vector<TDirStamp> Tree;
     bool OtherLeftOut = false; // audio files of the other formats that Types leaves out
+    bool FoundLink = false;    // a link to a directory (the check leaves those to a scan)
+
+    QString KeyOf(const QString& folder) const {
+        return QLatin1Char('.') + folder.mid(PrefixLength);
+    }
+    void AddFile(const QString& folder, const QString& name) {
+        if (!IsAudioName(name, Types)) {
+            OtherLeftOut = OtherLeftOut || LeftOutTypes(name, Types).Other;
+            return;
+        }
+        Paths.Add(folder, name);
+        const std::int32_t accepted = ++Control.Files;
+        if (Control.FileAccepted) Control.FileAccepted(accepted);
+    }
 };
 
 void TFormPlayer::LoadFolder(const QString& root, TAudioTypes types, bool naturalOrder) {
@@ -87,7 +106,7 @@ TLibrary TFormPlayer::Scan(const QString& root, TAudioTypes types, TScanControl&
 
     control.Folders = 0;
     control.Files = 0;
-    TScanRun run{control, TDirWalker(), TSortedPaths(prefix.size()), types};
+    TScanRun run{control, TDirWalker(), TSortedPaths(prefix.size()), types, prefix.size(), {}};
     ScanFolder(run, prefix);
     for (size_t i = 0; i < run.Paths.LinkedDirs.size() && !control.Abort; ++i) {
         const QString linked = run.Paths.LinkedDirs[i];
@@ -97,32 +116,86 @@ TLibrary TFormPlayer::Scan(const QString& root, TAudioTypes types, TScanControl&
         if (control.Abort) throw EScanAborted();
         throw EVelodraError(NoAudioMessage(folder, run.OtherLeftOut));
     }
-    return TLibrary(root, run.Paths.Sorted(naturalOrder), naturalOrder);
+    TLibrary library(root, run.Paths.Sorted(naturalOrder), naturalOrder);
+    library.SetTree(std::move(run.Tree));
+    return library;
+}
+
+TFormPlayer::TCheckReport TFormPlayer::Check(const TLibrary& old, TAudioTypes types,
+                                             TScanControl& control, const QStringList& forceKeys) {
+    QString prefix = old.RootFolder;
+    while (prefix.endsWith(QLatin1Char('/')))
+        prefix.chop(1);
+    const QString rootFolder = prefix.isEmpty() ? QStringLiteral("/") : prefix;
+    if (old.RootFolder.isEmpty() || !IsExistingDirectory(rootFolder))
+        throw EVelodraError(QCoreApplication::translate("TFormPlayer", "%1 doesn't exist.")
+                                .arg(QuotedStr(rootFolder)));
+    TCheckReport report;
+    TScanRun run{control, TDirWalker(), TSortedPaths(prefix.size()), types, prefix.size(), {}};
+    QHash<QString, int> folderOf;
+    for (int f = 0; f < old.FolderCount(); ++f)
+        folderOf.insert(old.Folders().at(f), f);
+    QSet<QString> known;
+    for (const TDirStamp& d : old.Tree())
+        known.insert(d.Key);
+    bool changed = false;
+    for (const TDirStamp& d : old.Tree()) {
+        if (control.Abort) throw EScanAborted();
+        const QString folder = prefix + d.Key.mid(1);
+        const QByteArray encoded = EncodeFileName(folder.isEmpty() ? QStringLiteral("/") : folder);
+        ++report.Stats;
+        const std::int64_t mtime = DirectoryMTime(encoded);
+        if (mtime < 0) {
+            changed = true; // gone, and with it its files
+            continue;
+        }
+        if (mtime == d.MTime && !forceKeys.contains(d.Key)) {
+            run.Tree.push_back(d);
+            for (const QString& name : old.FilesInFolder(folderOf.value(d.Key, -1)))
+                run.Paths.Add(folder, name);
+            continue;
+        }
+        changed = true;
+        std::vector<QString> files, dirs, linked;
+        TDirStamp now{d.Key, 0};
+        if (!run.Walker.Read(encoded, files, dirs, &linked, &now.MTime)) continue;
+        run.Tree.push_back(std::move(now));
+        for (const QString& name : files)
+            run.AddFile(folder, name);
+        if (!linked.empty()) run.FoundLink = true;
+        for (const QString& name : dirs)
+            if (!known.contains(d.Key + QLatin1Char('/') + name))
+                ScanFolder(run, folder + QLatin1Char('/') + name);
+    }
+    report.Reads = run.Walker.Reads();
+    report.NeedsScan = run.FoundLink;
+    if (!changed || report.NeedsScan) return report;
+    report.Library = TLibrary(old.RootFolder, run.Paths.Sorted(old.NaturalOrder), old.NaturalOrder);
+    report.Library->SetTree(std::move(run.Tree));
+    const TLibrary& now = *report.Library;
+    report.SameFiles = now.Folders() == old.Folders() && now.FileOrder() == old.FileOrder();
+    for (int f = 0; report.SameFiles && f < now.FolderCount(); ++f)
+        report.SameFiles = now.FilesInFolder(f) == old.FilesInFolder(f);
+    return report;
 }
 
 void TFormPlayer::ScanFolder(TScanRun& run, const QString& folder) {
     std::vector<QString> files;
     std::vector<QString> dirs;
     std::vector<QString> linked;
-    run.Walker.Read(EncodeFileName(folder.isEmpty() ? QStringLiteral("/") : folder), files, dirs,
-                    &linked);
+    TDirStamp stamp{run.KeyOf(folder), 0};
+    if (run.Walker.Read(EncodeFileName(folder.isEmpty() ? QStringLiteral("/") : folder), files,
+                        dirs, &linked, &stamp.MTime))
+        run.Tree.push_back(std::move(stamp));
     for (const QString& name : linked)
         run.Paths.LinkedDirs.push_back(folder + QLatin1Char('/') + name);
-    bool counted = false;
+    run.FoundLink = run.FoundLink || !linked.empty();
+    const std::int32_t before = run.Control.Files;
     for (const QString& name : files) {
         if (run.Control.Abort) return;
-        if (!IsAudioName(name, run.Types)) {
-            run.OtherLeftOut = run.OtherLeftOut || LeftOutTypes(name, run.Types).Other;
-            continue;
-        }
-        run.Paths.Add(folder, name);
-        if (!counted) {
-            ++run.Control.Folders;
-            counted = true;
-        }
-        const std::int32_t accepted = ++run.Control.Files;
-        if (run.Control.FileAccepted) run.Control.FileAccepted(accepted);
+        run.AddFile(folder, name);
     }
+    if (run.Control.Files != before) ++run.Control.Folders;
     files.clear();
     files.shrink_to_fit();
     for (const QString& name : dirs) {

@@ -1,10 +1,14 @@
 // velodra-scan ROOT [--include-wma] [--include-other] [--natural-order] [--json]: scans ROOT
 // exactly as the player does and prints the library: each folder key followed by its files in
-// library order, or one JSON document.
+// library order, or one JSON document. With --snapshot FILE it prints the library a snapshot
+// file holds instead.
 #include "platform/Error.h"
 #include "platform/FileName.h"
 #include "platform/MediaDevice.h"
+#include "player/LibrarySnapshot.h"
 #include "player/UFormPlayer.h"
+
+#include <QFile>
 
 #include <cstdio>
 #include <cstring>
@@ -50,8 +54,11 @@ void PutJson(std::string& out, const QString& s) {
 int Usage(std::FILE* to = stderr) {
     std::fputs("usage: velodra-scan ROOT [--include-wma] [--include-other] [--natural-order]\n"
                "                    [--json]\n"
+               "       velodra-scan --snapshot FILE [--json]\n"
                "Scans ROOT as the player does and prints each folder that holds audio files,\n"
                "followed by its files, in the player's order.\n"
+               "  --snapshot FILE  the library a snapshot file holds (the player keeps one in\n"
+               "                   ~/.cache/velodra/library.snapshot), with its root and kinds\n"
                "  --include-wma    WMA files too (\"Includes WMA\")\n"
                "  --include-other  FLAC, Ogg Vorbis, Opus, M4A and WAV files too\n"
                "                   (\"Includes Other Formats\")\n"
@@ -59,15 +66,15 @@ int Usage(std::FILE* to = stderr) {
                "  --json           one JSON document instead\n"
                "  --help           this text\n"
                "Exit status: 0 when the scan found files, 1 when it did not or ROOT is not a\n"
-               "folder (the message on stderr), 2 for a usage error.\n",
+               "folder or FILE is no snapshot (the message on stderr), 2 for a usage error.\n",
                to);
     return to == stdout ? 0 : 2;
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    QString root;
-    bool haveRoot = false, json = false, natural = false;
+    QString root, snapshot;
+    bool haveRoot = false, json = false, natural = false, haveSnapshot = false;
     TAudioTypes types;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--include-wma") == 0)
@@ -78,7 +85,10 @@ int main(int argc, char** argv) {
             natural = true;
         else if (std::strcmp(argv[i], "--json") == 0)
             json = true;
-        else if (std::strcmp(argv[i], "--help") == 0)
+        else if (std::strcmp(argv[i], "--snapshot") == 0 && i + 1 < argc && !haveSnapshot) {
+            snapshot = DecodeFileName(std::string_view(argv[++i]));
+            haveSnapshot = true;
+        } else if (std::strcmp(argv[i], "--help") == 0)
             return Usage(stdout);
         else if (std::strncmp(argv[i], "--", 2) == 0 || haveRoot)
             return Usage();
@@ -87,7 +97,7 @@ int main(int argc, char** argv) {
             haveRoot = true;
         }
     }
-    if (!haveRoot) return Usage();
+    if (haveRoot == haveSnapshot) return Usage();
 
     // No window and no application object: the scan reports to no one and needs no display.
     // Nothing is played, so the silent device stays on this thread: a thread of its own would
@@ -95,11 +105,29 @@ int main(int argc, char** argv) {
     TPlaybackEngine::TOptions options;
     options.OwnThread = false;
     TFormPlayer player(CreateSilentMediaDevice(), nullptr, options);
-    try {
-        player.LoadFolder(root, types, natural);
-    } catch (const EVelodraError& e) {
-        std::fprintf(stderr, "%s\n", EncodeFileName(e.Message).constData());
-        return 1;
+    if (haveSnapshot) {
+        QFile file(snapshot);
+        const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        std::optional<TLibrary> library = DecodeSnapshot(bytes);
+        if (!library) {
+            std::fprintf(stderr, "%s: not a snapshot this version reads (or damaged)\n",
+                         EncodeFileName(snapshot).constData());
+            return 1;
+        }
+        const TSnapshotHead head = *DecodeSnapshotHead(bytes);
+        // The kinds on stderr: stdout stays in the scan's own formats.
+        std::fprintf(stderr, "snapshot of %s, %zu folders read%s%s\n",
+                     EncodeFileName(head.Root).constData(), library->Tree().size(),
+                     head.Types.Wma ? ", with WMA" : "",
+                     head.Types.Other ? ", with other formats" : "");
+        player.Library = std::move(*library);
+    } else {
+        try {
+            player.LoadFolder(root, types, natural);
+        } catch (const EVelodraError& e) {
+            std::fprintf(stderr, "%s\n", EncodeFileName(e.Message).constData());
+            return 1;
+        }
     }
 
     const TLibrary& library = player.Library;

@@ -95,10 +95,11 @@ void TFormVelodra::SetSession(TSession* session) {
     connect(session, &TSession::RaiseRequested, this, &TFormVelodra::ActRestoreExecute);
     connect(session, &TSession::QuitRequested, this, &QWidget::close);
     connect(session, &TSession::Beep, this, [] { QApplication::beep(); });
-    connect(session, &TSession::Skipped, this, [this](const QString& text) {
-        std::fprintf(stderr, "%s\n", qUtf8Printable(ForDisplay(text)));
-        ShowStatus(text);
-    });
+    for (auto signal : {&TSession::Skipped, &TSession::Told})
+        connect(session, signal, this, [this](const QString& text) {
+            std::fprintf(stderr, "%s\n", qUtf8Printable(ForDisplay(text)));
+            ShowStatus(text);
+        });
     // After the handlers above: what they showed decides whether the display moves.
     for (auto changed : {&TSession::StateChanged, &TSession::InfoChanged, &TSession::FileChanged,
                          &TSession::PictureChanged})
@@ -175,7 +176,8 @@ void TFormVelodra::StartUp() {
         showMinimized();
     else
         KeepOnScreen();
-    const TResume resume{saved.Folder, saved.File, saved.Position, saved.Playing};
+    const TResume resume{saved.Folder,  saved.File,      saved.Position,
+                         saved.Playing, saved.FolderKey, saved.FileName};
     // Saved as given, "." would name another tree at a start from another folder.
     std::optional<QString> argument;
     if (!CommandLine.isEmpty()) argument = AbsoluteFileName(CommandLine.first());
@@ -190,7 +192,7 @@ void TFormVelodra::closeEvent(QCloseEvent* e) {
     }
     Closing = true;
     // FormCloseQuery
-    Settings->SetWasPlaying(Session && Session->IsPlaying());
+    Settings->SetWasPlaying(Session && Session->Place().Playing);
     // FormClose. Closed before the start-up read the settings, the run has nothing to record,
     // and a save would put the defaults over the user's file: the keeper writes nothing then.
     if (Session) Settings->Write(CurrentSettings());
@@ -209,6 +211,8 @@ void TFormVelodra::EndSession() {
 
 void TFormVelodra::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && Session)
+        Session->WindowActivated();
     if (e->type() != QEvent::WindowStateChange) return;
     const auto* change = static_cast<QWindowStateChangeEvent*>(e);
     const bool was = change->oldState() & Qt::WindowMinimized;

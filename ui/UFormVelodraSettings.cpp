@@ -35,10 +35,14 @@ TSettings TFormVelodra::LoadSettings() {
 }
 TSettings TFormVelodra::CurrentSettings() const {
     TSettings s;
-    s.Root = Session->Library().RootFolder;
-    s.Folder = Session->FolderIndex();
-    s.File = Session->FileIndex();
-    s.Position = Session->FileOpen() ? Session->Position() : 0;
+    // Before the library is in, or during a visit elsewhere, the place it had is kept.
+    const TResume place = Session->Place();
+    s.Root = Session->PlaceRoot();
+    s.Folder = place.Folder;
+    s.File = place.File;
+    s.Position = place.PositionMs;
+    s.FolderKey = place.FolderKey;
+    s.FileName = place.FileName;
     s.InclWMA = Session->IncludeWma();
     s.InclOther = Session->IncludeOther();
     s.ReplayGain = Session->ReplayGain();
@@ -76,5 +80,5 @@ void TFormVelodra::ReportSaveFailure(const QString& reason, bool ending) {
 }
 
 void TFormVelodra::SaveSession() {
-    if (Session) Settings->WriteAsSessionEnds(CurrentSettings(), Session->IsPlaying());
+    if (Session) Settings->WriteAsSessionEnds(CurrentSettings(), Session->Place().Playing);
 }

@@ -598,5 +598,9 @@ Werkzeuge:
         <source>Skipped %1: %2</source>
         <translation>%1 übersprungen: %2</translation>
     </message>
+    <message>
+        <source>The music folder %1 is not available. Velodra goes on when it is back.</source>
+        <translation>Der Musikordner %1 ist nicht verfügbar. Velodra macht weiter, sobald er wieder da ist.</translation>
+    </message>
 </context>
 </TS>

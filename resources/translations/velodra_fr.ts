@@ -599,5 +599,9 @@ Outils&#xa0;:
         <source>Skipped %1: %2</source>
         <translation>%1 ignoré&#xa0;: %2</translation>
     </message>
+    <message>
+        <source>The music folder %1 is not available. Velodra goes on when it is back.</source>
+        <translation>Le dossier de musique %1 n’est pas disponible. Velodra reprend dès qu’il est de retour.</translation>
+    </message>
 </context>
 </TS>

@@ -6,7 +6,7 @@ E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD_DIR=$(cd "${1:?build folder}" && pwd)
 VELODRA="$BUILD_DIR/app/velodra"
 WORK=$(mktemp -d /tmp/velodra-e2e-XXXXXX)
-export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/run"
+export XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/run" XDG_CACHE_HOME="$WORK/cache"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM

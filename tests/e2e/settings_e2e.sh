@@ -49,6 +49,8 @@ Root=$lib
 Folder=1
 File=2
 Playing=1
+FolderKey=./B
+FileName=b3.mp3
 [Config]
 InclWMA=0
 Loop=0

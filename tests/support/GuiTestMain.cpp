@@ -3,6 +3,7 @@
 #include "support/Poll.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -18,6 +19,9 @@ void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& msg)
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // The library snapshot goes to a cache of this run, never the user's.
+    const QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
     qInstallMessageHandler(QuietHandler);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velodra"));

@@ -3,6 +3,7 @@
 // widgets. The device's worker runs on the test's thread; every step settles the event loop,
 // so what a command started has answered before the test looks.
 #include "platform/ErrorReport.h"
+#include "player/LibraryKeeper.h"
 #include "player/Session.h"
 #include "player/UFormPlayer.h"
 #include "support/FakeClock.h"
@@ -23,6 +24,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Dir / "config"));
         qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(Dir / "cache"));
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(Dir / "run"));
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(Dir / "cache"));
         OldHandler = SetMessageHandler([this](const TMessage& m) { Messages.push_back(m); });
         MakeSession();
     }
@@ -49,9 +51,10 @@ protected:
         int idle = 0;
         for (int i = 0; i < 5000 && idle < 2; ++i) {
             QCoreApplication::processEvents();
-            const bool busy = Session->Scanning() || Player->Engine().Busy();
+            const bool scanning = Session->Scanning() || Session->Keeper().Checking();
+            const bool busy = scanning || Player->Engine().Busy();
             idle = busy ? 0 : idle + 1;
-            if (Session->Scanning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (scanning) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
 

@@ -4,10 +4,14 @@
 #include "support/Poll.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // The library snapshot goes to a cache of this run, never the user's.
+    const QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
     QCoreApplication app(argc, argv);
     testsupport::PollHook() = [] { QCoreApplication::processEvents(); };
     const int rc = RUN_ALL_TESTS();

@@ -101,6 +101,8 @@ TEST_F(Settings, SavedFileHoldsTheThreeSectionsInOrder) {
                              "File=0\n"
                              "Playing=1\n"
                              "Position=0\n"
+                             "FolderKey=./F1\n"
+                             "FileName=t00.mp3\n"
                              "[Config]\n"
                              "InclWMA=0\n"
                              "Loop=1\n"
@@ -555,7 +557,8 @@ TEST_F(Settings, PositionAtCloseComesBack) {
     Run(Form().ActPlay);
     Clock->Advance(12000);
     CloseWindow();
-    EXPECT_NE(IniText().find("Playing=1\nPosition=12000\n[Config]"), std::string::npos)
+    EXPECT_NE(IniText().find("Playing=1\nPosition=12000\nFolderKey=./F0\nFileName=t01.mp3\n"),
+              std::string::npos)
         << IniText();
     Restart();
     Device->DefaultLength = 30000;
