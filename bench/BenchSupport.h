@@ -4,6 +4,8 @@
 // their own, so that nothing reaches a running copy or the user's desktop; a virtual display).
 #include "support/TestPulse.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -15,6 +17,19 @@
 #include <vector>
 
 namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The middle value (the mean of the two middle ones for an even count); -1 for none.
+inline double Median(std::vector<double> v) {
+    if (v.empty()) return -1;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
 
 // The calling thread's processor time in ms: what a step costs, without the time other programs
 // on a shared machine take from it.

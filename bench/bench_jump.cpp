@@ -25,14 +25,9 @@
 #include <vector>
 
 namespace {
-using Clock = std::chrono::steady_clock;
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using bench::Clock;
+using bench::Median;
+using bench::Ms;
 double Worst(const std::vector<double>& v) {
     return *std::max_element(v.begin(), v.end());
 }

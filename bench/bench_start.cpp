@@ -8,6 +8,7 @@
 //   (target: one per folder) and its time  vs  find ROOT -type d;
 //   peak memory of the library from a scan  vs  from the snapshot.
 // Usage: bench_start [--files N] [--runs N] [--no-scan] [--keep]
+#include "BenchSupport.h"
 #include "platform/CacheFile.h"
 #include "player/LibrarySnapshot.h"
 #include "player/Session.h"
@@ -98,11 +99,9 @@ TStart RunStart(const std::string& self, const std::string& root, const std::str
     return s;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? -1 : v[v.size() / 2];
-}
 } // namespace
+
+using bench::Median;
 
 int main(int argc, char** argv) {
     if (argc == 5 && !std::strcmp(argv[1], "--child"))

@@ -292,6 +292,14 @@ void TSession::SelectFile(int file) {
     });
 }
 
+void TSession::SelectPlace(int folder, int file) {
+    Guard([&] {
+        UserCommand();
+        if (folder != CurFolderIndex) ChangeFolder(folder, false);
+        ChangeFile(file);
+    });
+}
+
 void TSession::SetRepeat(bool on) {
     Guard([&] { RepeatOn = on; });
 }

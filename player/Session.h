@@ -106,6 +106,9 @@ public:
     // A choice in the lists (edFolderChange, edFileChange).
     void SelectFolder(int folder);
     void SelectFile(int file);
+    // A file of any folder chosen at once (the search): the folder's first file is not opened
+    // on the way.
+    void SelectPlace(int folder, int file);
     void SetRepeat(bool on);
     void SetRandom(bool on);
     // Either rescans behind the window, keeping the selection by name.

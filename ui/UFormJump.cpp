@@ -125,7 +125,6 @@ void TFormJump::Choose(int row) {
     }
     const TJumpMatch m = matches[static_cast<size_t>(row)];
     hide();
-    // As a choice in the folder list and then in the file list.
-    if (m.Folder != Session.FolderIndex()) Session.SelectFolder(m.Folder);
-    Session.SelectFile(m.File);
+    // As a choice in the two lists, in one step.
+    Session.SelectPlace(m.Folder, m.File);
 }
