@@ -254,14 +254,12 @@ TEST(ArtFiles, NamedByTheirBytesAndBounded) {
         paths.push_back(StoreArtFile(QByteArray(100, c), folder, 3));
         std::this_thread::sleep_for(20ms); // the ages differ by more than the clock's step
     }
-    EXPECT_EQ(paths[0], paths[3]);
-    EXPECT_EQ(paths[1], paths[4]);
+    EXPECT_EQ(std::pair(paths[0], paths[1]), std::pair(paths[3], paths[4]));
     EXPECT_TRUE(paths[0].endsWith(".img"));
     EXPECT_TRUE(StoreArtFile(QByteArray("\xFF\xD8\xFFjpeg"), folder, 3).endsWith(".jpg"));
     // Four names, room for three: the one used longest ago went (c), the ones used again stay.
     EXPECT_FALSE(QFile::exists(paths[2]));
-    for (int i : {0, 1})
-        EXPECT_TRUE(QFile::exists(paths[i]));
+    EXPECT_TRUE(QFile::exists(paths[0]) && QFile::exists(paths[1]));
     EXPECT_TRUE(StoreArtFile(QByteArray(), folder).isEmpty());
     WriteFile(dir / "file", "not a folder");
     EXPECT_TRUE(StoreArtFile("x", QString::fromStdString(dir / "file/art")).isEmpty());

@@ -68,11 +68,8 @@ public:
              {&TSession::FileChanged, &TSession::StateChanged, &TSession::PlayStarted})
             QObject::connect(Session.get(), signal, [this] { ++Told; });
         Session->SetRootFolder(root);
-        TResume saved;
-        saved.Folder = static_cast<int>(rng() % 3) - 1;
-        saved.File = 0;
-        saved.PositionMs = kSavedMs;
-        saved.Playing = rng() % 2 == 0;
+        // Braces keep the draws in order: the folder, then playing or not.
+        const TResume saved{static_cast<int>(rng() % 3) - 1, 0, kSavedMs, rng() % 2 == 0, {}, {}};
         if (saved.Folder >= 0) Resumed = files[saved.Folder * 3];
         Session->StartUp(saved);
         for (int i = 0; i < 5000 && Session->Scanning(); ++i) {

@@ -226,38 +226,35 @@ TEST_F(LibraryKeeping, AMissingRootOrAStuckScanLosesNothingAndHoldsNothingUp) {
     EXPECT_EQ(Session->Place().PositionMs, place.PositionMs);
     EXPECT_TRUE(Session->Place().Playing);
     MakeLibrary({1, 2});
-    EXPECT_TRUE(
-        WaitFor([&] { return Player->Library.TotalFileCount() == 3; }, std::chrono::seconds(10)));
+    EXPECT_TRUE(WaitFor([&] { return Player->Library.TotalFileCount() == 3; }, 10s));
     Settle();
     EXPECT_EQ(Key(), "./F1/t01.mp3");
     EXPECT_LE(told.size(), 1);
 
     // Shared with the scan's thread, which the close leaves behind.
-    auto inside = std::make_shared<std::atomic<bool>>(false);
-    auto release = std::make_shared<std::atomic<bool>>(false);
-    auto left = std::make_shared<std::atomic<bool>>(false);
+    struct TGate {
+        std::atomic<bool> Inside{false}, Release{false}, Left{false};
+    };
+    const auto gate = std::make_shared<TGate>();
     Session.reset();
     MakeSession();
-    Session->SetScanHook([inside, release, left](std::int32_t) {
-        *inside = true;
-        for (int i = 0; i < 1000 && !*release; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        *left = true;
+    Session->SetScanHook([gate](std::int32_t) {
+        gate->Inside = true;
+        for (int i = 0; i < 1000 && !gate->Release; ++i)
+            std::this_thread::sleep_for(10ms);
+        gate->Left = true;
     });
     fs::remove_all(Dir / "cache");
     Session->SetRootFolder(Root());
     Session->StartUp(place);
-    ASSERT_TRUE(WaitFor([&] { return inside->load(); }, std::chrono::seconds(5)));
+    ASSERT_TRUE(WaitFor([&] { return gate->Inside.load(); }, 5s));
     EXPECT_EQ(Session->Place().FileName, place.FileName);
     EXPECT_TRUE(Session->Place().Playing);
     Session->Shutdown();
-    EXPECT_FALSE(left->load()) << "the close came back while the scan was stuck";
-    *release = true;
+    EXPECT_FALSE(gate->Left) << "the close came back while the scan was stuck";
+    gate->Release = true;
 }
 
-} // namespace
-
-namespace {
 // Beyond the watch budget only the root and the way to the current folder are watched; the rest
 // is checked when the window comes to the front. Within it a change arrives by itself.
 TEST_F(LibraryKeeping, TheWatchKeepsToItsBudget) {
@@ -268,16 +265,15 @@ TEST_F(LibraryKeeping, TheWatchKeepsToItsBudget) {
         Session->Keeper().SetWatchBudget(budget);
         Load({1, 1, 1});
         const int want = budget == 2 ? 2 : 4; // the root and ./F0, or all four folders
-        EXPECT_TRUE(WaitFor([&] { return Session->Keeper().WatchedCount() == want; },
-                            std::chrono::seconds(5)));
+        EXPECT_TRUE(WaitFor([&] { return Session->Keeper().WatchedCount() == want; }, 5s));
         EXPECT_EQ(Session->Keeper().OverBudget(), budget == 2);
         WriteFile(Dir / "lib/F2/new.mp3", "x");
         const auto found = [&] { return Player->Library.TotalFileCount() == 4; };
         if (budget == 2) {
-            EXPECT_FALSE(WaitFor(found, std::chrono::seconds(3))) << "not watched";
+            EXPECT_FALSE(WaitFor(found, 3s)) << "not watched";
             Session->WindowActivated();
         }
-        EXPECT_TRUE(WaitFor(found, std::chrono::seconds(10)));
+        EXPECT_TRUE(WaitFor(found, 10s));
     }
 }
 } // namespace

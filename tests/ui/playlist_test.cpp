@@ -177,10 +177,10 @@ TEST_F(TWindowFixture, JumpToFileChoosesAsTheListsDoAndFollowsTheLibrary) {
         for (const Qt::Key key : row.Keys)
             QTest::keyClick(field, key);
         ASSERT_TRUE(answered()) << row.Typed;
-        EXPECT_EQ(jump->isVisible(), row.Open) << row.Typed;
-        EXPECT_EQ(Session->FolderIndex(), row.Folder) << row.Typed;
-        EXPECT_EQ(Session->FileIndex(), row.File) << row.Typed;
-        EXPECT_EQ(Session->IsPlaying(), row.Play) << row.Typed;
+        EXPECT_EQ(std::tuple(jump->isVisible(), Session->FolderIndex(), Session->FileIndex(),
+                             Session->IsPlaying()),
+                  std::tuple(row.Open, row.Folder, row.File, row.Play))
+            << row.Typed;
     }
     // Open on "t02" while a rescan finds another folder holding one.
     field->setText(QStringLiteral("t02"));
