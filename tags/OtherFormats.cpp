@@ -58,7 +58,7 @@ public:
             for (std::size_t i = 0; i < p.Bytes.size(); ++i) {
                 const std::int64_t at = p.Offset + static_cast<std::int64_t>(i) - Pos;
                 if (at >= 0 && at < static_cast<std::int64_t>(got))
-                    v[static_cast<unsigned int>(at)] = p.Bytes[i];
+                    v[static_cast<int>(at)] = p.Bytes[i];
             }
         Pos += static_cast<std::int64_t>(got);
         return v;
