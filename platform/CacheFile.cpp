@@ -1,25 +1,14 @@
 #include "platform/CacheFile.h"
 
 #include "platform/FileName.h"
+#include "platform/IniFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-#include <pwd.h>
-#include <unistd.h>
 
 QString CacheFolder() {
-    QByteArray folder = qgetenv("XDG_CACHE_HOME");
-    if (!folder.startsWith('/')) { // unset, empty or relative: ignored
-        folder = qgetenv("HOME");
-        if (folder.isEmpty()) {
-            if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) folder = pw->pw_dir;
-        }
-        if (folder.endsWith('/')) folder.chop(1);
-        folder += "/.cache";
-    }
-    if (!folder.endsWith('/')) folder += '/';
-    return DecodeFileName(folder + "velodra/");
+    return XdgFolder("XDG_CACHE_HOME", "/.cache") + QStringLiteral("velodra/");
 }
 
 bool WriteFileAtomically(const QString& path, const QByteArray& data) {

@@ -1,5 +1,6 @@
 #include "platform/FolderPicture.h"
 
+#include "platform/CacheFile.h"
 #include "platform/FileName.h"
 #include "platform/JpegImage.h"
 
@@ -130,9 +131,7 @@ std::optional<TFoundPicture> FindPicture(const QString& folder, const QString& f
 }
 
 QString ArtCacheFolder() {
-    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (!base.startsWith(QLatin1Char('/'))) base = QDir::homePath() + QStringLiteral("/.cache");
-    return base + QStringLiteral("/velodra/art");
+    return CacheFolder() + QStringLiteral("art");
 }
 
 QString StoreArtFile(const QByteArray& data, const QString& folder, int maxFiles) {

@@ -428,18 +428,22 @@ void TIniFile::UpdateFile() {
     RemoveStaleTemps(folder, base);
 }
 
-QString ConfigFolder() {
-    QByteArray folder = qgetenv("XDG_CONFIG_HOME");
+QString XdgFolder(const char* variable, const char* fallback) {
+    QByteArray folder = qgetenv(variable);
     if (!folder.startsWith('/')) { // unset, empty or relative: ignored
         folder = qgetenv("HOME");
         if (folder.isEmpty()) {
             if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) folder = pw->pw_dir;
         }
         if (folder.endsWith('/')) folder.chop(1);
-        folder += "/.config";
+        folder += fallback;
     }
     if (!folder.endsWith('/')) folder += '/';
     return DecodeFileName(folder);
+}
+
+QString ConfigFolder() {
+    return XdgFolder("XDG_CONFIG_HOME", "/.config");
 }
 
 QString SettingsFileName() {

@@ -79,8 +79,10 @@ private:
     bool FTooLarge = false;
 };
 
-// The folder of the settings file, with a trailing "/": $XDG_CONFIG_HOME when it is set to an
-// absolute path, else $HOME/.config.
+// $variable when it is set to an absolute path, else $HOME + fallback ("/.config"), with a
+// trailing "/".
+QString XdgFolder(const char* variable, const char* fallback);
+// The folder of the settings file: $XDG_CONFIG_HOME, else $HOME/.config.
 QString ConfigFolder();
 // ConfigFolder + the executable's file name with its extension (if any) replaced by ".ini".
 QString SettingsFileName();

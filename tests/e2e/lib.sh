@@ -177,4 +177,12 @@ frame_corner() {
 }
 
 # The window manager's active window, as a decimal id (what xdotool prints).
+# keys KEY...: typed through XTEST into the window $win, one after another.
+keys() {
+  for k in "$@"; do
+    xdotool windowfocus --sync "$win" 2>/dev/null || true
+    xdotool key --clearmodifiers "$k"
+    sleep 0.3
+  done
+}
 active_window() { printf '%d\n' "$(xprop -root _NET_ACTIVE_WINDOW | awk '{print $NF}')"; }

@@ -17,13 +17,6 @@ for t in "A/a1:A One" "A/a2:A Two" "B/b1:B One" "new/C/c1:C One" "new/D/d1:D One
   tone "$dir/${t%%:*}.mp3" 60 -c:a libmp3lame -b:a 64k -metadata title="${t#*:}"
 done
 
-keys() {
-  for k in "$@"; do
-    xdotool windowfocus --sync "$win" 2>/dev/null || true
-    xdotool key --clearmodifiers "$k"
-    sleep 0.3
-  done
-}
 # start [ARG]: the program, its window in $win
 start() {
   "$VELODRA" "$@" >>"$WORK/run.log" 2>&1 &

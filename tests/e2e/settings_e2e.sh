@@ -15,13 +15,6 @@ for n in 1 2 3; do
 done
 ini="$XDG_CONFIG_HOME/velodra.ini"
 
-keys() {
-  for k in "$@"; do
-    xdotool windowfocus --sync "$win" 2>/dev/null || true
-    xdotool key --clearmodifiers "$k"
-    sleep 0.3
-  done
-}
 
 # First run: on the library given as argument.
 "$VELODRA" "$lib" >"$WORK/first.log" 2>&1 &
