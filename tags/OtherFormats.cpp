@@ -26,6 +26,27 @@
 
 namespace {
 
+// ASF objects whose parse loops on a 16-bit count of attributes, each of at least MinRecord
+// bytes: TagLib trusts the count, so an object of 26 bytes declaring 65,535 attributes costs as
+// much as a real 400 KB header.
+struct TCountedObject {
+    unsigned char Guid[16];
+    int MinRecord;
+};
+constexpr TCountedObject kCountedAsfObjects[] = {
+    // Extended Content Description: name length, type, value length.
+    {{0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11, 0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8,
+      0x50},
+     6},
+    // Metadata and Metadata Library: language, stream, name length, type, 32-bit value length.
+    {{0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48, 0x84, 0x67, 0xAA, 0x8C, 0x44, 0xFA, 0x4C,
+      0xCA},
+     12},
+    {{0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49, 0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70,
+      0x54},
+     12},
+};
+
 // TagLib reads through this, never from the file system itself: a pipe or a device never
 // reaches it (the byte source turns them away), and nothing it does can write.
 // Bytes of the file that TagLib sees changed: how an oversized block is made one it skips.
@@ -39,9 +60,29 @@ public:
     explicit TSourceStream(TByteSource& source, std::vector<TPatch> patches = {})
         : Source(source), Size(source.Size()), Patches(std::move(patches)) {}
 
+    // An ASF file ends, for TagLib, where its header ends: it needs nothing past it, and would
+    // otherwise read a hostile header's way on through the audio as objects of 24 bytes each.
+    // An attribute count is cut to what the header's bytes left can hold.
+    struct TAsfHeader {};
+    TSourceStream(TByteSource& source, TAsfHeader) : TSourceStream(source) {
+        AsfCounts = true;
+        unsigned char h[24];
+        if (source.ReadAt(0, h, 24) == 24) {
+            std::uint64_t size = 0;
+            for (int i = 7; i >= 0; --i)
+                size = size << 8 | h[16 + i];
+            Size = static_cast<std::int64_t>(
+                std::min<std::uint64_t>(size, static_cast<std::uint64_t>(Size)));
+        }
+    }
+
     TagLib::FileName name() const override { return ""; }
-    // Never more than the bytes left: a hostile length field costs no memory.
+    // Never more than the bytes left: a hostile length field costs no memory. And never more
+    // than kMaxReads reads: a loop on a count from the file ends, at the latest, with the
+    // budget, as it would at the end of the file.
     TagLib::ByteVector readBlock(unsigned long length) override {
+        if (Reads >= kMaxReads) return {};
+        ++Reads;
         const std::int64_t left = Pos < Size ? Size - Pos : 0;
         const auto n = static_cast<unsigned int>(
             std::min<std::uint64_t>(length, static_cast<std::uint64_t>(left)));
@@ -61,6 +102,7 @@ public:
                     v[static_cast<int>(at)] = p.Bytes[i];
             }
         Pos += static_cast<std::int64_t>(got);
+        if (AsfCounts) CapAsfCount(v);
         return v;
     }
     void writeBlock(const TagLib::ByteVector&) override {}
@@ -78,10 +120,39 @@ public:
     void truncate(long) override {}
 
 private:
+    // TagLib reads a counted object as its GUID (16 bytes), its size (8), then the count (2).
+    void CapAsfCount(TagLib::ByteVector& v) {
+        const int step = CountStep;
+        CountStep = 0;
+        if (v.size() == 16) {
+            for (const TCountedObject& o : kCountedAsfObjects)
+                if (std::memcmp(v.data(), o.Guid, 16) == 0) {
+                    CountStep = 1;
+                    MinRecord = o.MinRecord;
+                }
+        } else if (step == 1 && v.size() == 8) {
+            CountStep = 2;
+        } else if (step == 2 && v.size() == 2) {
+            const auto count = static_cast<std::int64_t>(static_cast<unsigned char>(v[0]) |
+                                                         static_cast<unsigned char>(v[1]) << 8);
+            const std::int64_t fits = std::max<std::int64_t>(Size - Pos, 0) / MinRecord;
+            if (count > fits) {
+                v[0] = static_cast<char>(fits & 0xFF);
+                v[1] = static_cast<char>(fits >> 8);
+            }
+        }
+    }
+
+    // A real file's tags take a few thousand reads; a header of 65,535 attributes about 330,000.
+    static constexpr int kMaxReads = 1 << 19;
     TByteSource& Source;
     std::int64_t Size;
     std::vector<TPatch> Patches;
     std::int64_t Pos = 0;
+    int Reads = 0;
+    bool AsfCounts = false;
+    int CountStep = 0;
+    int MinRecord = 1;
 };
 
 std::uint32_t Be24(const unsigned char* p) {
@@ -329,7 +400,7 @@ bool ReadWmaPicture(TByteSource& source, TStoredPicture& picture) {
     Silence();
     TPicturePick pick;
     try {
-        TSourceStream stream(source);
+        TSourceStream stream(source, TSourceStream::TAsfHeader{});
         TagLib::ASF::File file(&stream, false);
         if (!file.isValid() || !file.tag()) return false;
         const TagLib::ASF::AttributeListMap& map = file.tag()->attributeListMap();
