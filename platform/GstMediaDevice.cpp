@@ -126,6 +126,10 @@ public:
         if (LoopKeeper) gst_element_set_state(LoopKeeper.get(), GST_STATE_NULL);
     }
 
+    void Prepare() override {
+        if (InitGstreamer().isEmpty()) KeepSoundServerLoop();
+    }
+
     void Open(const QString& path) override {
         Close();
         if (const QString& failure = InitGstreamer(); !failure.isEmpty())

