@@ -6,15 +6,11 @@
 // decodes (the page cache is warm for all, the reference included).
 // Usage: bench_jpeg [runs]   (QT_SCALE_FACTOR=2 measures the decode for a 2x screen)
 #include "BenchSupport.h"
+#include "BenchWindow.h"
 #include "platform/ErrorReport.h"
 #include "platform/FileName.h"
 #include "platform/JpegImage.h"
-#include "player/Session.h"
-#include "player/UFormPlayer.h"
-#include "support/FakeClock.h"
-#include "support/ScriptedMediaDevice.h"
 #include "support/TestAudio.h"
-#include "ui/UFormVelodra.h"
 
 #include <QAction>
 #include <QApplication>
@@ -73,13 +69,8 @@ int main(int argc, char** argv) {
         std::filesystem::create_hard_link(picture, dir / (FolderName(i) + "/Folder.jpg"));
     }
 
-    auto device = std::make_unique<testsupport::TScriptedMediaDevice>();
-    auto clock = std::make_shared<testsupport::TFakeClock>();
-    device->Clock = clock;
-    TFormPlayer player(std::move(device), clock);
-    TSession session(player);
-    TFormVelodra window;
-    window.SetSession(&session);
+    bench::TScriptedWindow scripted;
+    TFormVelodra& window = scripted.Window;
     window.show();
     QCoreApplication::processEvents();
     auto* folders = window.findChild<QComboBox*>(QStringLiteral("edFolder"));

@@ -5,16 +5,12 @@
 // of the time until the picture is shown, and of the time the change holds the UI thread.
 // Usage: bench_picture [size]   (the pictures' side in pixels, 1000 by default)
 #include "BenchSupport.h"
+#include "BenchWindow.h"
 #include "platform/ErrorReport.h"
 #include "platform/FolderPicture.h"
 #include "platform/JpegImage.h"
-#include "player/Session.h"
-#include "player/UFormPlayer.h"
-#include "support/FakeClock.h"
-#include "support/ScriptedMediaDevice.h"
 #include "support/TestAudio.h"
 #include "tags/Builders.h"
-#include "ui/UFormVelodra.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -91,13 +87,8 @@ int main(int argc, char** argv) {
                                    tag + audio);
     }
 
-    auto device = std::make_unique<testsupport::TScriptedMediaDevice>();
-    auto clock = std::make_shared<testsupport::TFakeClock>();
-    device->Clock = clock;
-    TFormPlayer player(std::move(device), clock);
-    TSession session(player);
-    TFormVelodra window;
-    window.SetSession(&session);
+    bench::TScriptedWindow scripted;
+    TFormVelodra& window = scripted.Window;
     window.show();
     QCoreApplication::processEvents();
     auto* folders = window.findChild<QComboBox*>(QStringLiteral("edFolder"));

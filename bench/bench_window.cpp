@@ -5,14 +5,11 @@
 // here on a 10,000-file library because on 100,000 it takes minutes.
 // Scripted audio device; the files are small stand-ins. Prints medians and worst cases.
 #include "BenchSupport.h"
+#include "BenchWindow.h"
 #include "platform/ErrorReport.h"
 #include "player/NextFile.h"
 #include "player/Session.h"
-#include "player/UFormPlayer.h"
-#include "support/FakeClock.h"
-#include "support/ScriptedMediaDevice.h"
 #include "support/TestAudio.h"
-#include "ui/UFormVelodra.h"
 
 #include <QAction>
 #include <QApplication>
@@ -137,16 +134,14 @@ int main(int argc, char** argv) {
         }
     }
 
-    auto device = std::make_unique<testsupport::TScriptedMediaDevice>();
-    auto* dev = device.get();
-    auto clock = std::make_shared<testsupport::TFakeClock>();
-    dev->Clock = clock;
     TPlaybackEngine::TOptions inline_;
     inline_.OwnThread = false;
-    TFormPlayer player(std::move(device), clock, inline_);
-    TSession session(player);
-    TFormVelodra window;
-    window.SetSession(&session);
+    bench::TScriptedWindow scripted(inline_);
+    auto* dev = scripted.Device;
+    auto& clock = scripted.Clock;
+    TFormPlayer& player = scripted.Player;
+    TSession& session = scripted.Session;
+    TFormVelodra& window = scripted.Window;
     const QString root = QString::fromStdString(dir / "lib");
     window.SetBrowseFolder([&](QWidget*, const QString&, const QString&,
                                std::function<void(const QString&)> chosen) { chosen(root); });

@@ -1,8 +1,6 @@
 #include "player/LibraryKeeper.h"
 
 #include "platform/DirWalk.h"
-#include "platform/Error.h"
-#include "platform/ErrorReport.h"
 #include "platform/FileName.h"
 
 #include <QFile>
@@ -100,15 +98,10 @@ void TLibraryKeeper::Check(const TLibrary& library, TAudioTypes types, const QSt
     Job = std::make_unique<TBackgroundJob>(
         this,
         [data] {
-            try {
+            data->Error = TFormPlayer::ScanError([&] {
                 data->Report =
                     TFormPlayer::Check(data->Library, data->Types, data->Control, data->ForceKeys);
-            } catch (const EVelodraError& e) {
-                data->Error = e.Message;
-            } catch (const EScanAborted&) {
-            } catch (...) {
-                data->Error = UnexpectedErrorText();
-            }
+            });
         },
         [this, id, data, done = std::move(done)] {
             // Only the answer of the check asked last counts.

@@ -888,15 +888,10 @@ void TSession::BeginScan(const QString& root, TAfterScan after) {
     job.Thread = std::make_unique<TBackgroundJob>(
         this,
         [work = job.Work] {
-            try {
+            work->Error = TFormPlayer::ScanError([&] {
                 work->Result =
                     TFormPlayer::Scan(work->Root, work->Types, work->Control, work->NaturalOrder);
-            } catch (const EVelodraError& e) {
-                work->Error = e.Message;
-            } catch (const EScanAborted&) {
-            } catch (...) {
-                work->Error = UnexpectedErrorText();
-            }
+            });
         },
         [this, id = job.Id] { ScanDone(id); });
     if (!job.Quiet()) Events.push_back([this] { emit ScanStarted(); });

@@ -64,6 +64,9 @@ public:
     // Scan does when the root is gone, EScanAborted when aborted. Runs on any thread.
     static TCheckReport Check(const TLibrary& old, TAudioTypes types, TScanControl& control,
                               const QStringList& forceKeys = {});
+    // Runs a scan or a check on a worker: the error to report, empty when it ended well or was
+    // aborted.
+    static QString ScanError(const std::function<void()>& work);
     // Scans root into Library, here and now (the tools).
     void LoadFolder(const QString& root, TAudioTypes types, bool naturalOrder = false);
     // The folder's absolute path (the folder picture's folder).

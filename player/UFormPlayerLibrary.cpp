@@ -3,6 +3,7 @@
 
 #include "platform/DirWalk.h"
 #include "platform/Error.h"
+#include "platform/ErrorReport.h"
 #include "platform/FileName.h"
 
 #include <QCoreApplication>
@@ -202,4 +203,16 @@ void TFormPlayer::ScanFolder(TScanRun& run, const QString& folder) {
         if (run.Control.Abort) return;
         ScanFolder(run, folder + QLatin1Char('/') + name);
     }
+}
+
+QString TFormPlayer::ScanError(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const EVelodraError& e) {
+        return e.Message;
+    } catch (const EScanAborted&) {
+    } catch (...) {
+        return UnexpectedErrorText();
+    }
+    return {};
 }

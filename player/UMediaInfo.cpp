@@ -14,6 +14,7 @@
 #include <exception>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -175,29 +176,32 @@ void ReadOtherInfo(TMediaInfo& info, TByteSource* file, TOtherFormat format) {
 
 namespace {
 
-void Read(TMediaInfo& info, TAudioFormat format, TByteSource* file) {
+// The formats read through TagLib, by the name its reader gives them.
+std::optional<TOtherFormat> OtherFormatOf(TAudioFormat format) {
     switch (format) {
     case TAudioFormat::None:
-        break;
     case TAudioFormat::Mp3:
-        ReadMp3Info(info, file);
-        break;
     case TAudioFormat::Wma:
-        ReadWmaInfo(info, file);
-        break;
+        return std::nullopt;
     case TAudioFormat::Flac:
-        ReadOtherInfo(info, file, TOtherFormat::Flac);
-        break;
+        return TOtherFormat::Flac;
     case TAudioFormat::Ogg:
-        ReadOtherInfo(info, file, TOtherFormat::Ogg);
-        break;
+        return TOtherFormat::Ogg;
     case TAudioFormat::Mp4:
-        ReadOtherInfo(info, file, TOtherFormat::Mp4);
-        break;
+        return TOtherFormat::Mp4;
     case TAudioFormat::Wav:
-        ReadOtherInfo(info, file, TOtherFormat::Wav);
-        break;
+        return TOtherFormat::Wav;
     }
+    return std::nullopt;
+}
+
+void Read(TMediaInfo& info, TAudioFormat format, TByteSource* file) {
+    if (format == TAudioFormat::Mp3)
+        ReadMp3Info(info, file);
+    else if (format == TAudioFormat::Wma)
+        ReadWmaInfo(info, file);
+    else if (const auto other = OtherFormatOf(format))
+        ReadOtherInfo(info, file, *other);
 }
 
 } // namespace
@@ -228,30 +232,14 @@ TFilePicture ReadFilePicture(const QString& path) {
     TByteSource& file = *opened.Source;
     TStoredPicture picture;
     try {
-        switch (format) {
-        case TAudioFormat::None:
-            break;
-        case TAudioFormat::Mp3: {
+        if (format == TAudioFormat::Mp3) {
             TJvID3v2 v2;
             v2.OpenSource(file);
             picture = v2.CoverPicture();
-            break;
-        }
-        case TAudioFormat::Wma:
+        } else if (format == TAudioFormat::Wma) {
             ReadWmaPicture(file, picture);
-            break;
-        case TAudioFormat::Flac:
-            ReadOtherFormatPicture(file, TOtherFormat::Flac, picture);
-            break;
-        case TAudioFormat::Ogg:
-            ReadOtherFormatPicture(file, TOtherFormat::Ogg, picture);
-            break;
-        case TAudioFormat::Mp4:
-            ReadOtherFormatPicture(file, TOtherFormat::Mp4, picture);
-            break;
-        case TAudioFormat::Wav:
-            ReadOtherFormatPicture(file, TOtherFormat::Wav, picture);
-            break;
+        } else if (const auto other = OtherFormatOf(format)) {
+            ReadOtherFormatPicture(file, *other, picture);
         }
     } catch (const std::exception&) {
         return {}; // a tag that cannot be read has no picture
